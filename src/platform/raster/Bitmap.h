@@ -1,0 +1,111 @@
+#pragma once
+// The bitmap the composition works on: 24-bit BGR pixels (3 bytes each, blue
+// first), rows padded to 4 bytes, the layout of an uncompressed 24-bit Windows
+// bitmap. Pixel storage is shared between copies and copied on the first write,
+// so copying a Bitmap is cheap.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace vantoria::raster {
+
+// Failures of raster operations (allocation, file write).
+class RasterError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A rectangle with exclusive right and bottom edges.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    constexpr int Width() const { return right - left; }
+    constexpr int Height() const { return bottom - top; }
+    friend constexpr bool operator==(const Rect&, const Rect&) = default;
+};
+
+constexpr Rect MakeRect(int left, int top, int right, int bottom) {
+    return Rect{left, top, right, bottom};
+}
+
+// Bytes in one padded row of a 24-bit bitmap of the given width.
+constexpr std::size_t RowBytes(int width) {
+    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+}
+
+// Sizes beyond these are refused with a RasterError, so that no computation
+// on a hostile size can overflow or ask for an absurd allocation.
+inline constexpr int kMaxSide = 65535;
+inline constexpr std::int64_t kMaxPixels = std::int64_t{1} << 30;
+
+class Bitmap {
+public:
+    // A block of pixel rows handed over by someone else (a file reader, a
+    // plug-in). `release` frees it when the last Bitmap using it goes.
+    struct Block {
+        std::uint8_t* data = nullptr;
+        std::function<void(std::uint8_t*)> release;
+    };
+
+    Bitmap() = default;                 // 0 x 0
+    Bitmap(int width, int height);      // contents unspecified
+
+    // Takes over 24-bit rows of RowBytes(width) bytes each, bottom row first
+    // when `bottomUp` (the usual layout of a Windows bitmap), without copying.
+    static Bitmap Adopt(int width, int height, bool bottomUp, Block block);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Empty() const { return width_ <= 0 || height_ <= 0; }
+
+    // Resizes in place; the area common to the old and new size keeps its
+    // pixels (top-left anchored). Newly exposed pixels are unspecified.
+    void SetWidth(int width) { SetSize(width, height_); }
+    void SetHeight(int height) { SetSize(width_, height); }
+    void SetSize(int width, int height);
+
+    // Row y, counted from the top. The writable form makes the storage this
+    // bitmap's own first.
+    const std::uint8_t* ScanLine(int y) const { return top_ + stride_ * y; }
+    std::uint8_t* ScanLine(int y);
+    // Byte distance from one row to the next one down (negative for
+    // bottom-up storage).
+    std::ptrdiff_t Stride() const { return stride_; }
+    bool BottomUp() const { return stride_ < 0; }
+
+    // True when both bitmaps use the same pixel storage (test aid).
+    bool SharesPixelsWith(const Bitmap& other) const { return store_ && store_ == other.store_; }
+
+    // Canvas operations.
+    void Fill(std::uint8_t b, std::uint8_t g, std::uint8_t r);
+    // Copies `src` unscaled with its top-left corner at (x, y); pixels
+    // outside this bitmap are dropped.
+    void Draw(int x, int y, const Bitmap& src);
+    // Scales the whole of `src` to fill `dest` exactly (independent factors).
+    void StretchDraw(const Rect& dest, const Bitmap& src);
+    // Copies `source` of `src` into `dest` of this bitmap; both have the same
+    // size. Pixels outside either bitmap are dropped.
+    void CopyRect(const Rect& dest, const Bitmap& src, const Rect& source);
+
+    // Writes an uncompressed 24-bit Windows bitmap, creating or replacing the
+    // file. Throws RasterError with the reason on failure.
+    void SaveToFile(const std::string& path) const;
+
+private:
+    struct Store;
+    void Detach();
+
+    int width_ = 0;
+    int height_ = 0;
+    std::ptrdiff_t stride_ = 0;
+    std::uint8_t* top_ = nullptr;   // first byte of row 0 (the top row)
+    std::shared_ptr<Store> store_;
+};
+
+}  // namespace vantoria::raster

@@ -1,0 +1,27 @@
+#include "platform/report/Reporter.h"
+
+#include <cstdio>
+
+namespace vantoria {
+namespace {
+
+class StderrReporter final : public Reporter {
+public:
+    void ShowError(const std::string& message) override {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        std::fflush(stderr);
+    }
+};
+
+StderrReporter defaultReporter;
+Reporter* current = &defaultReporter;
+
+}  // namespace
+
+Reporter& CurrentReporter() { return *current; }
+
+void SetReporter(Reporter* reporter) { current = reporter ? reporter : &defaultReporter; }
+
+void ReportError(const std::string& message) { CurrentReporter().ShowError(message); }
+
+}  // namespace vantoria
