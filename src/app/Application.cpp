@@ -1,0 +1,38 @@
+#include "app/Application.h"
+
+#include "app/AppState.h"
+
+#include <QFont>
+#include <QMessageBox>
+#include <exception>
+
+namespace vantoria {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("vantoria"));
+    setQuitOnLastWindowClosed(false);  // the program lives in the tray
+    // The forms are drawn in this Japanese proportional gothic at 12 px;
+    // map it to what a Linux desktop has.
+    const QString family = QStringLiteral("ＭＳ Ｐゴシック");
+    QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                        QStringLiteral("Noto Sans CJK JP Regular")});
+    QFont font(family);
+    font.setPixelSize(12);
+    setFont(font);
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(QString::fromUtf8(e.what()));
+    }
+    return false;
+}
+
+void Application::ShowException(const QString& message) {
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle), message, QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace vantoria

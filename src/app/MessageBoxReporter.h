@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/report/Reporter.h"
+
+namespace vantoria {
+
+// Error messages of the tray program: a message box with the caption
+// "Vantoria", the stop icon and one OK button.
+class MessageBoxReporter final : public Reporter {
+public:
+    void ShowError(const std::string& message) override;
+};
+
+}  // namespace vantoria

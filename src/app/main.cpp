@@ -1,0 +1,68 @@
+// The tray program's entry point: debug mode, the single-instance guard,
+// the four forms, the event loop.
+
+#include "about/formAbout.h"
+#include "app/AppState.h"
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/MessageBoxReporter.h"
+#include "app/SignalBridge.h"
+#include "app/formMain.h"
+#include "change/formChgWall.h"
+#include "platform/instance/InstanceLock.h"
+#include "settings/formSetup.h"
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+using namespace vantoria;
+
+int main(int argc, char** argv) {
+    // Before anything else, so that a logout signal at any later moment
+    // still ends the program through its close path.
+    SignalBridge::InstallHandlers();
+    DebugMode = IsDebugCommandLine(JoinArguments(argc, argv));
+
+    std::optional<InstanceLock> lock;
+    if (!DebugMode) {
+        lock = InstanceLock::Acquire("Runo");
+        if (!lock) return 1;  // another normal instance runs: leave silently
+    }
+
+    Application app(argc, argv);
+    app.setProperty("helpFile", QString::fromUtf8(kHelpFile));
+    app.setApplicationDisplayName(QString::fromUtf8(kAppTitle));
+    MessageBoxReporter reporter;
+    SetReporter(&reporter);
+    SignalBridge signals;
+
+    try {
+
+        // Creation order matters: the main form loads the settings that the
+        // other forms read when they are created.
+        auto main = std::make_unique<Tform_Main>();
+        form_Main = main.get();
+        auto about = std::make_unique<Tform_About>();
+        form_About = about.get();
+        auto chooser = std::make_unique<Tform_ChgWall>();
+        form_ChgWall = chooser.get();
+        auto setup = std::make_unique<Tform_Setup>();
+        form_Setup = setup.get();
+
+        QObject::connect(&signals, &SignalBridge::terminationRequested, main.get(), [] { form_Main->close(); });
+
+        if (DebugMode) main->show();
+        AppRunning = true;
+        Application::exec();
+        // Closing by any path has saved the settings; this covers a loop
+        // that ended some other way.
+        main->FormClose();
+    } catch (const std::exception& e) {
+        Application::ShowException(QString::fromUtf8(e.what()));
+    }
+    SetReporter(nullptr);
+
+    if (lock) lock->Release();
+    return 0;
+}

@@ -1,0 +1,13 @@
+#include "settings/formSetup.h"
+
+#include "ui_formSetup.h"
+
+namespace vantoria {
+
+Tform_Setup::Tform_Setup(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::form_Setup>()) {
+    ui_->setupUi(this);
+}
+
+Tform_Setup::~Tform_Setup() = default;
+
+}  // namespace vantoria
