@@ -1,0 +1,107 @@
+// Starts the real tray program (offscreen, private config and runtime
+// folders) and checks its start-up and ending rules from outside.
+
+#include "platform/instance/InstanceLock.h"
+#include "support/Child.h"
+
+#include <gtest/gtest.h>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace vantoria::test;
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    std::map<std::string, std::string> Env() const {
+        return {{"QT_QPA_PLATFORM", "offscreen"},
+                {"XDG_CONFIG_HOME", config_.Path()},
+                {"XDG_RUNTIME_DIR", runtime_.Path()}};
+    }
+    std::unique_ptr<Child> Start(std::vector<std::string> args = {}) const {
+        return std::make_unique<Child>(VANTORIA_PROGRAM, args, Env(), work_.Path());
+    }
+    // The normal instance holds the guard once it is up; its signal
+    // handlers are in place before that.
+    bool GuardHeld() const {
+        ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
+        return !vantoria::InstanceLock::Acquire("Runo");
+    }
+    std::string Registry() const { return ReadFile(config_.Path() + "/vantoria/registry.reg"); }
+
+    TempDir config_, runtime_, work_;
+};
+
+TEST_F(StartupTest, SigtermSavesEverySettingAndTheNextStartReadsThemBack) {
+    auto first = Start();
+    ASSERT_TRUE(WaitUntil([&] { return GuardHeld(); })) << first->Output();
+    first->Signal(SIGTERM);
+    ASSERT_EQ(first->Wait(), 0) << first->Output();
+    EXPECT_EQ(first->Output(), "");
+
+    const std::string reg = Registry();
+    EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Control Panel\\desktop]"), std::string::npos) << reg;
+    EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]"), std::string::npos) << reg;
+    const std::string folder = "\"" + work_.Path() + "\"";
+    EXPECT_NE(reg.find("\"PathPlugin\"=" + folder), std::string::npos) << reg;
+    EXPECT_NE(reg.find("\"PathWall\"=" + folder), std::string::npos) << reg;
+    for (const char* name : {"RunAp", "WallPaper", "WallBuffer", "WallPosition", "WallSize", "WallArrange",
+                             "NoRunAp", "AutoWallChg", "AutoWallChgTime", "StartLastWall", "StartLastWallCount",
+                             "FileMask", "BtnFlat", "ChgWallWindow_Left", "ChgWallWindow_Top", "SaveWindowPos"}) {
+        EXPECT_NE(reg.find("\"" + std::string(name) + "\"="), std::string::npos) << name;
+    }
+
+    // Started from another folder, the second run keeps the stored folders.
+    TempDir elsewhere;
+    Child second(VANTORIA_PROGRAM, {}, Env(), elsewhere.Path());
+    ASSERT_TRUE(WaitUntil([&] { return GuardHeld(); }));
+    second.Signal(SIGHUP);
+    ASSERT_EQ(second.Wait(), 0);
+    EXPECT_NE(Registry().find("\"PathWall\"=" + folder), std::string::npos);
+}
+
+TEST_F(StartupTest, SecondNormalStartLeavesSilentlyWhileDebugStartRunsBeside) {
+    auto first = Start();
+    ASSERT_TRUE(WaitUntil([&] { return GuardHeld(); }));
+
+    auto second = Start();
+    EXPECT_EQ(second->Wait(), 1);
+    EXPECT_EQ(second->Output(), "");
+
+    auto debug = Start({"/DEBUG"});
+    // The debug instance holds no guard; it must still be running a moment
+    // later, then end normally on request.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(debug->Running()) << debug->Output();
+    debug->Signal(SIGINT);
+    EXPECT_EQ(debug->Wait(), 0) << debug->Output();
+
+    EXPECT_TRUE(first->Running());
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(), 0);
+    // The guard went with the process: a new normal start is possible.
+    EXPECT_FALSE(GuardHeld());
+}
+
+TEST_F(StartupTest, DamagedRegistryStartsOnDefaultsAndIsWrittenCleanAgain) {
+    std::filesystem::create_directories(config_.Path() + "/vantoria");
+    {
+        std::ofstream out(config_.Path() + "/vantoria/registry.reg", std::ios::binary);
+        out << "garbage\xff\xfe\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n\"WallPosition\"=\"1\"\n"
+               "\"WallSize\"=\"abc\"\n\"RunAp\"=\"unterminated";
+    }
+    auto app = Start();
+    ASSERT_TRUE(WaitUntil([&] { return GuardHeld(); }));
+    app->Signal(SIGTERM);
+    ASSERT_EQ(app->Wait(), 0) << app->Output();
+    const std::string reg = Registry();
+    EXPECT_EQ(reg.rfind("Windows Registry Editor Version 5.00", 0), 0u) << reg;
+    EXPECT_NE(reg.find("\"WallPosition\"=\"1\""), std::string::npos) << reg;
+    EXPECT_NE(reg.find("\"WallSize\"=\"0\""), std::string::npos) << reg;
+    EXPECT_EQ(reg.find("garbage"), std::string::npos) << reg;
+}
+
+}  // namespace
