@@ -1,0 +1,88 @@
+#include "platform/screen/Screen.h"
+
+#include "platform/raster/Bitmap.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <charconv>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+
+namespace vantoria {
+namespace {
+
+std::optional<int> ParseSide(std::string_view text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || value < 1 || value > raster::kMaxSide) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+struct DisplayCloser {
+    void operator()(Display* d) const { XCloseDisplay(d); }
+};
+
+}  // namespace
+
+std::optional<raster::ScreenSize> ParseScreenSize(const std::string& text) {
+    const auto x = text.find_first_of("xX");
+    if (x == std::string::npos) return std::nullopt;
+    const auto w = ParseSide(std::string_view(text).substr(0, x));
+    const auto h = ParseSide(std::string_view(text).substr(x + 1));
+    if (!w || !h) return std::nullopt;
+    return raster::ScreenSize{*w, *h};
+}
+
+std::optional<raster::ScreenSize> ScreenSizeFromEnvironment() {
+    const char* value = std::getenv("VANTORIA_SCREEN");
+    if (!value || !*value) return std::nullopt;
+    auto size = ParseScreenSize(value);
+    if (!size) {
+        throw std::invalid_argument(std::string("VANTORIA_SCREEN must be WIDTHxHEIGHT, not \"") + value + "\"");
+    }
+    return size;
+}
+
+std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error) {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) {
+        error = "no display: DISPLAY is not set";
+        return std::nullopt;
+    }
+    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(name));
+    if (!display) {
+        error = std::string("cannot open display ") + name;
+        return std::nullopt;
+    }
+    Display* d = display.get();
+    const Window root = DefaultRootWindow(d);
+    int eventBase = 0, errorBase = 0;
+    if (XRRQueryExtension(d, &eventBase, &errorBase)) {
+        if (XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root)) {
+            std::optional<raster::ScreenSize> found;
+            const RROutput primary = XRRGetOutputPrimary(d, root);
+            for (int i = 0; i < res->noutput && !found; ++i) {
+                if (primary != None && res->outputs[i] != primary) continue;
+                XRROutputInfo* out = XRRGetOutputInfo(d, res, res->outputs[i]);
+                if (out && out->crtc != None) {
+                    if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(d, res, out->crtc)) {
+                        if (crtc->width > 0 && crtc->height > 0) {
+                            found = raster::ScreenSize{static_cast<int>(crtc->width), static_cast<int>(crtc->height)};
+                        }
+                        XRRFreeCrtcInfo(crtc);
+                    }
+                }
+                if (out) XRRFreeOutputInfo(out);
+            }
+            XRRFreeScreenResources(res);
+            if (found) return found;
+        }
+    }
+    const int screen = DefaultScreen(d);
+    return raster::ScreenSize{DisplayWidth(d, screen), DisplayHeight(d, screen)};
+}
+
+}  // namespace vantoria
