@@ -1,0 +1,25 @@
+#pragma once
+// The one error type of the registry store, and the one way its messages
+// reach the user on the command line.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vantoria::registry {
+
+// Thrown when a change cannot be saved to the registry file (folder not
+// writable, disk full, lock not obtained, ...) and when a key is written
+// without being open. Reading never throws: it yields what could be read.
+// what() is one complete sentence without the program prefix, e.g.
+// "cannot save settings to /home/u/.config/vantoria/registry.reg: Permission denied".
+class RegistryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writes "vantoria: <message>" as one line to standard error, in one write
+// so that lines of concurrent processes do not interleave.
+void PrintRegistryMessage(std::string_view message);
+
+}  // namespace vantoria::registry

@@ -1,0 +1,63 @@
+#pragma once
+// The per-user registry file, $XDG_CONFIG_HOME/vantoria/registry.reg
+// (~/.config when the variable is unset, empty or not absolute).
+//
+// Reading never fails: it yields what could be read and says what went wrong.
+// Saving is a locked read-modify-write: under an exclusive flock on
+// registry.reg.lock in the same folder the file is read afresh, this
+// process's changes are applied on top, and the result replaces the file
+// atomically (temporary file in the same folder, fsync, rename). Two
+// processes saving at once therefore never lose each other's keys.
+//
+// Files the reader cannot use at all (larger than kMaxRegistryFileSize, not
+// readable, a directory or other non-file in its place) are never destroyed:
+// the program runs on defaults, and the next save moves the old file aside to
+// registry.reg.unreadable (or .unreadable.N) before writing a clean one, and
+// says so on standard error. A damaged but readable file is simply rewritten
+// clean by the next save. If the file is a symbolic link, the file it points
+// to is replaced, so that linked dotfiles stay linked.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "platform/registry/RegistryChanges.h"
+#include "platform/registry/RegistryModel.h"
+
+namespace vantoria::registry {
+
+// No settings file is near this; a larger one is not read (nor slurped).
+inline constexpr std::size_t kMaxRegistryFileSize = 16u * 1024u * 1024u;
+
+// Computed from the environment at each call.
+std::filesystem::path RegistryFilePath();
+
+// The lock file beside `file`.
+std::filesystem::path RegistryLockPath(const std::filesystem::path& file);
+
+enum class FileState {
+    Missing,   // no file yet (first start)
+    Clean,     // read completely
+    Damaged,   // read in part: see the problem text
+    Unusable,  // nothing read, and a save moves it aside first
+    Failed,    // nothing read for a passing reason (e.g. I/O error); a save refuses
+};
+
+struct RegistrySnapshot {
+    RegistryModel model;
+    FileState state = FileState::Missing;
+    std::string problem;  // one sentence for the user; empty for Missing and Clean
+    std::string reason;   // its short cause, e.g. "Permission denied"
+};
+
+RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file);
+
+// Applies `changes` to the file as described above. When the file did not
+// exist (or was unusable) the new file is first seeded as a new user profile
+// would be: [HKEY_CURRENT_USER\Control Panel\desktop] with "TileWallPaper"="0"
+// and "Wallpaper"="". Nothing is written when the changes leave a clean file
+// as it was. Returns the registry as it now stands.
+// Throws RegistryError: "cannot save settings to <file>: <reason>".
+RegistryModel SaveRegistryChanges(const std::filesystem::path& file, const RegistryChanges& changes);
+
+}  // namespace vantoria::registry

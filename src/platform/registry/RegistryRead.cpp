@@ -1,0 +1,99 @@
+// Reading the registry file without trusting it.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+
+#include "platform/registry/RegistryFile.h"
+#include "platform/registry/RegistryText.h"
+#include "platform/registry/UniqueFd.h"
+
+namespace vantoria::registry {
+namespace {
+
+std::filesystem::path HomeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return ".";
+}
+
+RegistrySnapshot Unreadable(FileState state, const std::filesystem::path& file, const std::string& why) {
+    RegistrySnapshot snapshot;
+    snapshot.state = state;
+    snapshot.problem = "cannot read settings file " + file.string() + ": " + why;
+    snapshot.reason = why;
+    return snapshot;
+}
+
+}  // namespace
+
+std::filesystem::path RegistryFilePath() {
+    std::filesystem::path base;
+    // Relative values are invalid by the XDG rules and are ignored.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        base = config;
+    else
+        base = HomeDirectory() / ".config";
+    return base / "vantoria" / "registry.reg";
+}
+
+std::filesystem::path RegistryLockPath(const std::filesystem::path& file) {
+    std::filesystem::path lock = file;
+    lock += ".lock";
+    return lock;
+}
+
+RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file) {
+    // O_NONBLOCK: a FIFO in the file's place must not hang us.
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) return {};
+        const bool lasting = error == EACCES || error == EPERM || error == ELOOP ||
+                             error == EISDIR || error == ENXIO || error == EOVERFLOW;
+        return Unreadable(lasting ? FileState::Unusable : FileState::Failed, file, std::strerror(error));
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0) return Unreadable(FileState::Failed, file, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return Unreadable(FileState::Unusable, file, std::strerror(EISDIR));
+    if (!S_ISREG(info.st_mode)) return Unreadable(FileState::Unusable, file, "not a regular file");
+
+    const std::string tooLarge = "larger than " + std::to_string(kMaxRegistryFileSize / (1024 * 1024)) + " MiB";
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxRegistryFileSize)
+        return Unreadable(FileState::Unusable, file, tooLarge);
+
+    // The size from fstat is only a hint: the file may grow while we read.
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return Unreadable(FileState::Failed, file, std::strerror(errno));
+        }
+        if (got == 0) break;
+        if (bytes.size() + static_cast<std::size_t>(got) > kMaxRegistryFileSize)
+            return Unreadable(FileState::Unusable, file, tooLarge);
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+
+    RegistrySnapshot snapshot;
+    ParseReport report;
+    snapshot.model = ParseRegistryText(bytes, report);
+    if (report.Clean()) {
+        snapshot.state = FileState::Clean;
+    } else {
+        snapshot.state = FileState::Damaged;
+        snapshot.reason = report.Describe();
+        snapshot.problem = "settings file " + file.string() + " is damaged (" + report.Describe() +
+                           "); using what could be read";
+    }
+    return snapshot;
+}
+
+}  // namespace vantoria::registry

@@ -1,0 +1,179 @@
+// Saving: a locked read-modify-write that replaces the file atomically.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "platform/registry/RegistryError.h"
+#include "platform/registry/RegistryFile.h"
+#include "platform/registry/RegistryPath.h"
+#include "platform/registry/RegistryText.h"
+#include "platform/registry/UniqueFd.h"
+
+namespace vantoria::registry {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Saves take milliseconds; a lock held this long belongs to a stuck process.
+constexpr auto kLockWait = std::chrono::seconds(30);
+constexpr auto kLockRetry = std::chrono::milliseconds(10);
+
+// Throws on behalf of the file being saved.
+class Failure {
+public:
+    explicit Failure(const fs::path& file) : file_(file) {}
+    [[noreturn]] void Throw(const std::string& reason) const {
+        throw RegistryError("cannot save settings to " + file_.string() + ": " + reason);
+    }
+    [[noreturn]] void ThrowErrno(int error) const { Throw(std::strerror(error)); }
+
+private:
+    const fs::path& file_;
+};
+
+UniqueFd TakeLock(const fs::path& file, const Failure& fail) {
+    const fs::path lockPath = RegistryLockPath(file);
+    UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
+    if (!lock && errno == EACCES)  // someone else's lock file: flock works read-only too
+        lock = UniqueFd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!lock) fail.ThrowErrno(errno);
+
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) fail.ThrowErrno(errno);
+        if (std::chrono::steady_clock::now() >= deadline)
+            fail.Throw("the file is locked by another process (" + lockPath.string() + ")");
+        std::this_thread::sleep_for(kLockRetry);
+    }
+    return lock;
+}
+
+void SeedUserProfile(RegistryModel& model) {
+    const std::string desktop = JoinKeyPath(kCurrentUser, "Control Panel\\desktop");
+    if (model.HasKey(desktop)) return;
+    model.SetValue(desktop, "TileWallPaper", "0");
+    model.SetValue(desktop, "Wallpaper", "");
+}
+
+// The file a rename must replace: through a symbolic link, its target.
+fs::path ReplacementTarget(const fs::path& file) {
+    std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(file, error))) {
+        fs::path target = fs::canonical(file, error);
+        if (!error) return target;
+    }
+    return file;
+}
+
+// Moves an unusable file (or directory) out of the way without overwriting
+// anything; returns where it went.
+fs::path MoveAside(const fs::path& target, const Failure& fail) {
+    for (int n = 0; n < 1000; ++n) {
+        fs::path aside = target;
+        aside += n == 0 ? std::string(".unreadable") : ".unreadable." + std::to_string(n);
+        struct stat info {};
+        if (::lstat(aside.c_str(), &info) == 0) continue;
+        if (::rename(target.c_str(), aside.c_str()) != 0) fail.ThrowErrno(errno);
+        return aside;
+    }
+    fail.Throw("too many old unreadable files beside it");
+}
+
+void WriteAll(int fd, const std::string& text, const Failure& fail) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            fail.ThrowErrno(errno);
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TemporaryFile {
+public:
+    TemporaryFile(const fs::path& target, const Failure& fail) {
+        std::string pattern = (target.parent_path() / ".registry.reg.XXXXXX").string();
+        fd_ = UniqueFd(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!fd_) fail.ThrowErrno(errno);
+        path_ = pattern;
+    }
+    ~TemporaryFile() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int Fd() const { return fd_.Get(); }
+    int Close() { return fd_.Reset(); }
+    const fs::path& Path() const { return path_; }
+    void Keep() { path_.clear(); }
+
+private:
+    UniqueFd fd_;
+    fs::path path_;
+};
+
+void WriteReplacing(const fs::path& target, const std::string& text, bool moveAsideFirst,
+                    const Failure& fail) {
+    TemporaryFile temp(target, fail);
+    WriteAll(temp.Fd(), text, fail);
+    // Keep the permissions of the file we replace; a new one is private.
+    mode_t mode = 0600;
+    struct stat info {};
+    if (!moveAsideFirst && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        mode = info.st_mode & 07777;
+    if (::fchmod(temp.Fd(), mode) != 0) fail.ThrowErrno(errno);
+    if (::fsync(temp.Fd()) != 0) fail.ThrowErrno(errno);
+    if (temp.Close() != 0) fail.ThrowErrno(errno);
+
+    if (moveAsideFirst) {
+        const fs::path aside = MoveAside(target, fail);
+        PrintRegistryMessage("the unreadable settings file " + target.string() + " was moved to " +
+                             aside.string() + "; a new one is written");
+    }
+    if (::rename(temp.Path().c_str(), target.c_str()) != 0) fail.ThrowErrno(errno);
+    temp.Keep();
+
+    // Make the rename itself durable; failing here loses nothing already written.
+    UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder) ::fsync(folder.Get());
+}
+
+}  // namespace
+
+RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& changes) {
+    const Failure fail(file);
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    if (error) fail.Throw(error.message());
+
+    const UniqueFd lock = TakeLock(file, fail);
+    const RegistrySnapshot before = ReadRegistryFile(file);
+    if (before.state == FileState::Failed) fail.Throw(before.reason);
+
+    RegistryModel after = before.model;
+    const bool fresh = before.state == FileState::Missing || before.state == FileState::Unusable;
+    if (fresh) SeedUserProfile(after);
+    changes.ApplyTo(after);
+    if (before.state == FileState::Clean && after == before.model) return after;
+
+    const std::string text = FormatRegistryText(after);
+    if (text.size() > kMaxRegistryFileSize)
+        fail.Throw("the settings would be larger than the limit of " +
+                   std::to_string(kMaxRegistryFileSize) + " bytes");
+    WriteReplacing(ReplacementTarget(file), text, before.state == FileState::Unusable, fail);
+    return after;
+}
+
+}  // namespace vantoria::registry

@@ -1,0 +1,45 @@
+#pragma once
+// The registry file's text: the registry editor's export format,
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_CURRENT_USER\Software\Brightmoss\Runo]
+//   "PathPlugin"="/home/u"
+//   @="default value"
+//
+// Inside quotes `\\` is a backslash and `\"` a quote; we also write a line
+// feed as `\n` and a carriage return as `\r`, since a raw one would split the
+// line. Any other backslash stands for itself, so a hand-written
+// "C:\path" reads as typed. Only string values are kept: lines of other
+// kinds (dword:, hex:, deletions) are skipped like any unreadable line.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/registry/RegistryModel.h"
+
+namespace vantoria::registry {
+
+inline constexpr std::string_view kRegistryHeader = "Windows Registry Editor Version 5.00";
+
+// What went wrong while parsing; all zero/false for a clean file.
+struct ParseReport {
+    std::size_t skippedLines = 0;  // lines in no known form, values outside a key
+    bool invalidEncoding = false;  // bytes that are not UTF-8 (replaced by U+FFFD) or NULs
+    bool missingHeader = false;
+
+    bool Clean() const { return skippedLines == 0 && !invalidEncoding && !missingHeader; }
+    // e.g. "3 unreadable lines, bytes that are not UTF-8"; empty when clean.
+    std::string Describe() const;
+};
+
+// Never fails: whatever can be read is returned, the rest is reported.
+// UTF-8 (with or without a byte order mark) and UTF-16 with a byte order
+// mark, as the registry editor itself writes, are accepted.
+RegistryModel ParseRegistryText(std::string_view bytes, ParseReport& report);
+
+// UTF-8, LF line ends, a blank line after the header and after every block.
+std::string FormatRegistryText(const RegistryModel& model);
+
+}  // namespace vantoria::registry

@@ -1,0 +1,7 @@
+#include "settings/ApSystem.h"
+
+namespace vantoria {
+
+TApSystem ApSystem;
+
+}  // namespace vantoria

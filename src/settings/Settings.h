@@ -1,0 +1,45 @@
+#pragma once
+// Loading, completing, saving and erasing the settings record. The values
+// live under HKEY_CURRENT_USER\Software\Brightmoss, section "Runo", in the
+// per-user registry file (platform/registry).
+
+#include <string>
+
+#include "settings/ApSystem.h"
+
+namespace vantoria {
+
+inline constexpr const char* kSettingsKey = "Software\\Brightmoss";
+inline constexpr const char* kSettingsSection = "Runo";
+
+// Reads the 18 stored values with their defaults; a boolean is true when its
+// integer is non-zero. Never throws: a damaged or missing file gives
+// defaults, and a failure to create the settings key is printed on standard
+// error as one line.
+void LoadSettings(TApSystem& settings);
+
+// The process's working directory; "." when it cannot be determined (for
+// example when it was deleted), so that paths built on it stay relative to
+// wherever the process is.
+std::string CurrentDirectory();
+
+// The start-up completion after LoadSettings: empty PathPlugin and PathWall
+// become `currentDir`, and StartDir is set to it. Memory only.
+void CompleteStartup(TApSystem& settings, const std::string& currentDir);
+void CompleteStartup(TApSystem& settings);  // with CurrentDirectory()
+
+// Writes all 18 values, unconditionally, booleans as 0 or 1, SaveWindowPos
+// as it is. Throws registry::RegistryError when the file cannot be saved.
+void SaveSettings(const TApSystem& settings);
+
+// Removes the section "Runo" with all its values; "Software\Brightmoss"
+// stays. Throws registry::RegistryError when the file cannot be saved.
+void EraseSettings();
+
+// The close path of the main form: erase when RegErase is set, save
+// otherwise. Never throws; a failure is printed as one line on standard
+// error ("vantoria: cannot save settings to <file>: <reason>") and false is
+// returned.
+bool SaveOrEraseSettings(const TApSystem& settings);
+
+}  // namespace vantoria
