@@ -1,0 +1,144 @@
+// Bitmap files: BITMAPFILEHEADER, then a packed DIB with the pixels at
+// bfOffBits. DecodeBmp works on a file in memory, LoadBmpFile on disk; both
+// go through ReadLayout so that they agree on every file.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/dib/ByteReader.h"
+#include "platform/dib/CheckedSize.h"
+#include "platform/dib/Decoder.h"
+#include "platform/dib/Dib.h"
+
+namespace vantoria::dib {
+
+namespace {
+
+constexpr std::size_t kFileHeaderBytes = 14;
+// Enough for the file header, the largest info header, masks and a full
+// 256-entry colour table: all LoadBmpFile reads before the pixels.
+constexpr std::size_t kPrefixBytes = 4096;
+
+struct FileLayout {
+    DibInfo info;
+    Palette palette;
+    std::size_t dataOffset = 0;
+    std::size_t dataBytes = 0;   // pixel bytes worth reading from dataOffset
+};
+
+// The most pixel data the decoder can use. An RLE stream from a sane encoder
+// needs at most two bytes a pixel, one end of line a row and the end of the
+// bitmap; twice that leaves room for odd encoders.
+std::size_t UsefulPixelBytes(const DibInfo& info) {
+    if (!info.Rle()) return info.imageBytes;
+    const std::size_t perRow = CheckedAdd(CheckedMul(static_cast<std::size_t>(info.width), 2), 2);
+    const std::size_t stream = CheckedAdd(CheckedMul(perRow, static_cast<std::size_t>(info.height)), 2);
+    return CheckedMul(stream, 2);
+}
+
+// `prefix` holds the start of a file of `fileSize` bytes (at least the first
+// kPrefixBytes of it, or all of it).
+FileLayout ReadLayout(Bytes prefix, std::size_t fileSize, const Limits& limits) {
+    if (prefix.size() < 2 || prefix[0] != 'B' || prefix[1] != 'M') {
+        throw DibError("not a Windows bitmap");
+    }
+    if (!Has(prefix, 0, kFileHeaderBytes)) throw DibError("truncated bitmap header");
+    FileLayout layout;
+    DibInfo& info = layout.info;
+    info = ReadDibHeader(prefix.subspan(kFileHeaderBytes), limits);
+
+    const std::size_t offBits = U32(prefix, 10);
+    const std::size_t tableBegin = kFileHeaderBytes + info.colorTableOffset;
+    const std::size_t tableEnd = CheckedAdd(kFileHeaderBytes, info.infoBytes);
+    if (offBits > fileSize) {
+        throw DibError("pixel data offset " + std::to_string(offBits) +
+                       " lies beyond the end of the file (" + std::to_string(fileSize) +
+                       " bytes)");
+    }
+    // An offset into the headers (often 0) is a writer's mistake; the pixels
+    // then follow the colour table, as in a packed DIB. An offset inside the
+    // colour table means the table is shorter than declared.
+    layout.dataOffset = offBits < tableBegin ? tableEnd : offBits;
+    if (layout.dataOffset >= fileSize) throw DibError("truncated bitmap: no pixel data");
+
+    const std::size_t paletteEnd = std::min({tableEnd, layout.dataOffset, prefix.size()});
+    layout.palette = ReadPalette(info, tableBegin <= paletteEnd
+                                           ? prefix.subspan(tableBegin, paletteEnd - tableBegin)
+                                           : Bytes());
+    layout.dataBytes = std::min(fileSize - layout.dataOffset, UsefulPixelBytes(info));
+    return layout;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string SystemError(const std::string& what, const std::string& path) {
+    return "cannot " + what + " " + path + ": " + std::strerror(errno);
+}
+
+// Reads up to `count` bytes at `offset`; fewer only at the end of the file.
+std::size_t ReadAt(int fd, std::uint8_t* data, std::size_t count, std::size_t offset,
+                   const std::string& path) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, data + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw DibError(SystemError("read", path));
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+}  // namespace
+
+raster::Bitmap DecodeBmp(std::span<const std::uint8_t> file, const Limits& limits) {
+    const FileLayout layout = ReadLayout(file, file.size(), limits);
+    return DecodePixels(layout.info, layout.palette,
+                        file.subspan(layout.dataOffset, layout.dataBytes));
+}
+
+raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) throw DibError(SystemError("open", path));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) throw DibError(SystemError("read", path));
+    if (!S_ISREG(st.st_mode)) throw DibError("cannot read " + path + ": not a file");
+    const auto fileSize = static_cast<std::size_t>(st.st_size);
+
+    std::vector<std::uint8_t> prefix(std::min(fileSize, kPrefixBytes));
+    prefix.resize(ReadAt(fd.get(), prefix.data(), prefix.size(), 0, path));
+    const FileLayout layout = ReadLayout(prefix, fileSize, limits);
+
+    // The pixels go into a block of their own, which a 24-bit bitmap adopts
+    // as it is.
+    std::unique_ptr<std::uint8_t, void (*)(void*)> buffer(
+        static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(layout.dataBytes, 1))),
+        &std::free);
+    if (!buffer) throw DibError("not enough memory to read " + path);
+    const std::size_t got =
+        ReadAt(fd.get(), buffer.get(), layout.dataBytes, layout.dataOffset, path);
+    HeldBits bits(OwnedBits{{buffer.release(), [](std::uint8_t* p) { std::free(p); }}, got});
+    return DecodePixels(layout.info, layout.palette, bits);
+}
+
+}  // namespace vantoria::dib
