@@ -11,7 +11,7 @@ bool ParseDecimalInt32(std::string_view text, std::int32_t& value) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);  // from_chars takes only '-'
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);  // from_chars takes only '-'
     if (text.empty()) return false;
     std::int32_t parsed = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/registry/RegistryError.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/registry/RegistryTestEnv.h"
+
+namespace vantoria::registry {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RegistryTest;
+
+const std::string kKey = "HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo";
+const std::string kSeed =
+    "[HKEY_CURRENT_USER\\Control Panel]\n\n"
+    "[HKEY_CURRENT_USER\\Control Panel\\desktop]\n\"TileWallPaper\"=\"0\"\n\"Wallpaper\"=\"\"\n\n";
+
+void SaveOneValue(const std::string& key, const std::string& name, const std::string& data) {
+    RegistryStore store;
+    store.SetValue(key, name, data);
+    store.Save();
+}
+
+TEST_F(RegistryTest, FirstSaveSeedsTheProfileOnlyOnce) {
+    SaveOneValue(kKey, "PathWall", "/home/u");
+    EXPECT_EQ(FileText(), "Windows Registry Editor Version 5.00\n\n" + kSeed +
+                              "[HKEY_CURRENT_USER\\Software]\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\Brightmoss]\n\n"
+                              "[" + kKey + "]\n\"PathWall\"=\"/home/u\"\n\n");
+
+    // Once the file exists, the desktop key is never created again.
+    {
+        RegistryStore store;
+        store.EraseKey("HKEY_CURRENT_USER\\Control Panel");
+        store.Save();
+    }
+    SaveOneValue(kKey, "PathWall", "/other");
+    EXPECT_EQ(FileText().find("Control Panel"), std::string::npos);
+}
+
+TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys) {
+    constexpr int kChildren = 4, kSaves = 20;
+    std::vector<pid_t> children;
+    for (int c = 0; c < kChildren; ++c) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            try {
+                for (int i = 0; i < kSaves; ++i)
+                    SaveOneValue("HKEY_CURRENT_USER\\Test\\C" + std::to_string(c) + "\\K" + std::to_string(i),
+                                 "v", std::to_string(i));
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const RegistrySnapshot snapshot = ReadRegistryFile(File());
+    EXPECT_EQ(snapshot.state, FileState::Clean);
+    for (int c = 0; c < kChildren; ++c)
+        for (int i = 0; i < kSaves; ++i)
+            EXPECT_EQ(snapshot.model.Value("HKEY_CURRENT_USER\\Test\\C" + std::to_string(c) + "\\K" +
+                                               std::to_string(i), "v"),
+                      std::to_string(i))
+                << c << "/" << i;
+}
+
+// A damaged file gives what could be read with one warning; the next save
+// writes a clean file.
+TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
+    const std::string good = "[" + kKey + "]\n\"Kept\"=\"yes\"\n";
+    const std::string cases[] = {
+        "Windows Registry Editor Version 5.00\n\n" + good + "\"Cut\"=\"/ho",
+        "Windows Registry Editor Version 5.00\n\x01\x02 garbage\n" + good + "}{\n",
+        "Windows Registry Editor Version 5.00\n\n" + good + "\"Sjis\"=\"\x95\xc7\x8e\x86\"\n",
+        good,  // no header
+    };
+    for (const std::string& text : cases) {
+        WriteFileText(text);
+        testing::internal::CaptureStderr();
+        RegistryStore store;
+        const std::string warning = testing::internal::GetCapturedStderr();
+        EXPECT_NE(warning.find("is damaged"), std::string::npos) << warning;
+        EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
+        EXPECT_EQ(store.Value(kKey, "Kept"), "yes");
+
+        store.SetValue(kKey, "New", "1");
+        store.Save();
+        const RegistrySnapshot after = ReadRegistryFile(File());
+        EXPECT_EQ(after.state, FileState::Clean) << after.problem;
+        EXPECT_EQ(after.model.Value(kKey, "Kept"), "yes");
+        EXPECT_FALSE(after.model.HasKey("HKEY_CURRENT_USER\\Control Panel"));  // not a first creation
+    }
+}
+
+// Whatever stands where the file should be and cannot be read is moved
+// aside, never destroyed, and a clean file takes its place.
+TEST_F(RegistryTest, UnusableFilesAreMovedAsideBySave) {
+    fs::create_directories(File());  // a directory in the file's place
+    fs::path aside = File();
+    aside += ".unreadable";
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {  // a huge (sparse) file
+            std::ofstream(File()) << "x";
+            fs::resize_file(File(), kMaxRegistryFileSize + 1);
+        }
+        const RegistrySnapshot before = ReadRegistryFile(File());
+        EXPECT_EQ(before.state, FileState::Unusable);
+        EXPECT_TRUE(before.model.Keys().empty());
+
+        testing::internal::CaptureStderr();
+        SaveOneValue(kKey, "V", "1");
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("was moved to"), std::string::npos);
+        EXPECT_EQ(ReadRegistryFile(File()).state, FileState::Clean);
+        EXPECT_NE(FileText().find("TileWallPaper"), std::string::npos);  // seeded as a new file
+    }
+    EXPECT_TRUE(fs::is_directory(aside));
+    EXPECT_EQ(fs::file_size(fs::path(aside) += ".1"), kMaxRegistryFileSize + 1);
+}
+
+TEST_F(RegistryTest, UnreadableFileGivesDefaultsAndIsKeptAside) {
+    WriteFileText("Windows Registry Editor Version 5.00\n\n[" + kKey + "]\n\"V\"=\"secret\"\n");
+    fs::permissions(File().parent_path(), fs::perms::all);
+    fs::permissions(File(), fs::perms::none);
+    const test::ChildOutcome outcome = test::RunUnprivileged(Dir(), [] {
+        RegistryStore store;
+        if (store.Value(kKey, "V")) return false;
+        store.SetValue(kKey, "V", "new");
+        store.Save();
+        return ReadRegistryFile(RegistryFilePath()).model.Value(kKey, "V") == "new";
+    });
+    EXPECT_TRUE(outcome.passed) << outcome.stderrText;
+    EXPECT_NE(outcome.stderrText.find("Permission denied"), std::string::npos) << outcome.stderrText;
+    EXPECT_NE(test::ReadFile(File().string() + ".unreadable").find("secret"), std::string::npos);
+}
+
+TEST_F(RegistryTest, UnwritableFolderFailsWithOneErrorAndHarmsNothing) {
+    SaveOneValue(kKey, "V", "old");
+    const std::string before = FileText();
+    // Readable for the unprivileged child, so that only the writing fails.
+    fs::permissions(File(), fs::perms::owner_read | fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(RegistryLockPath(File()), fs::perms::all);
+    fs::permissions(File().parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                              fs::perms::others_read | fs::perms::others_exec);
+    const test::ChildOutcome outcome = test::RunUnprivileged(Dir(), [] {
+        RegistryStore store;
+        store.SetValue(kKey, "V", "new");
+        try {
+            store.Save();
+        } catch (const RegistryError& error) {
+            return std::string(error.what()) ==
+                   "cannot save settings to " + RegistryFilePath().string() + ": Permission denied";
+        }
+        return false;
+    });
+    EXPECT_TRUE(outcome.passed);
+    EXPECT_EQ(outcome.stderrText, "");
+    EXPECT_EQ(FileText(), before);
+}
+
+TEST_F(RegistryTest, SaveThroughSymlinkKeepsTheLink) {
+    const fs::path real = Dir() / "dotfiles.reg";
+    std::ofstream(real) << "Windows Registry Editor Version 5.00\n\n";
+    fs::create_directories(File().parent_path());
+    fs::create_symlink(real, File());
+    SaveOneValue(kKey, "V", "1");
+    EXPECT_TRUE(fs::is_symlink(File()));
+    EXPECT_EQ(ReadRegistryFile(real).model.Value(kKey, "V"), "1");
+}
+
+TEST_F(RegistryTest, PathFollowsTheEnvironment) {
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("XDG_CONFIG_HOME", "", 1);
+    ::setenv("HOME", Dir().c_str(), 1);
+    EXPECT_EQ(RegistryFilePath(), Dir() / ".config/vantoria/registry.reg");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_EQ(RegistryFilePath(), Dir() / ".config/vantoria/registry.reg");
+    ::setenv("XDG_CONFIG_HOME", "/x", 1);
+    EXPECT_EQ(RegistryFilePath(), fs::path("/x/vantoria/registry.reg"));
+    ::setenv("HOME", home.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace vantoria::registry
