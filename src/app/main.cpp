@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     app.setApplicationDisplayName(QString::fromUtf8(kAppTitle));
     MessageBoxReporter reporter;
     SetReporter(&reporter);
-    SignalBridge signals;
+    SignalBridge signalBridge;
 
     try {
 
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         auto setup = std::make_unique<Tform_Setup>();
         form_Setup = setup.get();
 
-        QObject::connect(&signals, &SignalBridge::terminationRequested, main.get(), [] { form_Main->close(); });
+        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, main.get(), [] { form_Main->close(); });
 
         if (DebugMode) main->show();
         AppRunning = true;
