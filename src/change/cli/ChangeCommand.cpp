@@ -1,0 +1,121 @@
+#include "change/cli/ChangeCommand.h"
+
+#include "compose/CompositionMode.h"
+#include "compose/WallComposer.h"
+#include "platform/dib/Dib.h"
+#include "platform/screen/Screen.h"
+#include "settings/ApSystem.h"
+#include "settings/Settings.h"
+
+#include <charconv>
+#include <cstdio>
+#include <exception>
+
+namespace vantoria::cli {
+namespace {
+
+int ParseInt(const std::string& option, const std::string& text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
+        throw UsageError(option + " needs a whole number, not \"" + text + "\"");
+    }
+    return value;
+}
+
+// The screen for this run: --screen, else VANTORIA_SCREEN, else the X server.
+raster::ScreenSize ResolveScreen(const ChangeOptions& options) {
+    if (options.screen) return *options.screen;
+    if (auto fromEnv = ScreenSizeFromEnvironment()) return *fromEnv;
+    std::string why;
+    if (auto fromX = X11PrimaryScreenSize(why)) return *fromX;
+    throw std::runtime_error("cannot tell the screen size (" + why + "); give --screen WIDTHxHEIGHT");
+}
+
+}  // namespace
+
+ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
+    ChangeOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--position") {
+            options.position = ParseInt(arg, value());
+        } else if (arg == "--size") {
+            options.size = ParseInt(arg, value());
+        } else if (arg == "--arrange") {
+            options.arrange = ParseInt(arg, value());
+        } else if (arg == "--screen") {
+            const std::string& text = value();
+            options.screen = ParseScreenSize(text);
+            if (!options.screen) throw UsageError("--screen needs WIDTHxHEIGHT, not \"" + text + "\"");
+        } else if (arg == "--") {
+            if (i + 2 != args.size()) throw UsageError("give exactly one picture file");
+            options.file = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError("unknown option " + arg);
+        } else {
+            if (!options.file.empty()) throw UsageError("give exactly one picture file");
+            options.file = arg;
+        }
+    }
+    if (!options.help && options.file.empty()) throw UsageError("no picture file given");
+    return options;
+}
+
+std::string ChangeUsage() {
+    return "Usage: vantoria-change [OPTIONS] FILE\n"
+           "Makes the wallpaper buffer file from the picture FILE with the stored layout\n"
+           "settings, as the tray program does on a change. The settings are read, never\n"
+           "saved; the options below change them for this run only.\n"
+           "\n"
+           "  --position N   display position: 0 centred, 1 tiled, 2 tiled with one copy\n"
+           "                 centred (the stored WallPosition otherwise)\n"
+           "  --size N       size adjustment for positions 0 and 1: 0 none, 1 stretch to\n"
+           "                 the screen, 2 fit the screen height, 3 fit the screen width\n"
+           "  --arrange N    arrangement for position 2: 0 normal, 1 alternate rows,\n"
+           "                 2 alternate columns\n"
+           "  --screen WxH   screen size in pixels; otherwise VANTORIA_SCREEN=WxH, otherwise\n"
+           "                 the primary screen of the X display\n"
+           "  --help         show this text\n"
+           "\n"
+           "The buffer file is written to the start folder joined with WallBuffer\n"
+           "(Runo.bmp unless set otherwise). Exit status 0 on success, 1 on failure.\n";
+}
+
+int RunChangeCommand(const std::vector<std::string>& args) {
+    try {
+        const ChangeOptions options = ParseChangeArguments(args);
+        if (options.help) {
+            std::fputs(ChangeUsage().c_str(), stdout);
+            return 0;
+        }
+        TApSystem& settings = ApSystem;
+        LoadSettings(settings);
+        CompleteStartup(settings);
+        if (options.position) settings.WallPosition = *options.position;
+        if (options.size) settings.WallSize = *options.size;
+        if (options.arrange) settings.WallArrange = *options.arrange;
+        const raster::ScreenSize screen = ResolveScreen(options);
+
+        const raster::Bitmap picture = dib::LoadBmpFile(options.file);
+        const compose::Composition composition = compose::ChooseComposition(settings);
+        compose::WallComposer composer(picture, settings, [screen] { return screen; });
+        if (!composer.ComposeWallPaper(composition.mode)) {
+            throw std::runtime_error("the wallpaper could not be composed");
+        }
+        return 0;
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "vantoria-change: %s (see --help)\n", e.what());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantoria-change: %s\n", e.what());
+    }
+    return 1;
+}
+
+}  // namespace vantoria::cli

@@ -1,0 +1,39 @@
+#pragma once
+// vantoria-change: one wallpaper change from the command line, with the
+// stored settings and without any window.
+
+#include "platform/raster/ScreenSize.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vantoria::cli {
+
+// A command line that cannot be used; the text says why.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ChangeOptions {
+    std::optional<int> position;   // WallPosition for this run
+    std::optional<int> size;       // WallSize for this run
+    std::optional<int> arrange;    // WallArrange for this run
+    std::optional<raster::ScreenSize> screen;
+    std::string file;
+    bool help = false;
+};
+
+// Reads the arguments after the program name. Throws UsageError.
+ChangeOptions ParseChangeArguments(const std::vector<std::string>& args);
+
+// The --help text.
+std::string ChangeUsage();
+
+// The whole command: exit code 0 on success; on failure one line on
+// standard error and 1.
+int RunChangeCommand(const std::vector<std::string>& args);
+
+}  // namespace vantoria::cli

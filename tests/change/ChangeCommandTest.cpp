@@ -1,0 +1,135 @@
+#include "change/cli/ChangeCommand.h"
+
+#include "support/Child.h"
+
+#include <gtest/gtest.h>
+#include <cstring>
+#include <fstream>
+
+using namespace vantoria;
+using namespace vantoria::cli;
+using namespace vantoria::test;
+
+namespace {
+
+TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
+    const auto o = ParseChangeArguments({"--position", "2", "--size", "-1", "--arrange", "7", "--screen", "800x600", "a.bmp"});
+    EXPECT_EQ(o.position, 2);
+    EXPECT_EQ(o.size, -1);  // values outside the dialog's ranges pass through
+    EXPECT_EQ(o.arrange, 7);
+    EXPECT_EQ(o.screen, (raster::ScreenSize{800, 600}));
+    EXPECT_EQ(o.file, "a.bmp");
+    EXPECT_EQ(ParseChangeArguments({"--", "-odd name.bmp"}).file, "-odd name.bmp");
+    EXPECT_TRUE(ParseChangeArguments({"--help"}).help);
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{}, {"--position"}, {"--position", "x", "a"}, {"--size", "1.5", "a"},
+          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}}) {
+        EXPECT_THROW(ParseChangeArguments(bad), UsageError) << (bad.empty() ? "" : bad[0]);
+    }
+}
+
+// A 24-bit bitmap file whose pixel (x, y) is (x, y, 7).
+void WriteCoordinateBmp(const std::string& path, int w, int h) {
+    const int row = (w * 3 + 3) & ~3;
+    std::vector<unsigned char> f(54 + static_cast<std::size_t>(row) * h, 0);
+    auto put32 = [&](int at, std::uint32_t v) { std::memcpy(&f[at], &v, 4); };
+    f[0] = 'B';
+    f[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(f.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<std::uint32_t>(w));
+    put32(22, static_cast<std::uint32_t>(h));
+    f[26] = 1;
+    f[28] = 24;
+    for (int y = 0; y < h; ++y) {
+        unsigned char* p = &f[54 + static_cast<std::size_t>(h - 1 - y) * row];
+        for (int x = 0; x < w; ++x, p += 3) {
+            p[0] = static_cast<unsigned char>(x);
+            p[1] = static_cast<unsigned char>(y);
+            p[2] = 7;
+        }
+    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
+}
+
+struct BmpSize {
+    int width, height;
+    friend bool operator==(const BmpSize&, const BmpSize&) = default;
+};
+
+BmpSize SizeOf(const std::string& path) {
+    const std::string f = ReadFile(path);
+    if (f.size() < 54) return {-1, -1};
+    std::int32_t w = 0, h = 0;
+    std::memcpy(&w, f.data() + 18, 4);
+    std::memcpy(&h, f.data() + 22, 4);
+    return {w, h};
+}
+
+class ChangeProgramTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Child> Run(std::vector<std::string> args) const {
+        return std::make_unique<Child>(VANTORIA_CHANGE_PROGRAM, args,
+                                       std::map<std::string, std::string>{{"XDG_CONFIG_HOME", config_.Path()},
+                                                                          {"VANTORIA_SCREEN", "1024x768"}},
+                                       work_.Path());
+    }
+    std::string Buffer() const { return work_.Path() + "/Runo.bmp"; }
+    TempDir config_, work_;
+};
+
+TEST_F(ChangeProgramTest, WritesTheBufferFileInEveryLayout) {
+    const std::string pic = work_.Path() + "/pic.bmp";
+    WriteCoordinateBmp(pic, 64, 48);
+    struct Case {
+        std::vector<std::string> layout;
+        BmpSize size;
+    };
+    const Case cases[] = {
+        {{"--position", "0", "--size", "0"}, {64, 48}},      {{"--position", "1", "--size", "1"}, {1024, 768}},
+        {{"--position", "0", "--size", "2"}, {1024, 768}},   {{"--position", "1", "--size", "3"}, {1024, 768}},
+        {{"--position", "2", "--arrange", "0"}, {64, 48}},   {{"--position", "2", "--arrange", "1"}, {64, 96}},
+        {{"--position", "2", "--arrange", "2"}, {128, 48}},  {{"--position", "0", "--size", "7"}, {64, 48}},
+        {{"--position", "2", "--size", "1"}, {64, 48}},
+    };
+    for (const Case& c : cases) {
+        auto args = c.layout;
+        args.push_back(pic);
+        auto run = Run(args);
+        EXPECT_EQ(run->Wait(), 0) << run->Output();
+        EXPECT_EQ(SizeOf(Buffer()), c.size) << c.layout[1] << " " << c.layout[3];
+    }
+    // The last run, centred tiling of 64 x 48 on 1024 x 768, rotates the
+    // picture by (480 mod 64, 360 mod 48) = (32, 24): the file's first pixel
+    // (bottom-up, so row 47) shows picture pixel (32, 23).
+    const std::string f = ReadFile(Buffer());
+    EXPECT_EQ(static_cast<unsigned char>(f[54 + 0]), 32);
+    EXPECT_EQ(static_cast<unsigned char>(f[54 + 1]), 23);
+}
+
+TEST_F(ChangeProgramTest, OptionsHoldForOneRunAndNothingIsSaved) {
+    const std::string pic = work_.Path() + "/pic.bmp";
+    WriteCoordinateBmp(pic, 10, 10);
+    auto run = Run({"--position", "0", "--size", "1", pic});
+    ASSERT_EQ(run->Wait(), 0) << run->Output();
+    const std::string reg = ReadFile(config_.Path() + "/vantoria/registry.reg");
+    EXPECT_EQ(reg.find("WallPosition"), std::string::npos) << reg;
+}
+
+TEST_F(ChangeProgramTest, FailuresPrintOneLineAndExitWithOne) {
+    const std::string notBmp = work_.Path() + "/text.bmp";
+    std::ofstream(notBmp) << "hello";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{work_.Path() + "/missing.bmp"}, {notBmp}, {"--size"}}) {
+        auto run = Run(args);
+        EXPECT_EQ(run->Wait(), 1);
+        const std::string out = run->Output();
+        EXPECT_EQ(out.rfind("vantoria-change: ", 0), 0u) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    }
+    EXPECT_EQ(SizeOf(Buffer()), (BmpSize{-1, -1}));  // nothing written
+}
+
+}  // namespace
