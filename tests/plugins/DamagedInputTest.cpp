@@ -1,0 +1,123 @@
+// Cut-off, corrupted and hostile files: every plug-in answers with a result
+// code and hands nothing over, never crashes. (The harness checks that a
+// successful answer still comes with consistent blocks.)
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "PluginHarness.h"
+
+namespace vantoria::spi::test {
+namespace {
+
+struct Kind {
+    const char* plugin;
+    const char* sample;
+    const char* extension;
+};
+
+void PrintTo(const Kind& k, std::ostream* os) { *os << k.plugin; }
+
+const Kind kKinds[] = {
+    {"png.spi", "-size 64x48 -seed 2 plasma: PNG24:", ".png"},
+    {"png.spi", "-size 64x48 -seed 2 plasma: -interlace PNG PNG32:", ".png"},
+    {"jpeg.spi", "-size 64x48 -seed 2 plasma: JPEG:", ".jpg"},
+    {"jpeg.spi", "-size 64x48 -seed 2 plasma: -interlace JPEG JPEG:", ".jpg"},
+    {"gif.spi", "-size 64x48 -seed 2 plasma: GIF:", ".gif"},
+    {"gif.spi", "-size 64x48 -seed 2 plasma: -interlace GIF GIF:", ".gif"},
+};
+
+const std::set<std::int32_t> kCodes = {SUSIE_OK,          SUSIE_ERR_UNKNOWN_FORMAT, SUSIE_ERR_BROKEN_DATA,
+                                       SUSIE_ERR_NO_MEMORY, SUSIE_ERR_MEMORY,      SUSIE_ERR_FILE_READ};
+
+class Damaged : public testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        const auto file = dir_ / (std::string("sample") + GetParam().extension);
+        ASSERT_TRUE(Convert(std::string(GetParam().sample) + "'" + file.string() + "'"));
+        bytes_ = ReadFile(file);
+        ASSERT_GT(bytes_.size(), 200u);
+        ASSERT_EQ(DecodeMemory(plugin_, bytes_).code, SUSIE_OK);
+    }
+    Picture DecodeBytes(const std::vector<std::uint8_t>& bytes) {
+        const auto file = dir_ / "damaged.bin";
+        WriteFile(file, bytes);
+        const Picture fromFile = Decode(plugin_, file);
+        const Picture fromMemory = DecodeMemory(plugin_, bytes);
+        EXPECT_EQ(fromFile.code, fromMemory.code);
+        return fromFile;
+    }
+    TempDir dir_;
+    Plugin plugin_{GetParam().plugin};
+    std::vector<std::uint8_t> bytes_;
+};
+
+TEST_P(Damaged, CutOffFilesFail) {
+    const std::size_t n = bytes_.size();
+    for (std::size_t length : {std::size_t{0}, std::size_t{3}, std::size_t{10}, std::size_t{30}, n / 4, n / 2, n * 3 / 4}) {
+        const Picture picture = DecodeBytes({bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(length)});
+        EXPECT_TRUE(picture.code == SUSIE_ERR_BROKEN_DATA || picture.code == SUSIE_ERR_UNKNOWN_FORMAT)
+            << "cut at " << length << " of " << n << ": " << picture.code;
+    }
+}
+
+TEST_P(Damaged, CorruptedBytesNeverCrash) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes = bytes_;
+        const int flips = 1 + round % 4;
+        for (int i = 0; i < flips; ++i) {
+            // Headers matter most: half of the damage lands in the first 64 bytes.
+            const std::size_t at = (round % 2 == 0) ? random() % 64 : random() % bytes.size();
+            bytes[at] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        }
+        const Picture picture = DecodeMemory(plugin_, bytes);
+        EXPECT_TRUE(kCodes.count(picture.code)) << "round " << round << ": " << picture.code;
+        EXPECT_TRUE(kCodes.count(picture.infoCode)) << "round " << round << ": " << picture.infoCode;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, Damaged, testing::ValuesIn(kKinds), [](const auto& info) {
+    return std::filesystem::path(info.param.plugin).stem().string() + std::to_string(info.index);
+});
+
+// Headers that claim pictures too large to hold: refused before any block is
+// made, as out of memory.
+TEST(Hostile, HugeClaimedSizesAreRefused) {
+    TempDir dir;
+    // A 100000 x 1 PNG header, a 60000 x 60000 JPEG, a 65535 x 65535 GIF screen.
+    const auto png = dir / "wide.png";
+    ASSERT_TRUE(Convert("-size 1x1 xc:red PNG24:'" + png.string() + "'"));
+    std::vector<std::uint8_t> pngBytes = ReadFile(png);
+    pngBytes[16] = 0, pngBytes[17] = 1, pngBytes[18] = 0x86, pngBytes[19] = 0xA0;  // width (CRC now wrong)
+    Plugin pngPlugin("png.spi");
+    EXPECT_NE(DecodeMemory(pngPlugin, pngBytes).code, SUSIE_OK);
+
+    const auto jpeg = dir / "huge.jpg";
+    ASSERT_TRUE(Convert("-size 8x8 xc:red JPEG:'" + jpeg.string() + "'"));
+    std::vector<std::uint8_t> jpegBytes = ReadFile(jpeg);
+    for (std::size_t i = 2; i + 8 < jpegBytes.size(); ++i) {
+        if (jpegBytes[i] == 0xFF && jpegBytes[i + 1] == 0xC0) {  // SOF0: height, width at +5
+            jpegBytes[i + 5] = 0xEA, jpegBytes[i + 6] = 0x60, jpegBytes[i + 7] = 0xEA, jpegBytes[i + 8] = 0x60;
+            break;
+        }
+    }
+    Plugin jpegPlugin("jpeg.spi");
+    const Picture hugeJpeg = DecodeMemory(jpegPlugin, jpegBytes);
+    EXPECT_EQ(hugeJpeg.infoCode, SUSIE_ERR_NO_MEMORY);
+    EXPECT_EQ(hugeJpeg.code, SUSIE_ERR_NO_MEMORY);
+
+    const auto gif = dir / "huge.gif";
+    ASSERT_TRUE(Convert("-size 8x8 xc:red GIF:'" + gif.string() + "'"));
+    std::vector<std::uint8_t> gifBytes = ReadFile(gif);
+    gifBytes[6] = gifBytes[7] = gifBytes[8] = gifBytes[9] = 0xFF;
+    Plugin gifPlugin("gif.spi");
+    const Picture hugeGif = DecodeMemory(gifPlugin, gifBytes);
+    EXPECT_EQ(hugeGif.infoCode, SUSIE_ERR_NO_MEMORY);
+    EXPECT_EQ(hugeGif.code, SUSIE_ERR_NO_MEMORY);
+}
+
+}  // namespace
+}  // namespace vantoria::spi::test
