@@ -82,24 +82,38 @@ public:
     // True when both bitmaps use the same pixel storage (test aid).
     bool SharesPixelsWith(const Bitmap& other) const { return store_ && store_ == other.store_; }
 
-    // Canvas operations.
+    // Canvas operations. `src` may be this bitmap itself: the operations
+    // read the pixels as they were before the call.
     void Fill(std::uint8_t b, std::uint8_t g, std::uint8_t r);
     // Copies `src` unscaled with its top-left corner at (x, y); pixels
-    // outside this bitmap are dropped.
+    // outside this bitmap are dropped. Drawing a bitmap of this bitmap's size
+    // at (0, 0) shares its pixels instead of copying them.
     void Draw(int x, int y, const Bitmap& src);
-    // Scales the whole of `src` to fill `dest` exactly (independent factors).
+    // Scales the whole of `src` to fill `dest` exactly (independent factors):
+    // area averaging along an axis that shrinks, bilinear along one that
+    // grows. Parts of `dest` outside this bitmap are dropped.
     void StretchDraw(const Rect& dest, const Bitmap& src);
-    // Copies `source` of `src` into `dest` of this bitmap; both have the same
-    // size. Pixels outside either bitmap are dropped.
+    // Copies `source` of `src` into `dest` of this bitmap; both rectangles
+    // must have the same size (RasterError otherwise). Pixels outside either
+    // bitmap are dropped.
     void CopyRect(const Rect& dest, const Bitmap& src, const Rect& source);
 
-    // Writes an uncompressed 24-bit Windows bitmap, creating or replacing the
-    // file. Throws RasterError with the reason on failure.
+    // Writes an uncompressed 24-bit Windows bitmap (bottom-up rows), creating
+    // or replacing the file. The file is written under a temporary name in
+    // the same folder and then renamed over `path`, so a failed write leaves
+    // any previous file intact. An empty bitmap is refused: a header-only
+    // file is no picture a desktop could show. Throws RasterError on failure,
+    // e.g. "cannot write /p/Runo.bmp: No space left on device".
     void SaveToFile(const std::string& path) const;
 
 private:
     struct Store;
+    // Makes the storage this bitmap's own, keeping (Detach) or not keeping
+    // (DetachForOverwrite, when every pixel is about to be written) its pixels.
     void Detach();
+    void DetachForOverwrite();
+    void CopyBlock(std::int64_t dx, std::int64_t dy, const Bitmap& src, std::int64_t sx,
+                   std::int64_t sy, std::int64_t w, std::int64_t h);
 
     int width_ = 0;
     int height_ = 0;

@@ -1,0 +1,59 @@
+// The size adjustment steps: stretch to the screen, or fit the screen's
+// shorter side keeping the aspect ratio.
+
+#include "compose/Geometry.h"
+#include "compose/WallComposer.h"
+
+#include <utility>
+
+namespace vantoria::compose {
+
+using raster::Bitmap;
+using raster::MakeRect;
+
+namespace {
+
+void FitInto(Bitmap& work, const Bitmap& source, raster::ScreenSize screen) {
+    const raster::ScreenSize size = FittedSize(source.Width(), source.Height(), screen);
+    Bitmap out(size.width, size.height);
+    out.StretchDraw(MakeRect(0, 0, size.width, size.height), source);
+    work = std::move(out);
+}
+
+}  // namespace
+
+bool WallComposer::StretchToScreen(Bitmap& work) const {
+    try {
+        const Bitmap t = work;
+        const raster::ScreenSize screen = screen_();
+        Bitmap out(screen.width, screen.height);
+        out.StretchDraw(MakeRect(0, 0, screen.width, screen.height), t);
+        work = std::move(out);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool WallComposer::FitToScreen(Bitmap& work) const {
+    try {
+        const Bitmap t = work;
+        FitInto(work, t, screen_());
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Fits the picture itself rather than the working bitmap; as this step runs
+// on an unchanged copy of the picture, the result is FitToScreen's.
+bool WallComposer::FitPictureToScreen(Bitmap& work) const {
+    try {
+        FitInto(work, picture_, screen_());
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace vantoria::compose

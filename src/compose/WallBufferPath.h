@@ -1,0 +1,18 @@
+#pragma once
+// The wallpaper buffer file: the start folder, "/", and the WallBuffer
+// setting, joined literally. Nothing is added or removed, so a start folder
+// "/" gives "//Runo.bmp" and an empty WallBuffer names the folder itself.
+
+#include <string>
+
+namespace vantoria {
+
+struct TApSystem;
+
+namespace compose {
+
+std::string WallBufferPath(const std::string& startDir, const std::string& wallBuffer);
+std::string WallBufferPath(const TApSystem& settings);
+
+}  // namespace compose
+}  // namespace vantoria

@@ -1,0 +1,52 @@
+#include "compose/WallComposer.h"
+
+#include "compose/WallBufferPath.h"
+
+#include <utility>
+
+namespace vantoria::compose {
+
+WallComposer::WallComposer(const raster::Bitmap& picture, const TApSystem& settings,
+                           raster::ScreenSizeSource screen)
+    : picture_(picture), settings_(settings), screen_(std::move(screen)) {}
+
+bool WallComposer::ComposeWallPaper(int mode) const {
+    raster::Bitmap work = picture_;  // shares the pixels until a step writes
+    try {
+        RunSteps(mode, work);
+    } catch (...) {
+        return false;
+    }
+    work.SaveToFile(WallBufferPath(settings_));
+    return true;
+}
+
+// The steps report their own failures; the later steps run regardless.
+void WallComposer::RunSteps(int mode, raster::Bitmap& work) const {
+    switch (mode) {
+    case 1:
+        StretchToScreen(work);
+        break;
+    case 2:
+        FitToScreen(work);
+        break;
+    case 3:
+        FitPictureToScreen(work);
+        break;
+    case 4:
+        CentreForTiling(work);
+        break;
+    case 5:
+        AlternateVertically(work);
+        CentreForTiling(work);
+        break;
+    case 6:
+        AlternateHorizontally(work);
+        CentreForTiling(work);
+        break;
+    default:  // 0 and anything else: the picture as it is
+        break;
+    }
+}
+
+}  // namespace vantoria::compose

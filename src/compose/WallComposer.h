@@ -1,0 +1,55 @@
+#pragma once
+// Turns the picture into the wallpaper bitmap by composition mode and writes
+// it to the buffer file. GUI-free: the main form owns one and calls it on
+// every wallpaper change; vantoria-change and the tests do the same.
+//
+// Each step takes the working bitmap by reference, reads the screen size
+// afresh, and returns false, leaving the bitmap as it was, when anything in
+// it fails; no step lets an error escape.
+
+#include "platform/raster/Bitmap.h"
+#include "platform/raster/ScreenSize.h"
+
+#include <string>
+
+namespace vantoria {
+
+struct TApSystem;
+
+namespace compose {
+
+class WallComposer {
+public:
+    // `picture` is the decoded picture (the master image); `settings`
+    // supplies StartDir and WallBuffer, read at each call. Both must outlive
+    // the composer.
+    WallComposer(const raster::Bitmap& picture, const TApSystem& settings,
+                 raster::ScreenSizeSource screen);
+
+    // Copies the picture into a working bitmap, runs the steps of `mode` and
+    // writes the result to WallBufferPath. True once the file is written;
+    // false, writing nothing, if the steps failed as a whole. A failure to
+    // write the file (bad path, empty picture, disk full) throws
+    // raster::RasterError; the previous buffer file is then left as it was.
+    bool ComposeWallPaper(int mode) const;
+
+    // Placement for "tiled, one copy centred".
+    bool CentreForTiling(raster::Bitmap& work) const;
+    bool AlternateVertically(raster::Bitmap& work) const;
+    bool AlternateHorizontally(raster::Bitmap& work) const;
+
+    // Size adjustment.
+    bool StretchToScreen(raster::Bitmap& work) const;
+    bool FitToScreen(raster::Bitmap& work) const;
+    bool FitPictureToScreen(raster::Bitmap& work) const;
+
+private:
+    void RunSteps(int mode, raster::Bitmap& work) const;
+
+    const raster::Bitmap& picture_;
+    const TApSystem& settings_;
+    raster::ScreenSizeSource screen_;
+};
+
+}  // namespace compose
+}  // namespace vantoria
