@@ -30,8 +30,9 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-void Application::ShowException(const QString& message) {
+void Application::ShowException(const QString& message, const QString& detail) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle), message, QMessageBox::Ok);
+    if (!detail.isEmpty()) box.setDetailedText(detail);
     box.exec();
 }
 

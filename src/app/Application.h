@@ -12,8 +12,9 @@ public:
     Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Shows an error message: caption "Vantoria", stop icon, one OK button.
-    static void ShowException(const QString& message);
+    // Shows an error message: caption "Vantoria", stop icon, one OK button;
+    // a non-empty detail goes behind the box's details button.
+    static void ShowException(const QString& message, const QString& detail = {});
 };
 
 }  // namespace vantoria

@@ -4,8 +4,8 @@
 
 namespace vantoria {
 
-void MessageBoxReporter::ShowError(const std::string& message) {
-    Application::ShowException(QString::fromStdString(message));
+void MessageBoxReporter::ShowError(const std::string& message, const std::string& detail) {
+    Application::ShowException(QString::fromStdString(message), QString::fromStdString(detail));
 }
 
 }  // namespace vantoria

@@ -10,14 +10,17 @@ namespace vantoria {
 class Reporter {
 public:
     virtual ~Reporter() = default;
-    virtual void ShowError(const std::string& message) = 0;
+    // `message` is the text the user sees; `detail`, possibly empty, says
+    // what exactly went wrong (a message box offers it on request, the
+    // command line appends it).
+    virtual void ShowError(const std::string& message, const std::string& detail) = 0;
 };
 
 // The reporter in force; never null. Passing nullptr restores the default.
 Reporter& CurrentReporter();
 void SetReporter(Reporter* reporter);
 
-// Shorthand for CurrentReporter().ShowError(message).
-void ReportError(const std::string& message);
+// Shorthand for CurrentReporter().ShowError(message, detail).
+void ReportError(const std::string& message, const std::string& detail = {});
 
 }  // namespace vantoria
