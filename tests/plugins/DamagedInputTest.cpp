@@ -16,6 +16,9 @@ struct Kind {
     const char* plugin;
     const char* sample;
     const char* extension;
+    // Bitmap files cut inside the pixels are shown as far as they go, by
+    // design of the bitmap decoder; only a cut inside the headers fails.
+    bool partialPixelsFail = true;
 };
 
 void PrintTo(const Kind& k, std::ostream* os) { *os << k.plugin; }
@@ -27,6 +30,8 @@ const Kind kKinds[] = {
     {"jpeg.spi", "-size 64x48 -seed 2 plasma: -interlace JPEG JPEG:", ".jpg"},
     {"gif.spi", "-size 64x48 -seed 2 plasma: GIF:", ".gif"},
     {"gif.spi", "-size 64x48 -seed 2 plasma: -interlace GIF GIF:", ".gif"},
+    {"dib.spi", "-size 64x48 -seed 2 plasma: -colors 200 -compress RLE BMP3:", ".dib", false},
+    {"dib.spi", "-size 64x48 -seed 2 plasma: BMP:", ".dib", false},
 };
 
 const std::set<std::int32_t> kCodes = {SUSIE_OK,          SUSIE_ERR_UNKNOWN_FORMAT, SUSIE_ERR_BROKEN_DATA,
@@ -58,6 +63,7 @@ TEST_P(Damaged, CutOffFilesFail) {
     const std::size_t n = bytes_.size();
     for (std::size_t length : {std::size_t{0}, std::size_t{3}, std::size_t{10}, std::size_t{30}, n / 4, n / 2, n * 3 / 4}) {
         const Picture picture = DecodeBytes({bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(length)});
+        if (!GetParam().partialPixelsFail && length > 60 && picture.code == SUSIE_OK) continue;
         EXPECT_TRUE(picture.code == SUSIE_ERR_BROKEN_DATA || picture.code == SUSIE_ERR_UNKNOWN_FORMAT)
             << "cut at " << length << " of " << n << ": " << picture.code;
     }

@@ -27,6 +27,7 @@ const Kind kKinds[] = {
     {"png.spi", "Vantoria PNG plug-in", "*.png", "-size 40x30 -seed 1 plasma: PNG32:", ".png"},
     {"jpeg.spi", "Vantoria JPEG plug-in", "*.jpg;*.jpeg;*.jpe;*.jfif", "-size 40x30 -seed 1 plasma: JPEG:", ".jpg"},
     {"gif.spi", "Vantoria GIF plug-in", "*.gif", "-size 40x30 -seed 1 plasma: GIF:", ".gif"},
+    {"dib.spi", "Vantoria DIB plug-in", "*.dib", "-size 40x30 -seed 1 plasma: BMP3:", ".dib"},
 };
 
 class EveryPlugin : public testing::TestWithParam<Kind> {
