@@ -1,0 +1,40 @@
+#include "compose/ApplyWallPaper.h"
+
+#include "platform/desktop/DeskWallpaper.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryError.h"
+
+namespace vantoria {
+namespace {
+
+void Report(std::string* problem, std::string text) {
+    if (problem) *problem = std::move(text);
+}
+
+// The wallpaper call: set it, keep the reason when the desktop refused.
+void SetWallpaper(const std::string& path, std::string* problem) {
+    const desktop::DesktopResult result = desktop::SetDeskWallpaper(path);
+    Report(problem, result.ok ? std::string() : result.reason);
+}
+
+}  // namespace
+
+bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem) {
+    try {
+        // A user's profile has the desktop key from the start; our registry
+        // file appears on first use, so make it exist the way a profile does.
+        desktop::EnsureUserProfile();
+        registry::TRegistry reg;
+        if (reg.OpenKey("\\Control Panel\\desktop", false)) reg.WriteString("TileWallPaper", tile ? "1" : "0");
+        reg.CloseKey();
+    } catch (const registry::RegistryError& error) {
+        Report(problem, error.what());
+        return false;
+    }
+    SetWallpaper(path, problem);
+    return true;
+}
+
+void EraseWallPaper(std::string* problem) { SetWallpaper(std::string(), problem); }
+
+}  // namespace vantoria

@@ -1,0 +1,99 @@
+#include "platform/desktop/DeskWallpaper.h"
+
+#include <exception>
+#include <filesystem>
+#include <optional>
+
+#include "platform/desktop/DesktopChoice.h"
+#include "platform/desktop/FreshCopy.h"
+#include "platform/desktop/ToolDesktops.h"
+#include "platform/desktop/X11Root.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryError.h"
+#include "platform/registry/RegistryFile.h"
+
+namespace vantoria::desktop {
+namespace {
+
+constexpr std::string_view kDesktopKey = "\\Control Panel\\desktop";
+
+bool ProfileSaysTile() {
+    registry::TRegistry reg;
+    return reg.OpenKey(kDesktopKey, false) && reg.ReadString("TileWallPaper") == "1";
+}
+
+// Throws registry::RegistryError.
+void RecordWallpaper(const std::string& path) {
+    registry::TRegistry reg;
+    reg.OpenKey(kDesktopKey, true);
+    reg.WriteString("Wallpaper", path);
+    reg.CloseKey();
+}
+
+DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool tile) {
+    switch (kind) {
+        case DesktopKind::Gnome:
+        case DesktopKind::Cinnamon:
+        case DesktopKind::Mate:
+            return SetGSettingsWallpaper(kind, picture, tile);
+        case DesktopKind::Kde:
+            return SetPlasmaWallpaper(picture, tile);
+        case DesktopKind::Xfce:
+            return SetXfceWallpaper(picture, tile);
+        case DesktopKind::Lxqt:
+            return SetLxqtWallpaper(picture, tile);
+        case DesktopKind::Sway:
+            return SetSwayWallpaper(picture, tile);
+        case DesktopKind::None:
+        case DesktopKind::X11:
+            break;
+    }
+    return DesktopResult::Done();
+}
+
+DesktopResult Show(DesktopKind kind, const std::string& path, bool tile) {
+    if (kind == DesktopKind::None) return DesktopResult::Done();
+    if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile);
+    if (path.empty()) {
+        DesktopResult result = ShowWithTool(kind, path, tile);
+        if (result.ok) RemoveCachedCopies();
+        return result;
+    }
+    std::string reason;
+    std::optional<FreshCopy> copy = FreshCopy::Make(path, reason);
+    if (!copy) return DesktopResult::Failed(reason);
+    DesktopResult result = ShowWithTool(kind, copy->Path().string(), tile);
+    if (result.ok) copy->Commit();
+    return result;
+}
+
+}  // namespace
+
+DesktopResult SetDeskWallpaper(const std::string& path) {
+    try {
+        const DesktopChoice choice = ChooseDesktop(SessionEnvironment::FromProcess());
+        if (!choice.kind) return DesktopResult::Failed(choice.error);
+        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile());
+        if (!result.ok) return result;
+        try {
+            RecordWallpaper(path);
+        } catch (const registry::RegistryError& error) {
+            return DesktopResult::Failed(std::string("the wallpaper is on the desktop but cannot be recorded: ") +
+                                         error.what());
+        }
+        return result;
+    } catch (const std::exception& error) {
+        // Out of memory and the like: the change is abandoned, the program goes on.
+        return DesktopResult::Failed(std::string("cannot change the wallpaper: ") + error.what());
+    }
+}
+
+void EnsureUserProfile() {
+    const std::filesystem::path file = registry::RegistryFilePath();
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(file, error)) || error) return;
+    // Saving nothing to a missing file writes the seeded profile alone.
+    registry::SaveRegistryChanges(file, registry::RegistryChanges());
+}
+
+}  // namespace vantoria::desktop

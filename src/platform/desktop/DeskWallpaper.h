@@ -1,0 +1,29 @@
+#pragma once
+// The desktop-wallpaper setting of the user's profile: what Windows offers
+// as SystemParametersInfo(SPI_SETDESKWALLPAPER) with "update the profile and
+// tell running programs".
+//
+// The desktop that shows the wallpaper is chosen from the session (see
+// DesktopChoice.h; VANTORIA_DESKTOP=x11|gnome|cinnamon|mate|kde|xfce|lxqt|
+// sway|none forces one). Tiling is read from the profile's "TileWallPaper"
+// value, "1" tiling and anything else centring, as Windows reads it.
+
+#include <string>
+
+#include "platform/desktop/DesktopResult.h"
+
+namespace vantoria::desktop {
+
+// Makes the bitmap file at `path` the desktop wallpaper; "" removes it.
+// Records `path` as "Wallpaper" under HKEY_CURRENT_USER\Control Panel\desktop
+// (creating the key, as Windows would) once the desktop has taken it, or
+// right away on the "none" desktop. Never throws; a failure to record is
+// reported like a desktop failure, after the desktop has been changed.
+DesktopResult SetDeskWallpaper(const std::string& path);
+
+// Creates the registry file seeded with the profile's desktop key, as a new
+// user profile has it, when there is no registry file yet. Throws
+// registry::RegistryError when it cannot be written.
+void EnsureUserProfile();
+
+}  // namespace vantoria::desktop

@@ -1,0 +1,25 @@
+#pragma once
+// The desktops that keep their wallpaper in their own settings and are told
+// about it through their command-line tools. Each takes the picture's
+// absolute path (a fresh name: they remember pictures by path) or "" for no
+// picture, and whether to tile it (else it is centred).
+
+#include <string>
+
+#include "platform/desktop/DesktopChoice.h"
+#include "platform/desktop/DesktopResult.h"
+
+namespace vantoria::desktop {
+
+// gnome, cinnamon and mate, through gsettings.
+DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture, bool tile);
+// KDE Plasma: a desktop script run by plasmashell, sent with dbus-send.
+DesktopResult SetPlasmaWallpaper(const std::string& picture, bool tile);
+// XFCE: every monitor's and workspace's backdrop, through xfconf-query.
+DesktopResult SetXfceWallpaper(const std::string& picture, bool tile);
+// LXQt: pcmanfm-qt, which draws its desktop.
+DesktopResult SetLxqtWallpaper(const std::string& picture, bool tile);
+// sway and other wlroots compositors that take sway's commands: swaymsg.
+DesktopResult SetSwayWallpaper(const std::string& picture, bool tile);
+
+}  // namespace vantoria::desktop

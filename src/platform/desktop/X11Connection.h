@@ -1,0 +1,44 @@
+#pragma once
+// One connection to the X server for one wallpaper change, with the
+// server's error replies caught instead of ending the program.
+
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace vantoria::desktop {
+
+// The one error type of the bare-X11 setter; what() is a sentence for the user.
+class X11Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class X11Connection {
+public:
+    // The display named by DISPLAY. Throws X11Error.
+    X11Connection();
+    ~X11Connection();
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+
+    Display* Get() const { return display_.get(); }
+    Window Root() const { return DefaultRootWindow(display_.get()); }
+
+    // Waits for the server to process every request so far and returns the
+    // first error it reported since the last call ("" when none).
+    std::string TakeError();
+    // The same, throwing X11Error("<what failed>: <error>") when there was one.
+    void Check(const std::string& what);
+
+private:
+    struct Closer {
+        void operator()(Display* d) const { XCloseDisplay(d); }
+    };
+    std::unique_ptr<Display, Closer> display_;
+    XErrorHandler previousHandler_ = nullptr;
+};
+
+}  // namespace vantoria::desktop

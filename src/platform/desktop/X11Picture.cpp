@@ -1,0 +1,132 @@
+#include "platform/desktop/X11Picture.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace vantoria::desktop {
+namespace {
+
+// Room for the PutImage request's own fields, with some to spare.
+constexpr std::size_t kRequestHeaderBytes = 64;
+
+std::size_t CheckedMul(std::size_t a, std::size_t b) {
+    std::size_t r = 0;
+    if (__builtin_mul_overflow(a, b, &r)) throw X11Error("the picture is too large for the X server");
+    return r;
+}
+
+std::array<std::uint32_t, 256> ChannelTable(unsigned long mask) {
+    std::array<std::uint32_t, 256> table{};
+    const auto bits = static_cast<std::uint32_t>(mask);
+    const int shift = std::countr_zero(bits);
+    const std::uint32_t top = (std::uint32_t{1} << std::popcount(bits)) - 1;
+    for (std::uint32_t v = 0; v < 256; ++v) table[v] = ((v * top + 127) / 255) << shift;
+    return table;
+}
+
+// An XImage over pixel memory that we own; the image header is Xlib's.
+struct ImageDeleter {
+    void operator()(XImage* image) const {
+        image->data = nullptr;  // ours, not Xlib's to free
+        XDestroyImage(image);
+    }
+};
+using ImagePtr = std::unique_ptr<XImage, ImageDeleter>;
+
+ImagePtr MakeImage(Display* display, const PixelFormat& format, int width, int height) {
+    XImage* image = XCreateImage(display, format.visual, static_cast<unsigned>(format.depth), ZPixmap, 0,
+                                 nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image) throw X11Error("cannot make an image for the X server");
+    return ImagePtr(image);
+}
+
+void ConvertRows(XImage* image, const PixelFormat& format, const raster::Bitmap& picture, int left,
+                 int top) {
+    constexpr bool kHostLsb = std::endian::native == std::endian::little;
+    const int bpp = image->bits_per_pixel;
+    if (bpp == 32 || bpp == 16) image->byte_order = kHostLsb ? LSBFirst : MSBFirst;  // Xlib swaps if needed
+    for (int y = 0; y < image->height; ++y) {
+        const std::uint8_t* src = picture.ScanLine(top + y) + static_cast<std::size_t>(left) * 3;
+        char* row = image->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line);
+        for (int x = 0; x < image->width; ++x, src += 3) {
+            const std::uint32_t pixel = format.Pixel(src[0], src[1], src[2]);
+            if (bpp == 32) {
+                std::memcpy(row + x * 4, &pixel, 4);
+            } else if (bpp == 16) {
+                const auto p16 = static_cast<std::uint16_t>(pixel);
+                std::memcpy(row + x * 2, &p16, 2);
+            } else {
+                XPutPixel(image, x, y, pixel);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+PixelFormat MakePixelFormat(Visual* visual, int depth) {
+    const bool masked = visual && (visual->c_class == TrueColor || visual->c_class == DirectColor) &&
+                        visual->red_mask && visual->green_mask && visual->blue_mask;
+    if (!masked)
+        throw X11Error("the X server's screen uses a palette (depth " + std::to_string(depth) +
+                       "); only true-colour screens are supported");
+    PixelFormat format;
+    format.visual = visual;
+    format.depth = depth;
+    format.red = ChannelTable(visual->red_mask);
+    format.green = ChannelTable(visual->green_mask);
+    format.blue = ChannelTable(visual->blue_mask);
+    return format;
+}
+
+std::size_t MaxImageRequestBytes(Display* display) {
+    long units = XExtendedMaxRequestSize(display);
+    if (units <= 0) units = XMaxRequestSize(display);
+    const std::size_t bytes = static_cast<std::size_t>(units) * 4;
+    return bytes > kRequestHeaderBytes * 2 ? bytes - kRequestHeaderBytes : kRequestHeaderBytes;
+}
+
+Pixmap UploadPicture(X11Connection& x, Drawable root, const PixelFormat& format,
+                     const raster::Bitmap& picture, const raster::Rect& area, std::size_t pieceBytes) {
+    Display* display = x.Get();
+    const int width = area.Width();
+    const int height = area.Height();
+    PixmapHandle pixmap(display, XCreatePixmap(display, root, static_cast<unsigned>(width),
+                                               static_cast<unsigned>(height),
+                                               static_cast<unsigned>(format.depth)));
+    const GcHandle gc(display, pixmap.Get());
+    x.Check("the X server cannot hold a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
+
+    // Piece size: whole rows where one row fits, else narrower columns.
+    const std::size_t rowBytes = static_cast<std::size_t>(MakeImage(display, format, width, 1)->bytes_per_line);
+    int pieceWidth = width;
+    if (rowBytes > pieceBytes) {
+        const std::size_t pixelBytes = std::max<std::size_t>(1, rowBytes / static_cast<std::size_t>(width));
+        pieceWidth = static_cast<int>(std::max<std::size_t>(1, pieceBytes / pixelBytes - 1));
+    }
+    std::vector<char> buffer;
+    for (int left = 0; left < width; left += pieceWidth) {
+        const int w = std::min(pieceWidth, width - left);
+        const std::size_t lineBytes = static_cast<std::size_t>(MakeImage(display, format, w, 1)->bytes_per_line);
+        const int rows = static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
+        buffer.resize(CheckedMul(lineBytes, static_cast<std::size_t>(rows)));
+        for (int top = 0; top < height; top += rows) {
+            const int h = std::min(rows, height - top);
+            ImagePtr image = MakeImage(display, format, w, h);
+            image->data = buffer.data();
+            ConvertRows(image.get(), format, picture, area.left + left, area.top + top);
+            XPutImage(display, pixmap.Get(), gc.Get(), image.get(), 0, 0, left, top, static_cast<unsigned>(w),
+                      static_cast<unsigned>(h));
+        }
+    }
+    x.Check("cannot send the picture to the X server");
+    return pixmap.Release();
+}
+
+}  // namespace vantoria::desktop

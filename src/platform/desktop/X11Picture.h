@@ -1,0 +1,72 @@
+#pragma once
+// Turning our 24-bit pictures into pixels of the X server's visual and
+// sending them to a pixmap.
+
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "platform/desktop/X11Connection.h"
+#include "platform/raster/Bitmap.h"
+
+namespace vantoria::desktop {
+
+// How a TrueColor (or DirectColor) visual packs red, green and blue into a
+// pixel: one table per channel from 8-bit intensity to its masked bits.
+struct PixelFormat {
+    Visual* visual = nullptr;
+    int depth = 0;
+    std::array<std::uint32_t, 256> red{}, green{}, blue{};
+
+    std::uint32_t Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r) const {
+        return red[r] | green[g] | blue[b];
+    }
+};
+
+// Throws X11Error for visuals without colour masks (palette visuals).
+PixelFormat MakePixelFormat(Visual* visual, int depth);
+
+// A server-side pixmap, freed when the owner goes unless released.
+class PixmapHandle {
+public:
+    PixmapHandle(Display* display, Pixmap pixmap) : display_(display), pixmap_(pixmap) {}
+    ~PixmapHandle() {
+        if (pixmap_ != None) XFreePixmap(display_, pixmap_);
+    }
+    PixmapHandle(const PixmapHandle&) = delete;
+    PixmapHandle& operator=(const PixmapHandle&) = delete;
+    Pixmap Get() const { return pixmap_; }
+    Pixmap Release() { return std::exchange(pixmap_, None); }
+
+private:
+    Display* display_;
+    Pixmap pixmap_;
+};
+
+// A graphics context for drawing on `drawable`, freed when the owner goes.
+class GcHandle {
+public:
+    GcHandle(Display* display, Drawable drawable) : display_(display), gc_(XCreateGC(display, drawable, 0, nullptr)) {}
+    ~GcHandle() { XFreeGC(display_, gc_); }
+    GcHandle(const GcHandle&) = delete;
+    GcHandle& operator=(const GcHandle&) = delete;
+    GC Get() const { return gc_; }
+
+private:
+    Display* display_;
+    GC gc_;
+};
+
+// The largest PutImage payload the server takes in one request, in bytes.
+std::size_t MaxImageRequestBytes(Display* display);
+
+// Sends `area` of `picture` into a new pixmap of the area's size, in pieces
+// that each fit in one request (at most `pieceBytes` of pixel data, at least
+// one pixel). Throws X11Error.
+Pixmap UploadPicture(X11Connection& x, Drawable root, const PixelFormat& format,
+                     const raster::Bitmap& picture, const raster::Rect& area, std::size_t pieceBytes);
+
+}  // namespace vantoria::desktop

@@ -1,0 +1,22 @@
+#pragma once
+// The bare-X11 desktop: the picture becomes the root window's background,
+// as X11 root setters do it, for sessions without a desktop of their own.
+
+#include <string>
+
+#include "platform/desktop/DesktopResult.h"
+#include <cstddef>
+
+namespace vantoria::desktop {
+
+// Loads the bitmap file at `path` and makes it the background of the root
+// window of DISPLAY, tiled or centred on black, in a pixmap that outlives
+// this connection (and is freed by the next setter). An empty path makes the
+// background black. Fails with a reason when there is no display, the file
+// cannot be read, or the server refuses.
+DesktopResult SetX11RootWallpaper(const std::string& path, bool tile);
+
+// The same with a lower limit on the bytes sent in one request (tests).
+DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, std::size_t maxPieceBytes);
+
+}  // namespace vantoria::desktop
