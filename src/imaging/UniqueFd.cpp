@@ -1,0 +1,25 @@
+#include "imaging/UniqueFd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace vantoria::imaging {
+
+UniqueFd OpenRegularFile(const char* path) {
+    // O_NONBLOCK so that opening a FIFO cannot hang; cleared again below.
+    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return fd;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) return {};
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return {};
+    }
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
+    return fd;
+}
+
+}  // namespace vantoria::imaging
