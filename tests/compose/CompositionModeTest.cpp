@@ -1,4 +1,5 @@
 #include "compose/CompositionMode.h"
+#include "compose/WallBufferPath.h"
 
 #include "settings/ApSystem.h"
 
@@ -9,37 +10,38 @@
 namespace vantoria::compose {
 namespace {
 
-TEST(CompositionModeTest, CentredAndTiledPassTheSizeChoiceThrough) {
-    for (int size = 0; size <= 3; ++size) {
+TEST(CompositionModeTest, PositionsZeroAndOneAndOthersPassTheSizeThroughUnchecked) {
+    for (const int size : {0, 1, 2, 3, 4, 5, 6, 7, -1, INT_MAX}) {
         EXPECT_EQ(ChooseComposition(0, size, 2), (Composition{size, false}));
         EXPECT_EQ(ChooseComposition(1, size, 1), (Composition{size, true}));
+        EXPECT_EQ(ChooseComposition(3, size, 0), (Composition{size, true}));
+        EXPECT_EQ(ChooseComposition(INT_MIN, size, 0), (Composition{size, true}));
     }
-    // Unchecked: values the dialog cannot produce go through as they are.
-    EXPECT_EQ(ChooseComposition(0, 5, 0), (Composition{5, false}));
-    EXPECT_EQ(ChooseComposition(1, -1, 0), (Composition{-1, true}));
-    EXPECT_EQ(ChooseComposition(0, INT_MAX, 0), (Composition{INT_MAX, false}));
 }
 
-TEST(CompositionModeTest, OtherPositionsTileLikePositionOne) {
-    EXPECT_EQ(ChooseComposition(3, 2, 1), (Composition{2, true}));
-    EXPECT_EQ(ChooseComposition(-1, 1, 2), (Composition{1, true}));
-    EXPECT_EQ(ChooseComposition(INT_MIN, 0, 0), (Composition{0, true}));
-}
-
-TEST(CompositionModeTest, CentredTilingTakesTheArrangementAndIgnoresTheSize) {
+TEST(CompositionModeTest, PositionTwoTakesTheArrangementAndIgnoresTheSize) {
     EXPECT_EQ(ChooseComposition(2, 1, 0), (Composition{4, true}));
     EXPECT_EQ(ChooseComposition(2, 3, 1), (Composition{5, true}));
     EXPECT_EQ(ChooseComposition(2, 0, 2), (Composition{6, true}));
     EXPECT_EQ(ChooseComposition(2, 0, 3), (Composition{4, true}));
     EXPECT_EQ(ChooseComposition(2, 0, -1), (Composition{4, true}));
-}
-
-TEST(CompositionModeTest, ReadsTheSettingsRecord) {
     TApSystem s;
     s.WallPosition = 2;
     s.WallSize = 1;
     s.WallArrange = 2;
     EXPECT_EQ(ChooseComposition(s), (Composition{6, true}));
+}
+
+TEST(WallBufferPathTest, JoinsLiterallyWithOneSlash) {
+    EXPECT_EQ(WallBufferPath("/home/u", "Runo.bmp"), "/home/u/Runo.bmp");
+    EXPECT_EQ(WallBufferPath("/", "Runo.bmp"), "//Runo.bmp");
+    EXPECT_EQ(WallBufferPath("/home/u/", "Runo.bmp"), "/home/u//Runo.bmp");
+    EXPECT_EQ(WallBufferPath("/home/u", ""), "/home/u/");
+    EXPECT_EQ(WallBufferPath("/home/u", "/abs/w.bmp"), "/home/u//abs/w.bmp");
+    TApSystem s;
+    s.StartDir = "/work";
+    s.WallBuffer = kDefaultWallBuffer;
+    EXPECT_EQ(WallBufferPath(s), "/work/Runo.bmp");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
-// Helpers for tests that check pixels: pictures whose pixels encode their own
-// coordinates, a reader for the 24-bit files the bitmap writes, and a
-// temporary folder.
+// Test helpers: pictures whose pixels encode their own coordinates, a reader
+// for the files Bitmap writes, and a temporary folder.
 
 #include "platform/raster/Bitmap.h"
 
@@ -16,8 +15,7 @@
 
 namespace vantoria::raster::test {
 
-// Pixel (x, y) holds B = x, G = y (low bytes), R = the high nibbles of both:
-// coordinates up to 4095 survive any unscaled copy.
+// B = x, G = y (low bytes), R = their high nibbles: coordinates below 4096.
 inline Bitmap CoordPicture(int w, int h) {
     Bitmap b(w, h);
     for (int y = 0; y < h; ++y) {
@@ -40,7 +38,6 @@ struct Point {
     }
 };
 
-// The source coordinates encoded in pixel (x, y).
 inline Point CoordAt(const Bitmap& b, int x, int y) {
     const std::uint8_t* p = b.ScanLine(y) + 3 * x;
     return {p[0] | (p[2] & 15) << 8, p[1] | (p[2] >> 4) << 8};
@@ -52,21 +49,25 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline std::uint32_t Le32(const std::string& s, std::size_t at) {
-    return std::uint32_t(std::uint8_t(s[at])) | std::uint32_t(std::uint8_t(s[at + 1])) << 8 |
-           std::uint32_t(std::uint8_t(s[at + 2])) << 16 | std::uint32_t(std::uint8_t(s[at + 3])) << 24;
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | std::uint8_t(s[at + i]);
+    return v;
 }
 
-// Reads back a file as the bitmap writes it (54-byte header, bottom-up
-// 24-bit rows); fails the test on anything else.
+// Reads a file as Bitmap writes it: 54-byte header, bottom-up 24-bit rows.
 inline Bitmap ReadBmp(const std::string& path) {
     const std::string s = ReadFile(path);
-    EXPECT_GE(s.size(), 54u) << path;
-    if (s.size() < 54 || s.substr(0, 2) != "BM") return {};
+    if (s.size() < 54 || s.substr(0, 2) != "BM") {
+        ADD_FAILURE() << "not a bitmap file: " << path;
+        return {};
+    }
     const int w = static_cast<int>(Le32(s, 18));
     const int h = static_cast<int>(Le32(s, 22));
     const std::size_t row = RowBytes(w);
-    EXPECT_EQ(s.size(), 54 + row * h) << path;
-    if (s.size() != 54 + row * h) return {};
+    if (s.size() != 54 + row * h) {
+        ADD_FAILURE() << "wrong size: " << path;
+        return {};
+    }
     Bitmap b(w, h);
     for (int y = 0; y < h; ++y) {
         std::memcpy(b.ScanLine(y), s.data() + 54 + row * (h - 1 - y), std::size_t(w) * 3);
@@ -82,7 +83,6 @@ inline bool SamePixels(const Bitmap& a, const Bitmap& b) {
     return true;
 }
 
-// A fresh folder, removed with everything in it at the end of the test.
 class TempDir {
 public:
     TempDir() {
@@ -98,6 +98,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    int Entries() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(path_)) ++n;
+        return n;
+    }
 
 private:
     std::string path_;

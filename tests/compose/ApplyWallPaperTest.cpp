@@ -1,0 +1,125 @@
+// ApplyWallPaper and EraseWallPaper against a private registry, with the
+// "none" desktop (which only records) or a stand-in desktop tool.
+
+#include "compose/ApplyWallPaper.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/desktop/DesktopTestEnv.h"
+#include "platform/raster/Bitmap.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryTestEnv.h"
+
+namespace vantoria {
+namespace {
+
+using ::testing::HasSubstr;
+
+class ApplyWallPaperTest : public ::testing::Test {
+protected:
+    ApplyWallPaperTest() : box_("none") {
+        raster::Bitmap picture(3, 2);
+        picture.Fill(1, 2, 3);
+        picture.SaveToFile(buffer_);
+    }
+
+    // "<none>" for a missing value, "<no key>" for a missing key.
+    std::string Value(const std::string& name) const {
+        registry::TRegistry reg;
+        if (!reg.OpenKey("\\Control Panel\\desktop", false)) return "<no key>";
+        return reg.ValueExists(name) ? reg.ReadString(name) : "<none>";
+    }
+    std::string FileText() const { return test::ReadFile(box_.RegistryFile().string()); }
+
+    test::DesktopSandbox box_;
+    const std::string buffer_ = box_.Dir() + "/Runo.bmp";
+};
+
+TEST_F(ApplyWallPaperTest, WritesTheTileFlagAsAOneCharacterString) {
+    std::string problem = "stale";
+    EXPECT_TRUE(ApplyWallPaper(buffer_, true, &problem));
+    EXPECT_EQ(problem, "");
+    EXPECT_THAT(FileText(), HasSubstr("\"TileWallPaper\"=\"1\"\n"));
+    EXPECT_EQ(Value("Wallpaper"), buffer_);
+    EXPECT_TRUE(ApplyWallPaper(buffer_, false));
+    EXPECT_THAT(FileText(), HasSubstr("\"TileWallPaper\"=\"0\"\n"));
+    EXPECT_TRUE(ApplyWallPaper(buffer_, true));
+    EXPECT_EQ(Value("TileWallPaper"), "1");
+}
+
+TEST_F(ApplyWallPaperTest, TheDesktopSeesTheTileFlagOfThisCall) {
+    const test::ScopedEnv lxqt("VANTORIA_DESKTOP", "lxqt");
+    const test::StandIns tools(box_.Dir() + "/tools");
+    tools.Add("pcmanfm-qt");
+    EXPECT_TRUE(ApplyWallPaper(buffer_, true));
+    EXPECT_TRUE(ApplyWallPaper(buffer_, false));
+    const auto calls = tools.Calls("pcmanfm-qt");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].back(), "tile");
+    EXPECT_EQ(calls[1].back(), "center");
+}
+
+TEST_F(ApplyWallPaperTest, AnEmptyPathWritesTheFlagThenRemovesTheWallpaper) {
+    ASSERT_TRUE(ApplyWallPaper(buffer_, false));
+    EXPECT_TRUE(ApplyWallPaper("", true));
+    EXPECT_EQ(Value("TileWallPaper"), "1");
+    EXPECT_EQ(Value("Wallpaper"), "");
+}
+
+TEST_F(ApplyWallPaperTest, AMissingDesktopKeyIsNotCreatedAndTheWallpaperStillApplied) {
+    box_.WriteRegistry("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"a\"=\"b\"\n");
+    {
+        // A desktop that refuses records nothing, which shows what ApplyWallPaper itself wrote.
+        const test::ScopedEnv refused("VANTORIA_DESKTOP", "amiga");
+        std::string problem;
+        EXPECT_TRUE(ApplyWallPaper(buffer_, true, &problem));
+        EXPECT_THAT(problem, HasSubstr("VANTORIA_DESKTOP=amiga"));
+        EXPECT_EQ(Value("TileWallPaper"), "<no key>");
+    }
+    // The platform records the wallpaper as Windows does, creating the key.
+    EXPECT_TRUE(ApplyWallPaper(buffer_, true));
+    EXPECT_EQ(Value("Wallpaper"), buffer_);
+    EXPECT_EQ(Value("TileWallPaper"), "<none>");
+    EXPECT_THAT(FileText(), HasSubstr("\"a\"=\"b\""));
+}
+
+TEST_F(ApplyWallPaperTest, TheFirstChangeEverFindsAProfileAsWindowsWould) {
+    ASSERT_FALSE(std::filesystem::exists(box_.RegistryFile()));
+    EXPECT_TRUE(ApplyWallPaper(buffer_, true));
+    EXPECT_EQ(Value("TileWallPaper"), "1");
+    EXPECT_EQ(Value("Wallpaper"), buffer_);
+}
+
+TEST_F(ApplyWallPaperTest, EraseLeavesTheTileFlagAlone) {
+    ASSERT_TRUE(ApplyWallPaper(buffer_, true));
+    const std::string before = FileText();
+    std::string problem = "stale";
+    EraseWallPaper(&problem);
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(Value("TileWallPaper"), "1");
+    EXPECT_EQ(Value("Wallpaper"), "");
+    const std::string once = FileText();
+    EraseWallPaper();
+    EXPECT_EQ(FileText(), once);
+    EXPECT_NE(before, once);
+}
+
+TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
+    ASSERT_TRUE(ApplyWallPaper(buffer_, false));  // the profile exists, owned by root
+    const test::ScopedEnv lxqt("VANTORIA_DESKTOP", "lxqt");
+    const test::StandIns tools(box_.Dir() + "/tools");
+    tools.Add("pcmanfm-qt");
+    std::filesystem::permissions(box_.Dir() + "/tools/log", std::filesystem::perms::all);
+    const std::string buffer = buffer_;
+    const test::ChildOutcome outcome = test::RunUnprivileged(box_.Dir(), [&buffer] {
+        std::string problem;
+        return !ApplyWallPaper(buffer, true, &problem) && problem.find("cannot save settings") == 0;
+    });
+    EXPECT_TRUE(outcome.passed) << outcome.stderrText;
+    EXPECT_TRUE(tools.Calls("pcmanfm-qt").empty());
+    EXPECT_EQ(Value("TileWallPaper"), "0");
+}
+
+}  // namespace
+}  // namespace vantoria
