@@ -73,7 +73,8 @@ protected:
     std::unique_ptr<Child> Run(std::vector<std::string> args) const {
         return std::make_unique<Child>(VANTORIA_CHANGE_PROGRAM, args,
                                        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", config_.Path()},
-                                                                          {"VANTORIA_SCREEN", "1024x768"}},
+                                                                          {"VANTORIA_SCREEN", "1024x768"},
+                                                                          {"VANTORIA_DESKTOP", "none"}},
                                        work_.Path());
     }
     std::string Buffer() const { return work_.Path() + "/Runo.bmp"; }

@@ -1,14 +1,15 @@
 #include "change/cli/ChangeCommand.h"
 
-#include "compose/CompositionMode.h"
-#include "compose/WallComposer.h"
-#include "platform/dib/Dib.h"
+#include "change/ChangeWallPaper.h"
+#include "imaging/Spi_load.h"
+#include "platform/report/Reporter.h"
 #include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
 #include "settings/Settings.h"
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace vantoria::cli {
@@ -32,6 +33,19 @@ raster::ScreenSize ResolveScreen(const ChangeOptions& options) {
     throw std::runtime_error("cannot tell the screen size (" + why + "); give --screen WIDTHxHEIGHT");
 }
 
+// Every message of the change on one line of standard error.
+class StderrLineReporter final : public Reporter {
+public:
+    void ShowError(const std::string& message, const std::string& detail) override {
+        if (detail.empty()) {
+            std::fprintf(stderr, "vantoria-change: %s\n", message.c_str());
+        } else {
+            std::fprintf(stderr, "vantoria-change: %s (%s)\n", message.c_str(), detail.c_str());
+        }
+        std::fflush(stderr);
+    }
+};
+
 }  // namespace
 
 ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
@@ -54,6 +68,10 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
             const std::string& text = value();
             options.screen = ParseScreenSize(text);
             if (!options.screen) throw UsageError("--screen needs WIDTHxHEIGHT, not \"" + text + "\"");
+        } else if (arg == "--desktop") {
+            options.desktop = value();
+        } else if (arg == "--no-run") {
+            options.noRun = true;
         } else if (arg == "--") {
             if (i + 2 != args.size()) throw UsageError("give exactly one picture file");
             options.file = args[++i];
@@ -70,9 +88,12 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
 
 std::string ChangeUsage() {
     return "Usage: vantoria-change [OPTIONS] FILE\n"
-           "Makes the wallpaper buffer file from the picture FILE with the stored layout\n"
-           "settings, as the tray program does on a change. The settings are read, never\n"
-           "saved; the options below change them for this run only.\n"
+           "Makes the picture FILE the desktop wallpaper with the stored layout settings,\n"
+           "as the tray program does on a change: reads it (BMP and ICO natively, other\n"
+           "formats through the image plug-ins in the plug-in folder), writes the\n"
+           "wallpaper buffer file, hands it to the desktop and starts the after-change\n"
+           "program. The settings are read, never saved; the options below change them\n"
+           "for this run only.\n"
            "\n"
            "  --position N   display position: 0 centred, 1 tiled, 2 tiled with one copy\n"
            "                 centred (the stored WallPosition otherwise)\n"
@@ -82,13 +103,24 @@ std::string ChangeUsage() {
            "                 2 alternate columns\n"
            "  --screen WxH   screen size in pixels; otherwise VANTORIA_SCREEN=WxH, otherwise\n"
            "                 the primary screen of the X display\n"
+           "  --desktop NAME which desktop gets the wallpaper: x11, gnome, cinnamon, mate,\n"
+           "                 kde, xfce, lxqt, sway or none (only recorded); otherwise\n"
+           "                 VANTORIA_DESKTOP, otherwise the session's own\n"
+           "  --no-run       do not start the after-change program this time\n"
            "  --help         show this text\n"
            "\n"
            "The buffer file is written to the start folder joined with WallBuffer\n"
-           "(Runo.bmp unless set otherwise). Exit status 0 on success, 1 on failure.\n";
+           "(Runo.bmp unless set otherwise); the plug-in folder is PathPlugin, the start\n"
+           "folder unless set otherwise. Exit status 0 when the wallpaper was applied,\n"
+           "otherwise 1 with the reason on standard error.\n";
 }
 
 int RunChangeCommand(const std::vector<std::string>& args) {
+    StderrLineReporter reporter;
+    SetReporter(&reporter);
+    struct RestoreReporter {
+        ~RestoreReporter() { SetReporter(nullptr); }
+    } restore;
     try {
         const ChangeOptions options = ParseChangeArguments(args);
         if (options.help) {
@@ -101,15 +133,17 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         if (options.position) settings.WallPosition = *options.position;
         if (options.size) settings.WallSize = *options.size;
         if (options.arrange) settings.WallArrange = *options.arrange;
+        if (options.noRun) settings.NoRunAp = true;
+        if (options.desktop) ::setenv("VANTORIA_DESKTOP", options.desktop->c_str(), 1);
         const raster::ScreenSize screen = ResolveScreen(options);
 
-        const raster::Bitmap picture = dib::LoadBmpFile(options.file);
-        const compose::Composition composition = compose::ChooseComposition(settings);
-        compose::WallComposer composer(picture, settings, [screen] { return screen; });
-        if (!composer.ComposeWallPaper(composition.mode)) {
-            throw std::runtime_error("the wallpaper could not be composed");
-        }
-        return 0;
+        TSpi_load loader;
+        loader.SpiPathName = settings.PathPlugin;
+        loader.SFName = settings.WallBuffer;
+        loader.Save = false;
+        WallpaperChanger changer(loader, settings, [screen] { return screen; });
+        // The change reports its own failure on standard error.
+        return changer.ChangeWallPaper(options.file).applied ? 0 : 1;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vantoria-change: %s (see --help)\n", e.what());
     } catch (const std::exception& e) {

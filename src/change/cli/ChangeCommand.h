@@ -1,6 +1,7 @@
 #pragma once
 // vantoria-change: one wallpaper change from the command line, with the
-// stored settings and without any window.
+// stored settings and without any window: the same decode, composition,
+// desktop step and after-change program as a change in the tray program.
 
 #include "platform/raster/ScreenSize.h"
 
@@ -22,6 +23,8 @@ struct ChangeOptions {
     std::optional<int> size;       // WallSize for this run
     std::optional<int> arrange;    // WallArrange for this run
     std::optional<raster::ScreenSize> screen;
+    std::optional<std::string> desktop;   // forces the desktop backend
+    bool noRun = false;                   // no after-change program this time
     std::string file;
     bool help = false;
 };

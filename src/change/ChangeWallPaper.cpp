@@ -1,0 +1,58 @@
+#include "change/ChangeWallPaper.h"
+
+#include "change/ExecRunAp.h"
+#include "compose/ApplyWallPaper.h"
+#include "compose/CompositionMode.h"
+#include "compose/WallBufferPath.h"
+#include "compose/WallComposer.h"
+#include "imaging/Spi_load.h"
+#include "platform/report/Reporter.h"
+#include "settings/ApSystem.h"
+
+#include <exception>
+#include <stdexcept>
+
+namespace vantoria {
+
+WallpaperChanger::WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen)
+    : loader_(loader), settings_(settings), screen_(std::move(screen)) {}
+
+ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
+    ChangeOutcome outcome;
+    if (file.empty()) return outcome;
+    try {
+        DecodeAndApply(file);
+        outcome.applied = true;
+    } catch (const std::exception& e) {
+        outcome.problem = e.what();
+        ReportError(kChangeFailedMessage, outcome.problem);
+    }
+    if (!settings_.NoRunAp) ExecRunAp(settings_.RunAp);
+    return outcome;
+}
+
+void WallpaperChanger::DecodeAndApply(const std::string& file) {
+    loader_.LoadPlugins();
+    loader_.SetFile(file);
+    loader_.CheckFile();
+    // A plug-in's failure code or a failed conversion ends the change like a
+    // raised error: composing an empty or blank picture would only put a
+    // black wallpaper on the desktop.
+    if (!loader_.LoadPicture() || !loader_.Bitmap() || loader_.Bitmap()->Empty()) {
+        const std::string why = loader_.LastError();
+        throw std::runtime_error(why.empty() ? file + ": the picture could not be read" : why);
+    }
+    master_ = *loader_.Bitmap();
+    if (onMasterChanged) onMasterChanged(master_);
+
+    const compose::Composition composition = compose::ChooseComposition(settings_);
+    compose::WallComposer(master_, settings_, screen_).ComposeWallPaper(composition.mode);
+
+    std::string problem;
+    ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem);
+    // The desktop not taking the picture is a failure the user must hear of,
+    // even though the wallpaper call itself was made.
+    if (!problem.empty()) throw std::runtime_error(problem);
+}
+
+}  // namespace vantoria

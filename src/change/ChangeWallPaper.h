@@ -1,0 +1,50 @@
+#pragma once
+// The one operation that turns an image file into the desktop wallpaper:
+// decode, keep the picture as the master image, compose the buffer file,
+// hand it to the desktop, then start the after-change program.
+
+#include "platform/raster/Bitmap.h"
+#include "platform/raster/ScreenSize.h"
+
+#include <functional>
+#include <string>
+
+namespace vantoria {
+
+class TSpi_load;
+struct TApSystem;
+
+inline constexpr const char* kChangeFailedMessage =
+    "壁紙を作成できません。Susieプラグインフォルダを変更した場合は、再起動してください。";
+
+// What one change came to; the operation itself has already told the user.
+struct ChangeOutcome {
+    bool applied = false;      // the buffer file is on the desktop
+    std::string problem;       // why not, when it is not (empty file name: "")
+};
+
+class WallpaperChanger {
+public:
+    // All three must outlive the changer. `settings` is read at every change.
+    WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen);
+
+    // An empty file name does nothing at all. Otherwise any failure shows
+    // one message through the reporter, and the after-change program starts
+    // unless NoRunAp is set, whether or not the change worked.
+    ChangeOutcome ChangeWallPaper(const std::string& file);
+
+    // The last picture decoded by a change (the master image).
+    const raster::Bitmap& Master() const { return master_; }
+    // Called whenever the master image changes (the debug view shows it).
+    std::function<void(const raster::Bitmap&)> onMasterChanged;
+
+private:
+    void DecodeAndApply(const std::string& file);
+
+    TSpi_load& loader_;
+    const TApSystem& settings_;
+    raster::ScreenSizeSource screen_;
+    raster::Bitmap master_;
+};
+
+}  // namespace vantoria
