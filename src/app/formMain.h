@@ -1,7 +1,10 @@
 #pragma once
 // The main form: hidden in normal mode, shown in debug mode. It owns the
-// settings life cycle: loaded when it is created, saved or erased when it
-// closes.
+// settings life cycle (loaded when it is created, saved or erased when it
+// closes), the image loader and the change operation with its master image.
+
+#include "change/ChangeWallPaper.h"
+#include "imaging/Spi_load.h"
 
 #include <QWidget>
 #include <memory>
@@ -22,14 +25,26 @@ public:
     // asked to close (Exit command, close box, logout signal).
     void FormClose();
 
+    // Turns an image file into the desktop wallpaper (empty: nothing).
+    void ChangeWallPaper(const std::string& file);
+
+    TSpi_load& SpiLoader() { return *spiLoader_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
+    void FormDestroy();
+    void ShowMaster(const raster::Bitmap& picture);
 
     std::unique_ptr<Ui::form_Main> ui_;
+    std::unique_ptr<TSpi_load> spiLoader_;
+    std::unique_ptr<WallpaperChanger> changer_;
     bool closed_ = false;
 };
+
+// The primary screen's size in device pixels (VANTORIA_SCREEN overrides).
+raster::ScreenSize QtScreenSize();
 
 }  // namespace vantoria
