@@ -106,7 +106,14 @@ TEST_F(ApplyWallPaperTest, EraseLeavesTheTileFlagAlone) {
 }
 
 TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
-    ASSERT_TRUE(ApplyWallPaper(buffer_, false));  // the profile exists, owned by root
+    // A profile the child can read but not change.
+    ASSERT_TRUE(ApplyWallPaper(buffer_, false));
+    namespace fs = std::filesystem;
+    const auto readOnly = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(box_.RegistryFile().parent_path().parent_path(), readOnly);
+    fs::permissions(box_.RegistryFile().parent_path(), readOnly);
+    fs::permissions(box_.RegistryFile(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     const test::ScopedEnv lxqt("VANTORIA_DESKTOP", "lxqt");
     const test::StandIns tools(box_.Dir() + "/tools");
     tools.Add("pcmanfm-qt");

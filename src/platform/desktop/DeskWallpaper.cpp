@@ -91,7 +91,9 @@ DesktopResult SetDeskWallpaper(const std::string& path) {
 void EnsureUserProfile() {
     const std::filesystem::path file = registry::RegistryFilePath();
     std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(file, error)) || error) return;
+    // Only a file that is surely not there is created; one that cannot be
+    // looked at is left for the registry reader to report.
+    if (std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::not_found) return;
     // Saving nothing to a missing file writes the seeded profile alone.
     registry::SaveRegistryChanges(file, registry::RegistryChanges());
 }

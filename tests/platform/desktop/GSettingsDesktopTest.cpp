@@ -1,0 +1,163 @@
+// The GNOME family through the real gsettings tool, with settings kept in a
+// private key file and, for desktops whose schemas are not installed here,
+// small schemas of our own compiled into a private folder.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/desktop/DeskWallpaper.h"
+#include "platform/desktop/DesktopTestEnv.h"
+#include "platform/desktop/Quoting.h"
+#include "platform/desktop/ToolRunner.h"
+#include "platform/raster/Bitmap.h"
+#include "platform/registry/Registry.h"
+
+namespace vantoria::desktop {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr const char* kOptionsEnum = R"(
+  <enum id="test.picture-options">
+    <value nick="none" value="0"/><value nick="wallpaper" value="1"/><value nick="centered" value="2"/>
+    <value nick="scaled" value="3"/><value nick="stretched" value="4"/><value nick="zoom" value="5"/>
+  </enum>)";
+
+std::string Schema(const std::string& id, const std::vector<std::string>& stringKeys) {
+    std::string xml = "<schema id=\"" + id + "\" path=\"/" + id + "/\">\n";
+    for (const auto& key : stringKeys) xml += "<key name=\"" + key + "\" type=\"s\"><default>''</default></key>\n";
+    return xml + "<key name=\"picture-options\" enum=\"test.picture-options\"><default>'zoom'</default></key>\n</schema>\n";
+}
+
+// gsettings prints strings in GVariant text: single or double quotes,
+// backslash escapes.
+std::string Unquote(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    if (text.size() < 2) return "<not a string: " + text + ">";
+    std::string value;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '\\' && i + 2 < text.size()) ++i;
+        value += text[i];
+    }
+    return value;
+}
+
+class GSettingsTest : public ::testing::Test {
+protected:
+    GSettingsTest() : box_("gnome") {
+        std::filesystem::create_directories(schemas_);
+        std::ofstream(schemas_ + "/test.gschema.xml")
+            << "<schemalist>" << kOptionsEnum
+            << Schema("org.cinnamon.desktop.background", {"picture-uri", "primary-color"})
+            << Schema("org.mate.background", {"picture-filename"}) << "</schemalist>\n";
+        const ToolResult compiled = RunTool({"glib-compile-schemas", schemas_});
+        EXPECT_TRUE(compiled.ok) << compiled.reason;
+    }
+
+    std::string Get(const std::string& schema, const std::string& key) const {
+        const ToolResult r = RunTool({"gsettings", "get", schema, key});
+        return r.ok ? Unquote(r.output) : r.reason;
+    }
+    std::string Buffer() const {
+        raster::Bitmap picture(2, 2);
+        picture.Fill(1, 2, 3);
+        picture.SaveToFile(box_.Dir() + "/Runo.bmp");
+        return box_.Dir() + "/Runo.bmp";
+    }
+    void SetTile(bool tile) const {
+        registry::TRegistry reg;
+        reg.OpenKey("\\Control Panel\\desktop", true);
+        reg.WriteString("TileWallPaper", tile ? "1" : "0");
+        reg.CloseKey();
+    }
+    std::string Copy() const {
+        const auto copies = box_.CachedCopies();
+        return copies.size() == 1 ? copies.front() : "<" + std::to_string(copies.size()) + " copies>";
+    }
+
+    test::DesktopSandbox box_;
+    const test::ScopedEnv backend_{"GSETTINGS_BACKEND", "keyfile"};
+    const std::string schemas_ = box_.Dir() + "/schemas";
+    const test::ScopedEnv schemaDir_{"GSETTINGS_SCHEMA_DIR", schemas_};
+};
+
+TEST_F(GSettingsTest, GnomeGetsBothPicturesAndTheLayout) {
+    const std::string buffer = Buffer();
+    const std::string gnome = "org.gnome.desktop.background";
+    SetTile(true);
+    ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+    EXPECT_EQ(Get(gnome, "picture-uri"), FileUri(Copy()));
+    EXPECT_EQ(Get(gnome, "picture-uri-dark"), FileUri(Copy()));
+    EXPECT_EQ(Get(gnome, "picture-options"), "wallpaper");
+    SetTile(false);
+    ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+    EXPECT_EQ(Get(gnome, "picture-options"), "centered");
+    EXPECT_EQ(Get(gnome, "picture-uri"), FileUri(Copy()));
+
+    ASSERT_EQ(SetDeskWallpaper("").reason, "");
+    EXPECT_EQ(Get(gnome, "picture-options"), "none");
+    EXPECT_EQ(Get(gnome, "picture-uri"), "");
+    EXPECT_EQ(Get(gnome, "picture-uri-dark"), "");
+}
+
+TEST_F(GSettingsTest, OddCharactersArriveIntact) {
+    const test::ScopedEnv cache("XDG_CACHE_HOME", box_.Dir() + "/it's \"odd\" \\ $(x); é");
+    const test::ScopedEnv mate("VANTORIA_DESKTOP", "mate");
+    ASSERT_EQ(SetDeskWallpaper(Buffer()).reason, "");
+    EXPECT_THAT(Copy(), StartsWith(box_.Dir() + "/it's \"odd\" \\ $(x); é/vantoria/wallpaper-"));
+    EXPECT_EQ(Get("org.mate.background", "picture-filename"), Copy());
+
+    const test::ScopedEnv gnome("VANTORIA_DESKTOP", "gnome");
+    ASSERT_EQ(SetDeskWallpaper(Buffer()).reason, "");
+    EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), FileUri(Copy()));
+}
+
+TEST_F(GSettingsTest, CinnamonAndMateUseTheirOwnKeys) {
+    const std::string buffer = Buffer();
+    SetTile(true);
+    {
+        const test::ScopedEnv cinnamon("VANTORIA_DESKTOP", "cinnamon");
+        ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+        EXPECT_EQ(Get("org.cinnamon.desktop.background", "picture-uri"), FileUri(Copy()));
+        EXPECT_EQ(Get("org.cinnamon.desktop.background", "picture-options"), "wallpaper");
+        ASSERT_EQ(SetDeskWallpaper("").reason, "");
+        EXPECT_EQ(Get("org.cinnamon.desktop.background", "picture-options"), "none");
+    }
+    const test::ScopedEnv mate("VANTORIA_DESKTOP", "mate");
+    SetTile(false);
+    ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+    EXPECT_EQ(Get("org.mate.background", "picture-filename"), Copy());
+    EXPECT_EQ(Get("org.mate.background", "picture-options"), "centered");
+    ASSERT_EQ(SetDeskWallpaper("").reason, "");
+    EXPECT_EQ(Get("org.mate.background", "picture-filename"), "");
+    EXPECT_EQ(Get("org.mate.background", "picture-options"), "centered");
+}
+
+TEST_F(GSettingsTest, AnOlderGnomeWithoutTheDarkPictureStillChanges) {
+    std::ofstream(schemas_ + "/old.gschema.xml")
+        << "<schemalist>" << Schema("org.gnome.desktop.background", {"picture-uri"}) << "</schemalist>\n";
+    std::filesystem::remove(schemas_ + "/test.gschema.xml");  // its enum id would clash
+    std::ofstream(schemas_ + "/enum.gschema.xml") << "<schemalist>" << kOptionsEnum << "</schemalist>\n";
+    ASSERT_TRUE(RunTool({"glib-compile-schemas", schemas_}).ok);
+    ASSERT_EQ(SetDeskWallpaper(Buffer()).reason, "");
+    EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), FileUri(Copy()));
+    EXPECT_THAT(Get("org.gnome.desktop.background", "picture-uri-dark"), HasSubstr("No such key"));
+}
+
+TEST_F(GSettingsTest, AMissingSchemaIsNamed) {
+    std::ofstream(schemas_ + "/test.gschema.xml")
+        << "<schemalist>" << kOptionsEnum << Schema("org.mate.background", {"picture-filename"}) << "</schemalist>\n";
+    ASSERT_TRUE(RunTool({"glib-compile-schemas", schemas_}).ok);
+    const test::ScopedEnv cinnamon("VANTORIA_DESKTOP", "cinnamon");
+    const DesktopResult result = SetDeskWallpaper(Buffer());
+    EXPECT_FALSE(result.ok);
+    EXPECT_THAT(result.reason, StartsWith("gsettings failed: No such schema"));
+    EXPECT_THAT(result.reason, HasSubstr("org.cinnamon.desktop.background"));
+    EXPECT_TRUE(box_.CachedCopies().empty());
+}
+
+}  // namespace
+}  // namespace vantoria::desktop

@@ -1,0 +1,242 @@
+// The bare-X11 setter on a real X server, checked pixel by pixel.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+
+#include "platform/desktop/DeskWallpaper.h"
+#include "platform/desktop/DesktopTestEnv.h"
+#include "platform/desktop/X11Root.h"
+#include "platform/raster/Bitmap.h"
+#include "platform/registry/Registry.h"
+
+// Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include "platform/desktop/XvfbServer.h"
+
+namespace vantoria::desktop {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using Rgb = std::array<int, 3>;
+
+constexpr int kRootWidth = 640;
+constexpr int kRootHeight = 480;
+constexpr Rgb kBlack{0, 0, 0};
+
+// Every pixel says where it came from: red and green count columns and
+// rows, blue counts blocks of 256 and is never zero, so black is never a pixel.
+Rgb Coded(int x, int y) { return {x & 255, y & 255, 30 + 40 * ((x >> 8) + 3 * (y >> 8))}; }
+
+std::string WriteCoded(const std::string& path, int width, int height) {
+    raster::Bitmap picture(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = picture.ScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = Coded(x, y);
+            row[x * 3] = static_cast<std::uint8_t>(c[2]);
+            row[x * 3 + 1] = static_cast<std::uint8_t>(c[1]);
+            row[x * 3 + 2] = static_cast<std::uint8_t>(c[0]);
+        }
+    }
+    picture.SaveToFile(path);
+    return path;
+}
+
+// Errors of the test's own requests, caught instead of ending the test.
+int g_errors = 0;
+int CountError(Display*, XErrorEvent*) {
+    ++g_errors;
+    return 0;
+}
+
+class X11RootTest : public ::testing::Test {
+protected:
+    explicit X11RootTest(const std::string& screen = "640x480x24") : box_("x11"), server_(screen) {}
+
+    void SetUp() override { ASSERT_NE(server_.Get(), nullptr) << "Xvfb did not start"; }
+
+    // The root window as the screen shows it.
+    std::vector<Rgb> Screen() const {
+        Display* d = server_.Get();
+        XImage* image = XGetImage(d, DefaultRootWindow(d), 0, 0, kRootWidth, kRootHeight, AllPlanes, ZPixmap);
+        std::vector<Rgb> pixels;
+        if (!image) return pixels;
+        const Visual* v = DefaultVisual(d, DefaultScreen(d));
+        auto channel = [](unsigned long pixel, unsigned long mask) {
+            const int shift = __builtin_ctzl(mask);
+            const unsigned long top = mask >> shift;
+            return static_cast<int>(((pixel & mask) >> shift) * 255 / top);
+        };
+        for (int y = 0; y < kRootHeight; ++y)
+            for (int x = 0; x < kRootWidth; ++x) {
+                const unsigned long p = XGetPixel(image, x, y);
+                pixels.push_back({channel(p, v->red_mask), channel(p, v->green_mask), channel(p, v->blue_mask)});
+            }
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    // Compares the screen with `expected(x, y)`; reports the first few differences.
+    template <class F>
+    void ExpectScreen(F expected, int tolerance = 0) const {
+        const auto pixels = Screen();
+        ASSERT_EQ(pixels.size(), std::size_t{kRootWidth * kRootHeight});
+        int reported = 0;
+        for (int y = 0; y < kRootHeight; ++y)
+            for (int x = 0; x < kRootWidth; ++x) {
+                const Rgb got = pixels[y * kRootWidth + x];
+                const Rgb want = expected(x, y);
+                bool same = true;
+                for (int c = 0; c < 3; ++c) same = same && std::abs(got[c] - want[c]) <= tolerance;
+                if (!same && reported++ < 5)
+                    ADD_FAILURE() << "pixel " << x << "," << y << " is " << got[0] << "," << got[1] << ","
+                                  << got[2] << " instead of " << want[0] << "," << want[1] << "," << want[2];
+            }
+    }
+
+    std::optional<Pixmap> Property(const char* name) const {
+        Display* d = server_.Get();
+        const Atom atom = XInternAtom(d, name, False);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(d, DefaultRootWindow(d), atom, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data);
+        std::optional<Pixmap> value;
+        if (data && type == XA_PIXMAP && format == 32 && count == 1) value = *reinterpret_cast<unsigned long*>(data);
+        if (data) XFree(data);
+        return value;
+    }
+
+    bool PixmapExists(Pixmap pixmap) const {
+        Display* d = server_.Get();
+        XSync(d, False);
+        g_errors = 0;
+        const XErrorHandler previous = XSetErrorHandler(CountError);
+        Window root;
+        int x, y;
+        unsigned w, h, border, depth;
+        XGetGeometry(d, pixmap, &root, &x, &y, &w, &h, &border, &depth);
+        XSync(d, False);
+        XSetErrorHandler(previous);
+        return g_errors == 0;
+    }
+
+    std::string Picture(int width, int height) const {
+        return WriteCoded(box_.Dir() + "/picture " + std::to_string(width) + ".bmp", width, height);
+    }
+
+    test::DesktopSandbox box_;
+    test::XvfbServer server_;
+};
+
+TEST_F(X11RootTest, TilesFromTheTopLeftCorner) {
+    ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
+}
+
+TEST_F(X11RootTest, CentresOnBlack) {
+    ASSERT_EQ(SetX11RootWallpaper(Picture(51, 31), false).reason, "");
+    // 589 and 449 pixels to share: the odd one goes to the right and the bottom.
+    ExpectScreen([](int x, int y) {
+        const int px = x - 294, py = y - 224;
+        return (px >= 0 && px < 51 && py >= 0 && py < 31) ? Coded(px, py) : kBlack;
+    });
+}
+
+TEST_F(X11RootTest, ALargerPictureShowsItsMiddleOrItsTopLeft) {
+    const std::string big = Picture(701, 500);
+    ASSERT_EQ(SetX11RootWallpaper(big, false).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x + 31, y + 10); });
+    ASSERT_EQ(SetX11RootWallpaper(big, true).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x, y); });
+}
+
+TEST_F(X11RootTest, SmallRequestsGiveTheSamePicture) {
+    // Rows split into strips, and rows wider than one request split into columns.
+    ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true, 1000).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
+    ASSERT_EQ(SetX11RootWallpaper(Picture(700, 500), false, 1000).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x + 30, y + 10); });
+}
+
+TEST_F(X11RootTest, PublishesItsPixmapAndFreesThePreviousOne) {
+    const std::string picture = Picture(50, 30);
+    ASSERT_TRUE(SetX11RootWallpaper(picture, true).ok);
+    const auto first = Property("_XROOTPMAP_ID");
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(Property("ESETROOT_PMAP_ID"), first);
+    EXPECT_TRUE(PixmapExists(*first));  // it outlived the setter's connection
+
+    ASSERT_TRUE(SetX11RootWallpaper(picture, false).ok);
+    const auto second = Property("_XROOTPMAP_ID");
+    ASSERT_TRUE(second.has_value());
+    EXPECT_NE(second, first);
+    EXPECT_EQ(Property("ESETROOT_PMAP_ID"), second);
+    EXPECT_FALSE(PixmapExists(*first));
+    EXPECT_TRUE(PixmapExists(*second));
+
+    ASSERT_TRUE(SetX11RootWallpaper("", false).ok);
+    ExpectScreen([](int, int) { return kBlack; });
+    EXPECT_FALSE(Property("_XROOTPMAP_ID").has_value());
+    EXPECT_FALSE(Property("ESETROOT_PMAP_ID").has_value());
+    EXPECT_FALSE(PixmapExists(*second));
+}
+
+TEST_F(X11RootTest, LeavesAnotherProgramsPixmapAlone) {
+    Display* d = server_.Get();
+    const Pixmap theirs = XCreatePixmap(d, DefaultRootWindow(d), 8, 8, DefaultDepth(d, DefaultScreen(d)));
+    const unsigned long value = theirs;
+    XChangeProperty(d, DefaultRootWindow(d), XInternAtom(d, "_XROOTPMAP_ID", False), XA_PIXMAP, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+    XSync(d, False);
+    ASSERT_TRUE(SetX11RootWallpaper(Picture(50, 30), true).ok);
+    EXPECT_TRUE(PixmapExists(theirs));  // named by one property only: not ours to free
+}
+
+TEST_F(X11RootTest, TheProfileDecidesTilingAndRecordsThePath) {
+    const std::string picture = Picture(50, 30);
+    {
+        registry::TRegistry reg;
+        reg.OpenKey("\\Control Panel\\desktop", true);
+        reg.WriteString("TileWallPaper", "1");
+    }
+    ASSERT_EQ(SetDeskWallpaper(picture).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
+    registry::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Control Panel\\desktop", false));
+    EXPECT_EQ(reg.ReadString("Wallpaper"), picture);
+}
+
+TEST_F(X11RootTest, FailuresAreNamed) {
+    const std::string missing = box_.Dir() + "/missing.bmp";
+    EXPECT_THAT(SetX11RootWallpaper(missing, true).reason, StartsWith("cannot read " + missing + ": "));
+    std::ofstream(box_.Dir() + "/text.bmp") << "not a bitmap";
+    EXPECT_THAT(SetX11RootWallpaper(box_.Dir() + "/text.bmp", true).reason, StartsWith("cannot read "));
+    {
+        const test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+        EXPECT_EQ(SetX11RootWallpaper(Picture(5, 5), true).reason, "no display: DISPLAY is not set");
+    }
+    const test::ScopedEnv gone("DISPLAY", ":199");
+    EXPECT_EQ(SetX11RootWallpaper("", true).reason, "cannot open display :199");
+}
+
+class X11Root16BitTest : public X11RootTest {
+protected:
+    X11Root16BitTest() : X11RootTest("640x480x16") {}
+};
+
+TEST_F(X11Root16BitTest, PacksPixelsByTheVisualsMasks) {
+    ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); }, 8);
+}
+
+}  // namespace
+}  // namespace vantoria::desktop
