@@ -109,11 +109,11 @@ TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
     // A profile the child can read but not change.
     ASSERT_TRUE(ApplyWallPaper(buffer_, false));
     namespace fs = std::filesystem;
-    const auto readOnly = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                          fs::perms::others_read | fs::perms::others_exec;
-    fs::permissions(box_.RegistryFile().parent_path().parent_path(), readOnly);
-    fs::permissions(box_.RegistryFile().parent_path(), readOnly);
-    fs::permissions(box_.RegistryFile(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    const fs::path folders[] = {box_.RegistryFile().parent_path().parent_path(), box_.RegistryFile().parent_path()};
+    for (const auto& folder : folders) fs::permissions(folder, readOnly);
+    fs::permissions(box_.RegistryFile(), fs::perms::owner_read | fs::perms::others_read);
     const test::ScopedEnv lxqt("VANTORIA_DESKTOP", "lxqt");
     const test::StandIns tools(box_.Dir() + "/tools");
     tools.Add("pcmanfm-qt");
@@ -123,6 +123,7 @@ TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
         std::string problem;
         return !ApplyWallPaper(buffer, true, &problem) && problem.find("cannot save settings") == 0;
     });
+    for (const auto& folder : folders) fs::permissions(folder, fs::perms::owner_all);
     EXPECT_TRUE(outcome.passed) << outcome.stderrText;
     EXPECT_TRUE(tools.Calls("pcmanfm-qt").empty());
     EXPECT_EQ(Value("TileWallPaper"), "0");

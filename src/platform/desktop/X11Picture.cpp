@@ -107,14 +107,17 @@ Pixmap UploadPicture(X11Connection& x, Drawable root, const PixelFormat& format,
     const std::size_t rowBytes = static_cast<std::size_t>(MakeImage(display, format, width, 1)->bytes_per_line);
     int pieceWidth = width;
     if (rowBytes > pieceBytes) {
+        // One pixel less than fits, for the padding at the end of a row.
         const std::size_t pixelBytes = std::max<std::size_t>(1, rowBytes / static_cast<std::size_t>(width));
-        pieceWidth = static_cast<int>(std::max<std::size_t>(1, pieceBytes / pixelBytes - 1));
+        const std::size_t fit = pieceBytes / pixelBytes;
+        pieceWidth = fit > 1 ? static_cast<int>(fit - 1) : 1;
     }
     std::vector<char> buffer;
     for (int left = 0; left < width; left += pieceWidth) {
         const int w = std::min(pieceWidth, width - left);
         const std::size_t lineBytes = static_cast<std::size_t>(MakeImage(display, format, w, 1)->bytes_per_line);
-        const int rows = static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
+        const int rows =
+            static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
         buffer.resize(CheckedMul(lineBytes, static_cast<std::size_t>(rows)));
         for (int top = 0; top < height; top += rows) {
             const int h = std::min(rows, height - top);
