@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Vantoria and runs it.
-# With a display: starts the tray program (from the folder that holds the
-# shipped plug-ins, so it finds them without any setting).
-# Without a display: starts a virtual X server, shows the program there and
-# saves a screenshot of the screen as a PNG, whose path it prints.
+#
+# With a display: starts the tray program from the folder that holds the
+# shipped plug-ins, so it finds them without any setting.
+# Without a display: starts a virtual X server (1280x800), makes the bundled
+# sample picture its wallpaper with vantoria-change in the "tiled, one copy
+# centred" layout with alternating columns, and saves a screenshot of the
+# screen as a PNG, whose path it prints.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target vantoria
+cmake --build build --target vantoria vantoria-change plugins
 
 bin="$top/build/bin"
 if [ -n "${DISPLAY:-}" ]; then
@@ -19,28 +22,30 @@ fi
 
 out="$top/build/screenshot.png"
 work=$(mktemp -d)
+pids=()
 cleanup() {
-  # Last started first: the program ends before its X server goes.
+  # Last started first: the programs end before their X server goes.
   for (( i=${#pids[@]}-1; i>=0; i-- )); do
     kill "${pids[i]}" 2>/dev/null || true
     wait "${pids[i]}" 2>/dev/null || true
   done
   rm -rf "$work"
 }
-pids=()
 trap cleanup EXIT
 
-display=":$(( 90 + RANDOM % 400 ))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# -displayfd: the server picks a free display number and tells it.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
 
-# A private settings folder, so the demonstration leaves the user's alone.
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
-(cd "$bin" && exec ./vantoria /debug) &
-pids+=($!)
-for _ in $(seq 50); do xdotool search --name form_Main >/dev/null 2>&1 && break; sleep 0.1; done
-sleep 0.5
+# A private settings folder and start folder: the demonstration leaves the
+# user's own settings alone. The start folder links to the plug-ins, which is
+# where the plug-in folder setting points by default.
+export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+mkdir -p "$work/start"
+ln -s "$bin"/*.spi "$work/start/"
+(cd "$work/start" && "$bin/vantoria-change" --desktop x11 --position 2 --arrange 2 --no-run \
+  "$top/data/samples/sample.png")
 import -window root "$out"
-echo "Vantoria ran on a virtual screen; screenshot: $out"
+echo "Wallpaper applied on a virtual 1280x800 screen; screenshot: $out"
