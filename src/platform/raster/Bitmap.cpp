@@ -106,7 +106,7 @@ void Bitmap::SetSize(int width, int height) {
     const int keepRows = std::min(height, height_);
     const std::size_t keepBytes = static_cast<std::size_t>(std::min(width, width_)) * 3;
     for (int y = 0; y < keepRows; ++y) {
-        std::memcpy(top + row * y, ScanLine(y), keepBytes);
+        std::memcpy(top + row * y, top_ + stride_ * y, keepBytes);  // read only: no detach
     }
     width_ = width;
     height_ = height;

@@ -1,6 +1,7 @@
 #include "platform/raster/Resample.h"
 
 #include <algorithm>
+#include <functional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -226,6 +227,8 @@ struct Job {
     int row1 = 0;
     std::vector<std::uint16_t> mid;    // vertical first: one source-wide row
     std::vector<std::uint32_t> acc;    // and its accumulator
+    std::vector<const std::uint8_t*> rows8;    // the rows one output row blends
+    std::vector<const std::uint16_t*> rows16;
     std::vector<std::uint16_t> cache;  // horizontal first: recent scaled rows
     std::vector<int> cached;           // source row held in each cache slot
 
@@ -237,11 +240,10 @@ struct Job {
     void RunVerticalFirst() {
         const int sx0 = h->SourceBegin();
         const int len = (h->SourceEnd() - sx0) * 3;
-        std::vector<const std::uint8_t*> rows(v->taps);
         for (int row = row0; row < row1; ++row) {
             const int n = v->count[row];
-            for (int k = 0; k < n; ++k) rows[k] = SourceRow(v->start[row] + k) + sx0 * 3;
-            Vertical8To16(rows.data(), &v->weight[std::size_t(row) * v->taps], n, mid.data(),
+            for (int k = 0; k < n; ++k) rows8[k] = SourceRow(v->start[row] + k) + sx0 * 3;
+            Vertical8To16(rows8.data(), &v->weight[std::size_t(row) * v->taps], n, mid.data(),
                           acc.data(), len);
             Horizontal<std::uint16_t, std::uint8_t, 24>(mid.data(), sx0, *h, TargetRow(row));
         }
@@ -251,7 +253,6 @@ struct Job {
     // used when the height grows, so each source row is widened only once.
     void RunHorizontalFirst() {
         const std::size_t len = std::size_t(h->Size()) * 3;
-        std::vector<const std::uint16_t*> rows(v->taps);
         for (int row = row0; row < row1; ++row) {
             const int n = v->count[row];
             for (int k = 0; k < n; ++k) {
@@ -262,9 +263,9 @@ struct Job {
                     Horizontal<std::uint8_t, std::uint16_t, 8>(SourceRow(y), 0, *h, line);
                     cached[slot] = y;
                 }
-                rows[k] = line;
+                rows16[k] = line;
             }
-            Vertical16To8(rows.data(), &v->weight[std::size_t(row) * v->taps], n, TargetRow(row),
+            Vertical16To8(rows16.data(), &v->weight[std::size_t(row) * v->taps], n, TargetRow(row),
                           static_cast<int>(len));
         }
     }
@@ -294,6 +295,8 @@ void Resample(const SourceView& src, int destWidth, int destHeight, const Window
         j.target = &target;
         j.row0 = rows * i / workers;
         j.row1 = rows * (i + 1) / workers;
+        j.rows8.resize(v.taps);
+        j.rows16.resize(v.taps);
         if (verticalFirst) {
             j.mid.resize(std::size_t(h.SourceEnd() - h.SourceBegin()) * 3);
             if (v.taps > 3) j.acc.resize(j.mid.size());
