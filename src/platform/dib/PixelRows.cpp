@@ -1,6 +1,8 @@
 #include "platform/dib/PixelRows.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -18,53 +20,71 @@ inline void Put(std::uint8_t* dst, const Bgr& c) {
     dst[2] = c.r;
 }
 
+static_assert(std::endian::native == std::endian::little,
+              "pixel words are loaded and stored little-endian");
+
+inline std::uint32_t Load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Writes `width` (at least 1) pixels, pixel(x) giving 0x00RRGGBB. All but the
+// last are stored as 4-byte words whose top byte the next pixel overwrites:
+// one store a pixel instead of three.
+template <typename PixelAt>
+inline void WriteRow(std::uint8_t* dst, int width, PixelAt pixel) {
+    int x = 0;
+    for (; x + 1 < width; ++x, dst += 3) {
+        const std::uint32_t v = pixel(x);
+        std::memcpy(dst, &v, 4);
+    }
+    const std::uint32_t v = pixel(x);
+    dst[0] = static_cast<std::uint8_t>(v);
+    dst[1] = static_cast<std::uint8_t>(v >> 8);
+    dst[2] = static_cast<std::uint8_t>(v >> 16);
+}
+
+using Colours = std::array<std::uint32_t, 256>;   // 0x00RRGGBB
+
+Colours Words(const Palette& palette) {
+    Colours words{};
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const Bgr& c = palette.colors[i];
+        words[i] = c.b | (std::uint32_t{c.g} << 8) | (std::uint32_t{c.r} << 16);
+    }
+    return words;
+}
+
 template <int Bits>
-void IndexedRow(const std::uint8_t* src, std::uint8_t* dst, int width, const Palette& palette) {
+void IndexedRow(const std::uint8_t* src, std::uint8_t* dst, int width, const Colours& colours) {
     constexpr int kPerByte = 8 / Bits;
     constexpr unsigned kMask = (1u << Bits) - 1;
-    int x = 0;
-    for (; x + kPerByte <= width; x += kPerByte, ++src) {
-        const unsigned byte = *src;
-        for (int k = 0; k < kPerByte; ++k, dst += 3) {
-            Put(dst, palette.colors[(byte >> (8 - Bits * (k + 1))) & kMask]);
-        }
-    }
-    for (int k = 0; x < width; ++k, ++x, dst += 3) {   // the last, partly used byte
-        Put(dst, palette.colors[(*src >> (8 - Bits * (k + 1))) & kMask]);
-    }
+    WriteRow(dst, width, [&](int x) {
+        const unsigned shift = 8 - Bits * (x % kPerByte + 1);   // leftmost pixel in the high bits
+        return colours[(src[x / kPerByte] >> shift) & kMask];
+    });
 }
 
 struct Scales {
     ChannelScale red, green, blue;
     explicit Scales(const ChannelMasks& m) : red(m.red), green(m.green), blue(m.blue) {}
+    std::uint32_t operator()(std::uint32_t px) const {
+        return blue(px) | (std::uint32_t{green(px)} << 8) | (std::uint32_t{red(px)} << 16);
+    }
 };
 
-void Row16(const std::uint8_t* src, std::uint8_t* dst, int width, const Scales& s) {
-    for (int x = 0; x < width; ++x, src += 2, dst += 3) {
-        const std::uint32_t px = src[0] | (std::uint32_t{src[1]} << 8);
-        dst[0] = s.blue(px);
-        dst[1] = s.green(px);
-        dst[2] = s.red(px);
-    }
+void Row16(const std::uint8_t* src, std::uint8_t* dst, int width, const Scales& scale) {
+    WriteRow(dst, width, [&](int x) { return scale(src[2 * x] | (std::uint32_t{src[2 * x + 1]} << 8)); });
 }
 
-void Row32(const std::uint8_t* src, std::uint8_t* dst, int width, const Scales& s) {
-    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-        std::uint32_t px;
-        std::memcpy(&px, src, 4);   // little-endian host
-        dst[0] = s.blue(px);
-        dst[1] = s.green(px);
-        dst[2] = s.red(px);
-    }
+void Row32(const std::uint8_t* src, std::uint8_t* dst, int width, const Scales& scale) {
+    WriteRow(dst, width, [&](int x) { return scale(Load32(src + 4 * x)); });
 }
 
-// Blue, green, red, unused: the usual 32-bit layout, a plain byte copy.
+// Blue, green, red, unused: the usual 32-bit layout, copied as it is.
 void Row32Bgrx(const std::uint8_t* src, std::uint8_t* dst, int width) {
-    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-    }
+    WriteRow(dst, width, [&](int x) { return Load32(src + 4 * x); });
 }
 
 // Runs `convert(src, dst)` for each of `rows` stored rows, in storage order.
@@ -88,18 +108,19 @@ void DecodeRows(const DibInfo& info, const Palette& palette, std::span<const std
     std::uint8_t* top = out.ScanLine(0);
     const std::ptrdiff_t stride = out.Stride();
     const std::uint8_t* src = bits.data();
+    const Colours colours = info.bitCount <= 8 ? Words(palette) : Colours{};
     switch (info.bitCount) {
     case 1:
-        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<1>(s, d, w, palette); });
+        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<1>(s, d, w, colours); });
         break;
     case 2:
-        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<2>(s, d, w, palette); });
+        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<2>(s, d, w, colours); });
         break;
     case 4:
-        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<4>(s, d, w, palette); });
+        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<4>(s, d, w, colours); });
         break;
     case 8:
-        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<8>(s, d, w, palette); });
+        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { IndexedRow<8>(s, d, w, colours); });
         break;
     case 16: {
         const Scales scales(info.masks);
