@@ -91,7 +91,8 @@ public:
     void Draw(int x, int y, const Bitmap& src);
     // Scales the whole of `src` to fill `dest` exactly (independent factors):
     // area averaging along an axis that shrinks, bilinear along one that
-    // grows. Parts of `dest` outside this bitmap are dropped.
+    // grows. Parts of `dest` outside this bitmap are dropped; a `dest` side
+    // beyond kMaxSide is refused with a RasterError.
     void StretchDraw(const Rect& dest, const Bitmap& src);
     // Copies `source` of `src` into `dest` of this bitmap; both rectangles
     // must have the same size (RasterError otherwise). Pixels outside either
@@ -101,9 +102,10 @@ public:
     // Writes an uncompressed 24-bit Windows bitmap (bottom-up rows), creating
     // or replacing the file. The file is written under a temporary name in
     // the same folder and then renamed over `path`, so a failed write leaves
-    // any previous file intact. An empty bitmap is refused: a header-only
-    // file is no picture a desktop could show. Throws RasterError on failure,
-    // e.g. "cannot write /p/Runo.bmp: No space left on device".
+    // any previous file intact; a symbolic link is followed and stays. An
+    // empty bitmap is refused: a header-only file is no picture a desktop
+    // could show. Throws RasterError on failure, e.g.
+    // "cannot write /p/Runo.bmp: No space left on device".
     void SaveToFile(const std::string& path) const;
 
 private:
