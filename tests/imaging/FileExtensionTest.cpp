@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "imaging/PluginFolder.h"
 
 namespace vantoria::imaging {
 namespace {
@@ -37,15 +36,6 @@ TEST(FileExtension, NativeExtensionsAreExactlyTheFour) {
     }
     for (const char* name : {"a.dib", "a.bmpx", "a.bm", "a.png", "a", "a.", "bmp"}) {
         EXPECT_FALSE(IsNativeExtension(FileExtOf(name))) << name;
-    }
-}
-
-TEST(PluginPattern, MatchesSpiInAnyCase) {
-    for (const char* name : {"a.spi", "A.SPI", "x.Spi", ".spi", "a.b.sPi"}) {
-        EXPECT_TRUE(MatchesPluginPattern(name)) << name;
-    }
-    for (const char* name : {"a.spix", "a.sp", "spi", "a_spi", "a.spi.bak", ""}) {
-        EXPECT_FALSE(MatchesPluginPattern(name)) << name;
     }
 }
 
