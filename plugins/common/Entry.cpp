@@ -4,10 +4,23 @@
 #include <vector>
 
 #include "FileDescriptor.h"
+#include "PluginError.h"
 #include "PluginFormat.h"
 #include "susie.h"
 
 using namespace vantoria::spi;
+
+namespace {
+
+// Opens the decoder for a source whose first bytes this plug-in recognises.
+std::unique_ptr<Decoder> OpenDecoder(const Source& source) {
+    std::vector<std::uint8_t> head(kPluginFormat.headBytes);
+    head.resize(source.ReadAt(0, head.data(), head.size()));
+    if (!kPluginFormat.recognise(head)) throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, "not this plug-in's format");
+    return kPluginFormat.open(source);
+}
+
+}  // namespace
 
 int32_t IsSupported(const char* /*filename*/, int32_t fd) {
     if (fd < 0) return 0;
@@ -25,7 +38,7 @@ int32_t GetPictureInfo(const char* buf, intptr_t len, int32_t flag, SusiePicture
     if (lpInfo == nullptr) return SUSIE_ERR_MEMORY;
     return Guarded([&] {
         const Source source = Source::Open(buf, len, flag);
-        const PictureSize size = kPluginFormat.open(source)->Size();
+        const PictureSize size = OpenDecoder(source)->Size();
         SusiePictureInfo info{};
         info.width = size.width;
         info.height = size.height;
@@ -43,7 +56,7 @@ int32_t GetPicture(const char* buf, intptr_t len, int32_t flag, SusieHandle* pHB
     return Guarded([&] {
         Progress progress(lpProgressCallback, lData);
         const Source source = Source::Open(buf, len, flag);
-        auto decoder = kPluginFormat.open(source);
+        auto decoder = OpenDecoder(source);
         const PictureSize size = decoder->Size();
         progress.Report(0, size.height);
         Dib24 out(size.width, size.height);

@@ -35,7 +35,8 @@ struct PluginFormat {
     std::size_t headBytes;
     // Decides from the first bytes (fewer than headBytes for a short file).
     bool (*recognise)(std::span<const std::uint8_t> head);
-    // Throws PluginError; the source outlives the decoder.
+    // Called only for a source whose first bytes it recognises. Throws
+    // PluginError; the source outlives the decoder.
     std::unique_ptr<Decoder> (*open)(const Source& source);
 };
 

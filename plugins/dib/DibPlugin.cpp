@@ -46,7 +46,8 @@ auto Guard(Fn&& fn) {
 class DibDecoder final : public Decoder {
 public:
     explicit DibDecoder(const Source& source) : bytes_(source.ReadAll()) {
-        if (!Recognise(bytes_.view)) throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, "not a bitmap file");
+        // The file may have shrunk since its first bytes were recognised.
+        if (bytes_.view.size() < kFileHeaderBytes) throw PluginError(SUSIE_ERR_BROKEN_DATA, "file too short");
         const dib::DibInfo info = Guard([&] { return dib::ReadDibHeader(bytes_.view.subspan(kFileHeaderBytes)); });
         CheckSize(info.width, info.height);
         size_ = {info.width, info.height};

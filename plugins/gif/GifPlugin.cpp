@@ -63,7 +63,7 @@ public:
         auto readRow = [&](int frameRow) {
             if (DGifGetLine(gif_.get(), line.data(), frame.Width) != GIF_OK) Fail(gif_->Error);
             PutRow(out, frame.Top + frameRow, line, *map);
-            progress.Report(++done, frame.Height);
+            progress.Report(std::int64_t{++done} * size_.height / frame.Height, size_.height);
         };
         if (frame.Interlace) {
             for (int pass = 0; pass < 4; ++pass)

@@ -25,7 +25,8 @@
  *
  * GetPictureInfo fills a SusiePictureInfo. Its hInfo is null or a block made
  *   with susie_block_alloc (text information), which the caller frees with
- *   susie_block_free.
+ *   susie_block_free. The record is packed (hInfo is not aligned): read its
+ *   members by value, never through a reference or pointer to a member.
  *
  * GetPicture stores two blocks, both made with susie_block_alloc and both
  *   freed by the caller with susie_block_free:

@@ -30,7 +30,6 @@ class JpegDecoder final : public Decoder {
 public:
     explicit JpegDecoder(const Source& source) : bytes_(source.ReadAll()), tj_(tjInitDecompress()) {
         if (!tj_) throw std::bad_alloc();
-        if (!Recognise(bytes_.view)) throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, "not a JPEG file");
         int subsampling = 0;
         if (tjDecompressHeader3(tj_.get(), bytes_.view.data(), bytes_.view.size(), &width_, &height_,
                                 &subsampling, &colorspace_) != 0)

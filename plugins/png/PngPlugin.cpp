@@ -62,8 +62,10 @@ public:
         const std::size_t rowLen = static_cast<std::size_t>(ihdr_.width) * (wide ? 8 : 4);
         std::vector<std::uint8_t> row(rowLen);
         const int height = out.Height();
-        // Interlaced passes only fill some pixels of each row: start black.
-        if (ihdr_.interlace_method != 0) out.Fill(0);
+        const bool interlaced = ihdr_.interlace_method != 0;
+        // Each pass writes some pixels of a row; start from black so that no
+        // pixel can be left unwritten.
+        if (interlaced) out.Fill(0);
 
         int err = 0;
         do {
@@ -71,16 +73,18 @@ public:
             Check(spng_get_row_info(ctx_.get(), &info));
             err = spng_decode_row(ctx_.get(), row.data(), rowLen);
             if (err != 0 && err != SPNG_EOI) Check(err);
-            const int pass = ihdr_.interlace_method != 0 ? info.pass : 6;
+            // Non-interlaced rows are complete: the last pass's column step.
+            const int pass = interlaced ? info.pass : 6;
             if (pass < 0 || pass > 6 || info.row_num >= static_cast<std::uint32_t>(height))
                 throw PluginError(SUSIE_ERR_INTERNAL, "row out of range");
+            std::uint8_t* dst = out.Row(static_cast<int>(info.row_num));
             if (wide)
-                Convert16(row.data(), out.Row(static_cast<int>(info.row_num)), pass);
+                Convert16(row.data(), dst, pass);
             else
-                Convert8(row.data(), out.Row(static_cast<int>(info.row_num)), pass);
-            progress.Report((static_cast<std::int64_t>(ihdr_.interlace_method != 0 ? info.pass : 0) * height +
-                             info.row_num + 1) / (ihdr_.interlace_method != 0 ? 7 : 1),
-                            height);
+                Convert8(row.data(), dst, pass);
+            // Interlaced pictures visit the rows seven times, once a pass.
+            const std::int64_t done = std::int64_t{info.row_num} + 1;
+            progress.Report(interlaced ? (info.pass * std::int64_t{height} + done) / 7 : done, height);
         } while (err != SPNG_EOI);
     }
 

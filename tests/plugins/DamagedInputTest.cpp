@@ -34,8 +34,8 @@ const Kind kKinds[] = {
     {"dib.spi", "-size 64x48 -seed 2 plasma: BMP:", ".dib", false},
 };
 
-const std::set<std::int32_t> kCodes = {SUSIE_OK,          SUSIE_ERR_UNKNOWN_FORMAT, SUSIE_ERR_BROKEN_DATA,
-                                       SUSIE_ERR_NO_MEMORY, SUSIE_ERR_MEMORY,      SUSIE_ERR_FILE_READ};
+const std::set<std::int32_t> kCodes = {SUSIE_OK, SUSIE_ERR_UNKNOWN_FORMAT, SUSIE_ERR_BROKEN_DATA,
+                                       SUSIE_ERR_NO_MEMORY};
 
 class Damaged : public testing::TestWithParam<Kind> {
 protected:
@@ -89,40 +89,25 @@ INSTANTIATE_TEST_SUITE_P(Shipped, Damaged, testing::ValuesIn(kKinds), [](const a
     return std::filesystem::path(info.param.plugin).stem().string() + std::to_string(info.index);
 });
 
-// Headers that claim pictures too large to hold: refused before any block is
-// made, as out of memory.
+// Headers that claim pictures too large to hold are refused before any block
+// is made, as out of memory: a 60000 x 60000 JPEG, a 65535 x 65535 GIF.
 TEST(Hostile, HugeClaimedSizesAreRefused) {
     TempDir dir;
-    // A 100000 x 1 PNG header, a 60000 x 60000 JPEG, a 65535 x 65535 GIF screen.
-    const auto png = dir / "wide.png";
-    ASSERT_TRUE(Convert("-size 1x1 xc:red PNG24:'" + png.string() + "'"));
-    std::vector<std::uint8_t> pngBytes = ReadFile(png);
-    pngBytes[16] = 0, pngBytes[17] = 1, pngBytes[18] = 0x86, pngBytes[19] = 0xA0;  // width (CRC now wrong)
-    Plugin pngPlugin("png.spi");
-    EXPECT_NE(DecodeMemory(pngPlugin, pngBytes).code, SUSIE_OK);
-
-    const auto jpeg = dir / "huge.jpg";
+    const auto jpeg = dir / "huge.jpg", gif = dir / "huge.gif";
     ASSERT_TRUE(Convert("-size 8x8 xc:red JPEG:'" + jpeg.string() + "'"));
-    std::vector<std::uint8_t> jpegBytes = ReadFile(jpeg);
+    ASSERT_TRUE(Convert("-size 8x8 xc:red GIF:'" + gif.string() + "'"));
+    std::vector<std::uint8_t> jpegBytes = ReadFile(jpeg), gifBytes = ReadFile(gif);
     for (std::size_t i = 2; i + 8 < jpegBytes.size(); ++i) {
-        if (jpegBytes[i] == 0xFF && jpegBytes[i + 1] == 0xC0) {  // SOF0: height, width at +5
-            jpegBytes[i + 5] = 0xEA, jpegBytes[i + 6] = 0x60, jpegBytes[i + 7] = 0xEA, jpegBytes[i + 8] = 0x60;
+        if (jpegBytes[i] == 0xFF && jpegBytes[i + 1] == 0xC0) {  // SOF0: height and width at +5
+            jpegBytes[i + 5] = jpegBytes[i + 7] = 0xEA, jpegBytes[i + 6] = jpegBytes[i + 8] = 0x60;
             break;
         }
     }
-    Plugin jpegPlugin("jpeg.spi");
-    const Picture hugeJpeg = DecodeMemory(jpegPlugin, jpegBytes);
-    EXPECT_EQ(hugeJpeg.infoCode, SUSIE_ERR_NO_MEMORY);
-    EXPECT_EQ(hugeJpeg.code, SUSIE_ERR_NO_MEMORY);
-
-    const auto gif = dir / "huge.gif";
-    ASSERT_TRUE(Convert("-size 8x8 xc:red GIF:'" + gif.string() + "'"));
-    std::vector<std::uint8_t> gifBytes = ReadFile(gif);
-    gifBytes[6] = gifBytes[7] = gifBytes[8] = gifBytes[9] = 0xFF;
-    Plugin gifPlugin("gif.spi");
-    const Picture hugeGif = DecodeMemory(gifPlugin, gifBytes);
-    EXPECT_EQ(hugeGif.infoCode, SUSIE_ERR_NO_MEMORY);
-    EXPECT_EQ(hugeGif.code, SUSIE_ERR_NO_MEMORY);
+    gifBytes[6] = gifBytes[7] = gifBytes[8] = gifBytes[9] = 0xFF;  // logical screen
+    for (const Picture& huge : {DecodeMemory(Plugin("jpeg.spi"), jpegBytes), DecodeMemory(Plugin("gif.spi"), gifBytes)}) {
+        EXPECT_EQ(huge.infoCode, SUSIE_ERR_NO_MEMORY);
+        EXPECT_EQ(huge.code, SUSIE_ERR_NO_MEMORY);
+    }
 }
 
 }  // namespace

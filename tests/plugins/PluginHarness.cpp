@@ -61,10 +61,14 @@ Picture DecodeWith(const Plugin& plugin, const char* buf, std::intptr_t len, std
     if (picture.code == SUSIE_OK) {
         TakeBlocks(info, bits, picture);
         if (picture.infoCode == SUSIE_OK) {
-            EXPECT_EQ(picture.info.width, picture.width);
-            EXPECT_EQ(picture.info.height, picture.height);
-            EXPECT_EQ(picture.info.colorDepth, 24);
-            EXPECT_EQ(picture.info.hInfo, nullptr);
+            // Copies: members of the packed record must not be bound to references.
+            const SusiePictureInfo record = picture.info;
+            const int width = record.width, height = record.height, depth = record.colorDepth;
+            const SusieHandle text = record.hInfo;
+            EXPECT_EQ(width, picture.width);
+            EXPECT_EQ(height, picture.height);
+            EXPECT_EQ(depth, 24);
+            EXPECT_EQ(text, nullptr);
         }
     } else {
         EXPECT_EQ(info, nullptr);

@@ -1,7 +1,7 @@
 #pragma once
 // Test aids for the shipped plug-ins: load a built .spi, decode a file through
-// it as the host would (checking the blocks it hands over), make sample files
-// with ImageMagick and decode them with ImageMagick for reference.
+// it as the host would (checking the blocks it hands over), and make and
+// decode sample files with ImageMagick's convert for reference.
 
 #include <cstdint>
 #include <filesystem>
@@ -12,16 +12,18 @@
 
 namespace vantoria::spi::test {
 
-// One plug-in library from the build's output folder, open for the test.
+// One plug-in from the build's output folder, e.g. "png.spi".
 class Plugin {
 public:
-    explicit Plugin(const std::string& fileName);  // e.g. "png.spi"; fails the test when missing
+    explicit Plugin(const std::string& fileName);
     ~Plugin();
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
     // IsSupported with a freshly opened descriptor of `path`.
     std::int32_t Supports(const std::filesystem::path& path) const;
+    // GetPluginInfo, checking the termination and that nothing is written
+    // past buflen.
     std::string Info(std::int32_t infono, std::int32_t buflen = 256) const;
 
     SusieIsSupportedFn isSupported = nullptr;
@@ -36,21 +38,20 @@ private:
     void* handle_ = nullptr;
 };
 
-// A decoded picture, top row first, 3 bytes (R, G, B) a pixel.
+// A decoded picture, top row first, R, G, B bytes.
 struct Picture {
-    std::int32_t infoCode = -100;   // GetPictureInfo's result
-    std::int32_t code = -100;       // GetPicture's result
+    std::int32_t infoCode = -100;  // GetPictureInfo's result
+    std::int32_t code = -100;      // GetPicture's result
     SusiePictureInfo info{};
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgb;
 };
 
-// GetPictureInfo then GetPicture on a file (`offset` where the picture
-// starts). Checks with gtest that what a successful call hands over is a
-// consistent 24-bit bottom-up DIB in valid blocks, and frees the blocks.
+// GetPictureInfo, then GetPicture, on a file from `offset` on, or on bytes in
+// memory. Checks that a success hands over a consistent 24-bit bottom-up DIB
+// in valid blocks, and a failure none; frees the blocks.
 Picture Decode(const Plugin& plugin, const std::filesystem::path& path, std::intptr_t offset = 0);
-// The same from memory (SUSIE_INPUT_MEMORY).
 Picture DecodeMemory(const Plugin& plugin, const std::vector<std::uint8_t>& bytes);
 
 // A folder for the test's files, removed afterwards.
@@ -59,17 +60,17 @@ public:
     TempDir();
     ~TempDir();
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    const std::filesystem::path& Path() const { return path_; }
 
 private:
     std::filesystem::path path_;
 };
 
-// Runs ImageMagick's convert with `args` (a shell command line tail);
-// false when it fails.
+// Runs convert with `args`; false when it fails.
 bool Convert(const std::string& args);
-// ImageMagick's own decode of the first frame, flattened onto black, RGB.
+// convert's decode of the first frame flattened onto black, as R, G, B bytes.
 std::vector<std::uint8_t> Reference(const std::filesystem::path& path);
-// The largest difference of any byte; the sizes must agree (else 256).
+// The largest difference of two bytes at the same place; 256 for other sizes.
 int MaxDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
