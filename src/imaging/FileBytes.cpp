@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "imaging/UniqueFd.h"
+#include "imaging/RegularFile.h"
 #include "platform/dib/DibError.h"
 
 namespace vantoria::imaging {

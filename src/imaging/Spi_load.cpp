@@ -7,7 +7,7 @@
 #include "imaging/NativePicture.h"
 #include "imaging/PluginFolder.h"
 #include "imaging/PluginPicture.h"
-#include "imaging/UniqueFd.h"
+#include "imaging/RegularFile.h"
 #include "platform/dib/DibError.h"
 
 namespace vantoria {
@@ -42,7 +42,7 @@ bool TSpi_load::CheckFile() {
         // A fresh descriptor for every plug-in, at the start of the file and
         // closed after the answer. One that cannot be opened is shown to no
         // plug-in.
-        const imaging::UniqueFd fd = imaging::OpenRegularFile(fileName_.c_str());
+        const UniqueFd fd = imaging::OpenRegularFile(fileName_.c_str());
         if (!fd) continue;
         if (plugin->IsSupported(fileName_.c_str(), fd.Get()) != 0) {
             currentPlugin_ = plugin;

@@ -1,5 +1,7 @@
 #include "platform/desktop/ToolRunner.h"
 
+#include "platform/posix/UniqueFd.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -19,37 +21,14 @@ extern char** environ;
 namespace vantoria::desktop {
 namespace {
 
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
 struct Pipe {
-    Fd read, write;
+    UniqueFd read, write;
 };
 
 std::optional<Pipe> MakePipe() {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-    Pipe p{Fd(fds[0]), Fd(fds[1])};
+    Pipe p{UniqueFd(fds[0]), UniqueFd(fds[1])};
     ::fcntl(p.read.Get(), F_SETFL, O_NONBLOCK);
     return p;
 }

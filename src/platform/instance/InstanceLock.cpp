@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-#include <utility>
 
 namespace vantoria {
 
@@ -18,32 +17,9 @@ std::string InstanceLock::PathFor(const std::string& name) {
 
 std::optional<InstanceLock> InstanceLock::Acquire(const std::string& name) {
     // O_NOFOLLOW: in a shared temp folder someone else could plant a link.
-    const int fd = ::open(PathFor(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return std::nullopt;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    return InstanceLock(fd);
-}
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        Release();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-InstanceLock::~InstanceLock() { Release(); }
-
-void InstanceLock::Release() {
-    if (fd_ < 0) return;
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
+    UniqueFd fd(::open(PathFor(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return std::nullopt;
+    return InstanceLock(std::move(fd));
 }
 
 }  // namespace vantoria

@@ -3,6 +3,8 @@
 // guard in the user's runtime folder. The kernel drops the lock when the
 // process ends, so a crash never blocks the next start.
 
+#include "platform/posix/UniqueFd.h"
+
 #include <optional>
 #include <string>
 
@@ -18,18 +20,12 @@ public:
     // per-user file in the temp folder when that is unset.
     static std::string PathFor(const std::string& name);
 
-    InstanceLock(InstanceLock&& other) noexcept;
-    InstanceLock& operator=(InstanceLock&& other) noexcept;
-    InstanceLock(const InstanceLock&) = delete;
-    InstanceLock& operator=(const InstanceLock&) = delete;
-    ~InstanceLock();
-
-    // Gives the lock up before the object goes.
-    void Release();
+    // Gives the lock up before the object goes (closing the file does).
+    void Release() { fd_.Reset(); }
 
 private:
-    explicit InstanceLock(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit InstanceLock(UniqueFd fd) : fd_(std::move(fd)) {}
+    UniqueFd fd_;
 };
 
 }  // namespace vantoria

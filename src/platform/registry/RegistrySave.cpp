@@ -15,7 +15,7 @@
 #include "platform/registry/RegistryFile.h"
 #include "platform/registry/RegistryPath.h"
 #include "platform/registry/RegistryText.h"
-#include "platform/registry/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace vantoria::registry {
 namespace {

@@ -1,4 +1,4 @@
-#include "imaging/UniqueFd.h"
+#include "imaging/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,11 +1,11 @@
 #pragma once
-// Owns one POSIX file descriptor.
+// Owns one POSIX file descriptor and closes it when it goes.
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace vantoria::registry {
+namespace vantoria {
 
 class UniqueFd {
 public:
@@ -19,12 +19,17 @@ public:
         }
         return *this;
     }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd() { Reset(); }
 
     int Get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
+    // Gives the descriptor up without closing it.
+    int Release() { return std::exchange(fd_, -1); }
 
-    // Closes now; returns close's result so that a writer can see a late error.
+    // Closes now; returns close's result so that a writer can see a late
+    // write error.
     int Reset() {
         const int result = fd_ >= 0 ? ::close(fd_) : 0;
         fd_ = -1;
@@ -35,4 +40,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace vantoria::registry
+}  // namespace vantoria
