@@ -1,6 +1,7 @@
 #include "change/cli/ChangeCommand.h"
 
 #include "support/Child.h"
+#include "support/TestBmp.h"
 
 #include <gtest/gtest.h>
 #include <cstring>
@@ -29,43 +30,9 @@ TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
     }
 }
 
-// A 24-bit bitmap file whose pixel (x, y) is (x, y, 7).
+// A picture whose pixel (x, y) is blue x, green y, red 7.
 void WriteCoordinateBmp(const std::string& path, int w, int h) {
-    const int row = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> f(54 + static_cast<std::size_t>(row) * h, 0);
-    auto put32 = [&](int at, std::uint32_t v) { std::memcpy(&f[at], &v, 4); };
-    f[0] = 'B';
-    f[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(f.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(w));
-    put32(22, static_cast<std::uint32_t>(h));
-    f[26] = 1;
-    f[28] = 24;
-    for (int y = 0; y < h; ++y) {
-        unsigned char* p = &f[54 + static_cast<std::size_t>(h - 1 - y) * row];
-        for (int x = 0; x < w; ++x, p += 3) {
-            p[0] = static_cast<unsigned char>(x);
-            p[1] = static_cast<unsigned char>(y);
-            p[2] = 7;
-        }
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
-}
-
-struct BmpSize {
-    int width, height;
-    friend bool operator==(const BmpSize&, const BmpSize&) = default;
-};
-
-BmpSize SizeOf(const std::string& path) {
-    const std::string f = ReadFile(path);
-    if (f.size() < 54) return {-1, -1};
-    std::int32_t w = 0, h = 0;
-    std::memcpy(&w, f.data() + 18, 4);
-    std::memcpy(&h, f.data() + 22, 4);
-    return {w, h};
+    WriteBmp24(path, w, h, [](int x, int y) { return Rgb{7, y & 255, x & 255}; });
 }
 
 class ChangeProgramTest : public ::testing::Test {
@@ -100,7 +67,7 @@ TEST_F(ChangeProgramTest, WritesTheBufferFileInEveryLayout) {
         args.push_back(pic);
         auto run = Run(args);
         EXPECT_EQ(run->Wait(), 0) << run->Output();
-        EXPECT_EQ(SizeOf(Buffer()), c.size) << c.layout[1] << " " << c.layout[3];
+        EXPECT_EQ(ReadBmpSize(Buffer()), c.size) << c.layout[1] << " " << c.layout[3];
     }
     // The last run, centred tiling of 64 x 48 on 1024 x 768, rotates the
     // picture by (480 mod 64, 360 mod 48) = (32, 24): the file's first pixel
@@ -130,7 +97,7 @@ TEST_F(ChangeProgramTest, FailuresPrintOneLineAndExitWithOne) {
         EXPECT_EQ(out.rfind("vantoria-change: ", 0), 0u) << out;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     }
-    EXPECT_EQ(SizeOf(Buffer()), (BmpSize{-1, -1}));  // nothing written
+    EXPECT_EQ(ReadBmpSize(Buffer()), BmpSize{});  // nothing written
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/desktop/XvfbServer.h"
 #include "support/Child.h"
+#include "support/TestBmp.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -22,35 +23,7 @@ namespace {
 constexpr int kW = 50, kH = 30;          // the picture
 constexpr int kSW = 320, kSH = 240;      // the screen
 
-struct Rgb {
-    int r, g, b;
-};
-
 Rgb PictureAt(int x, int y) { return {128, y * 8, x * 5}; }
-
-void WritePicture(const std::string& path) {
-    const int row = (kW * 3 + 3) & ~3;
-    std::vector<unsigned char> f(54 + static_cast<std::size_t>(row) * kH, 0);
-    auto put32 = [&](int at, std::uint32_t v) { std::memcpy(&f[at], &v, 4); };
-    f[0] = 'B';
-    f[1] = 'M';
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, kW);
-    put32(22, kH);
-    f[26] = 1;
-    f[28] = 24;
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
-            unsigned char* p = &f[54 + static_cast<std::size_t>(kH - 1 - y) * row + x * 3];
-            const Rgb c = PictureAt(x, y);
-            p[0] = static_cast<unsigned char>(c.b);
-            p[1] = static_cast<unsigned char>(c.g);
-            p[2] = static_cast<unsigned char>(c.r);
-        }
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
-}
 
 int Mod(int p, int q) { return ((p % q) + q) % q; }
 
@@ -58,7 +31,7 @@ class ChangeOnX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Get()) << "no Xvfb";
-        WritePicture(work_.Path() + "/pic.bmp");
+        WriteBmp24(work_.Path() + "/pic.bmp", kW, kH, PictureAt);
     }
     void Change(std::vector<std::string> layout) {
         layout.insert(layout.end(), {"--desktop", "x11", "--no-run", work_.Path() + "/pic.bmp"});

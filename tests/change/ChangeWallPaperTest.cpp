@@ -9,6 +9,7 @@
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
 #include "support/Child.h"
+#include "support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 #include <csignal>
@@ -26,15 +27,6 @@ using namespace vantoria::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-class RecordingReporter final : public Reporter {
-public:
-    void ShowError(const std::string& message, const std::string& detail) override {
-        messages.push_back(message);
-        details.push_back(detail);
-    }
-    std::vector<std::string> messages, details;
-};
 
 class ChangeWallPaperTest : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 
 #include "platform/report/Reporter.h"
 #include "support/Child.h"
+#include "support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 #include <cerrno>
@@ -14,15 +15,6 @@ using namespace vantoria;
 using namespace vantoria::test;
 
 namespace {
-
-class RecordingReporter final : public Reporter {
-public:
-    void ShowError(const std::string& message, const std::string& detail) override {
-        messages.push_back(message);
-        details.push_back(detail);
-    }
-    std::vector<std::string> messages, details;
-};
 
 class ExecRunApTest : public ::testing::Test {
 protected:

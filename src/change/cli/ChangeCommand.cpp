@@ -33,19 +33,6 @@ raster::ScreenSize ResolveScreen(const ChangeOptions& options) {
     throw std::runtime_error("cannot tell the screen size (" + why + "); give --screen WIDTHxHEIGHT");
 }
 
-// Every message of the change on one line of standard error.
-class StderrLineReporter final : public Reporter {
-public:
-    void ShowError(const std::string& message, const std::string& detail) override {
-        if (detail.empty()) {
-            std::fprintf(stderr, "vantoria-change: %s\n", message.c_str());
-        } else {
-            std::fprintf(stderr, "vantoria-change: %s (%s)\n", message.c_str(), detail.c_str());
-        }
-        std::fflush(stderr);
-    }
-};
-
 }  // namespace
 
 ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
@@ -116,7 +103,7 @@ std::string ChangeUsage() {
 }
 
 int RunChangeCommand(const std::vector<std::string>& args) {
-    StderrLineReporter reporter;
+    StderrReporter reporter("vantoria-change: ");
     SetReporter(&reporter);
     struct RestoreReporter {
         ~RestoreReporter() { SetReporter(nullptr); }

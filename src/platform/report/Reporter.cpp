@@ -5,22 +5,18 @@
 namespace vantoria {
 namespace {
 
-class StderrReporter final : public Reporter {
-public:
-    void ShowError(const std::string& message, const std::string& detail) override {
-        if (detail.empty()) {
-            std::fprintf(stderr, "%s\n", message.c_str());
-        } else {
-            std::fprintf(stderr, "%s (%s)\n", message.c_str(), detail.c_str());
-        }
-        std::fflush(stderr);
-    }
-};
-
 StderrReporter defaultReporter;
 Reporter* current = &defaultReporter;
 
 }  // namespace
+
+void StderrReporter::ShowError(const std::string& message, const std::string& detail) {
+    std::string line = prefix_ + message;
+    if (!detail.empty()) line += " (" + detail + ")";
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
 
 Reporter& CurrentReporter() { return *current; }
 

@@ -16,7 +16,18 @@ public:
     virtual void ShowError(const std::string& message, const std::string& detail) = 0;
 };
 
-// The reporter in force; never null. Passing nullptr restores the default.
+// One line on standard error: "<prefix>message (detail)".
+class StderrReporter final : public Reporter {
+public:
+    explicit StderrReporter(std::string prefix = {}) : prefix_(std::move(prefix)) {}
+    void ShowError(const std::string& message, const std::string& detail) override;
+
+private:
+    std::string prefix_;
+};
+
+// The reporter in force; never null. Passing nullptr restores the default,
+// a StderrReporter without prefix.
 Reporter& CurrentReporter();
 void SetReporter(Reporter* reporter);
 
