@@ -3,14 +3,13 @@
 // go through ReadLayout so that they agree on every file.
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "platform/dib/ByteReader.h"
@@ -109,6 +108,17 @@ std::size_t ReadAt(int fd, std::uint8_t* data, std::size_t count, std::size_t of
     return done;
 }
 
+// Anonymous memory faulted in at once: reading a large file into it takes
+// about half the time of reading into fresh heap memory, whose pages the
+// read would fault in one by one.
+raster::Bitmap::Block AllocatePixelBlock(std::size_t bytes, const std::string& path) {
+    const std::size_t length = std::max<std::size_t>(bytes, 1);
+    void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                     -1, 0);
+    if (p == MAP_FAILED) throw DibError("not enough memory to read " + path);
+    return {static_cast<std::uint8_t*>(p), [length](std::uint8_t* q) { ::munmap(q, length); }};
+}
+
 }  // namespace
 
 raster::Bitmap DecodeBmp(std::span<const std::uint8_t> file, const Limits& limits) {
@@ -131,13 +141,10 @@ raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
 
     // The pixels go into a block of their own, which a 24-bit bitmap adopts
     // as it is.
-    std::unique_ptr<std::uint8_t, void (*)(void*)> buffer(
-        static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(layout.dataBytes, 1))),
-        &std::free);
-    if (!buffer) throw DibError("not enough memory to read " + path);
-    const std::size_t got =
-        ReadAt(fd.get(), buffer.get(), layout.dataBytes, layout.dataOffset, path);
-    HeldBits bits(OwnedBits{{buffer.release(), [](std::uint8_t* p) { std::free(p); }}, got});
+    raster::Bitmap::Block block = AllocatePixelBlock(layout.dataBytes, path);
+    std::uint8_t* data = block.data;
+    HeldBits bits(OwnedBits{std::move(block), layout.dataBytes});
+    bits.KeepFirst(ReadAt(fd.get(), data, layout.dataBytes, layout.dataOffset, path));
     return DecodePixels(layout.info, layout.palette, bits);
 }
 

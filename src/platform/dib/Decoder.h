@@ -2,6 +2,7 @@
 // The shared last step of every entry point: header and colour table known,
 // pixel bits in hand. Internal to the decoder.
 
+#include <algorithm>
 #include <span>
 #include <utility>
 
@@ -25,6 +26,8 @@ public:
     HeldBits& operator=(const HeldBits&) = delete;
 
     std::span<const std::uint8_t> View() const { return {bits_.block.data, bits_.size}; }
+    // Only the first `size` bytes hold pixel data (a file read came up short).
+    void KeepFirst(std::size_t size) { bits_.size = std::min(bits_.size, size); }
     raster::Bitmap::Block Take() { return std::exchange(bits_.block, {}); }
 
 private:

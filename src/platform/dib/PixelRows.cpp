@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/dib/BitFields.h"
 #include "platform/dib/ByteReader.h"
@@ -45,6 +46,10 @@ inline void WriteRow(std::uint8_t* dst, int width, PixelAt pixel) {
     dst[2] = static_cast<std::uint8_t>(v >> 16);
 }
 
+// From this many pixels on, 16-bit pixels are looked up in a table of all
+// 65536 values instead of scaling each channel.
+constexpr std::size_t kTable16MinPixels = std::size_t{1} << 18;
+
 using Colours = std::array<std::uint32_t, 256>;   // 0x00RRGGBB
 
 Colours Words(const Palette& palette) {
@@ -69,17 +74,20 @@ void IndexedRow(const std::uint8_t* src, std::uint8_t* dst, int width, const Col
 struct Scales {
     ChannelScale red, green, blue;
     explicit Scales(const ChannelMasks& m) : red(m.red), green(m.green), blue(m.blue) {}
-    std::uint32_t operator()(std::uint32_t px) const {
+    std::uint32_t operator[](std::uint32_t px) const {
         return blue(px) | (std::uint32_t{green(px)} << 8) | (std::uint32_t{red(px)} << 16);
     }
 };
 
-void Row16(const std::uint8_t* src, std::uint8_t* dst, int width, const Scales& scale) {
-    WriteRow(dst, width, [&](int x) { return scale(src[2 * x] | (std::uint32_t{src[2 * x + 1]} << 8)); });
+// `scale` maps a 16-bit pixel to 0x00RRGGBB: the Scales themselves, or a
+// table of all 65536 results, built for large pictures.
+template <typename Scale>
+void Row16(const std::uint8_t* src, std::uint8_t* dst, int width, const Scale& scale) {
+    WriteRow(dst, width, [&](int x) { return scale[src[2 * x] | (src[2 * x + 1] << 8)]; });
 }
 
 void Row32(const std::uint8_t* src, std::uint8_t* dst, int width, const Scales& scale) {
-    WriteRow(dst, width, [&](int x) { return scale(Load32(src + 4 * x)); });
+    WriteRow(dst, width, [&](int x) { return scale[Load32(src + 4 * x)]; });
 }
 
 // Blue, green, red, unused: the usual 32-bit layout, copied as it is.
@@ -124,7 +132,13 @@ void DecodeRows(const DibInfo& info, const Palette& palette, std::span<const std
         break;
     case 16: {
         const Scales scales(info.masks);
-        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { Row16(s, d, w, scales); });
+        if (static_cast<std::size_t>(w) * rows < kTable16MinPixels) {
+            EachRow(info, src, rows, top, stride, [&](auto s, auto d) { Row16(s, d, w, scales); });
+            break;
+        }
+        std::vector<std::uint32_t> table(1 << 16);
+        for (std::uint32_t px = 0; px < table.size(); ++px) table[px] = scales[px];
+        EachRow(info, src, rows, top, stride, [&](auto s, auto d) { Row16(s, d, w, table); });
         break;
     }
     case 24:

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/dib/Dib.h"
 #include "platform/dib/DibTestWriter.h"
 
@@ -95,6 +97,19 @@ TEST(DibDecode, TrueColourAndBitFieldMasksOfAnyWidth) {
                     << std::hex << c.pixel << std::dec << " header " << header << " compression " << compression;
             }
         }
+    }
+}
+
+TEST(DibDecode, Large16BitPicturesDecodeAsSmallOnes) {
+    // Large pictures go through a table of all 65536 pixel values.
+    const std::vector<std::uint32_t> masks = {0xF800, 0x07E0, 0x001F};
+    const Dib big{.width = 512, .height = -512, .bits = 16, .compression = 3, .masks = masks,
+                  .pixels = Rows(512, 512, 16, [](int x, int r) { return r * 128u + x; })};
+    const Bitmap b = Decode(big);
+    for (int r = 0; r < 512; r += 7) {
+        const Bitmap row = Decode({.width = 512, .height = 1, .bits = 16, .compression = 3, .masks = masks,
+                                   .pixels = Bytes(big.pixels.begin() + r * 1024, big.pixels.begin() + r * 1024 + 1024)});
+        ASSERT_EQ(std::memcmp(b.ScanLine(r), row.ScanLine(0), 512 * 3), 0) << "row " << r;
     }
 }
 
