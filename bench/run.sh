@@ -2,7 +2,9 @@
 # Builds the benchmarks (Release) and prints their tables:
 #   1. StretchDraw against pixman's separable convolution;
 #   2. every composition mode for a 6000 x 4000 picture on a 3840 x 2160
-#      screen, buffer file written, time and peak memory per mode.
+#      screen, buffer file written, time and peak memory per mode;
+#   3. the whole vantoria-change program against ImageMagick, djpeg and the
+#      usual root-window setters (bench/compare.sh).
 #
 #   bench/run.sh [--reps N]
 # Environment: BUILD_DIR (default build-bench in the source tree),
@@ -33,4 +35,6 @@ echo "== Composition, one process a mode"
 "$build/bin/vantoria-compose-bench" --picture 6000x4000 --screen 3840x2160 \
     --dir "$work" --reps "$reps"
 
-# == vantoria-change against ImageMagick: added with vantoria-change.
+echo
+# Whole programs against the tools people would use instead.
+"$src/bench/compare.sh" --reps "$reps"
