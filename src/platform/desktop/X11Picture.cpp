@@ -46,25 +46,21 @@ ImagePtr MakeImage(Display* display, const PixelFormat& format, int width, int h
     return ImagePtr(image);
 }
 
-void ConvertRows(XImage* image, const PixelFormat& format, const raster::Bitmap& picture, int left,
-                 int top) {
-    constexpr bool kHostLsb = std::endian::native == std::endian::little;
-    const int bpp = image->bits_per_pixel;
-    if (bpp == 32 || bpp == 16) image->byte_order = kHostLsb ? LSBFirst : MSBFirst;  // Xlib swaps if needed
-    for (int y = 0; y < image->height; ++y) {
-        const std::uint8_t* src = picture.ScanLine(top + y) + static_cast<std::size_t>(left) * 3;
-        char* row = image->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line);
-        for (int x = 0; x < image->width; ++x, src += 3) {
+// Turns `width` BGR pixels into row `y` of `image`.
+void ConvertRow(XImage* image, int y, const PixelFormat& format, const std::uint8_t* src, int width) {
+    char* row = image->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line);
+    if (image->bits_per_pixel == 32) {
+        for (int x = 0; x < width; ++x, src += 3) {
             const std::uint32_t pixel = format.Pixel(src[0], src[1], src[2]);
-            if (bpp == 32) {
-                std::memcpy(row + x * 4, &pixel, 4);
-            } else if (bpp == 16) {
-                const auto p16 = static_cast<std::uint16_t>(pixel);
-                std::memcpy(row + x * 2, &p16, 2);
-            } else {
-                XPutPixel(image, x, y, pixel);
-            }
+            std::memcpy(row + x * 4, &pixel, 4);
         }
+    } else if (image->bits_per_pixel == 16) {
+        for (int x = 0; x < width; ++x, src += 3) {
+            const auto pixel = static_cast<std::uint16_t>(format.Pixel(src[0], src[1], src[2]));
+            std::memcpy(row + x * 2, &pixel, 2);
+        }
+    } else {
+        for (int x = 0; x < width; ++x, src += 3) XPutPixel(image, x, y, format.Pixel(src[0], src[1], src[2]));
     }
 }
 
@@ -92,16 +88,11 @@ std::size_t MaxImageRequestBytes(Display* display) {
     return bytes > kRequestHeaderBytes * 2 ? bytes - kRequestHeaderBytes : kRequestHeaderBytes;
 }
 
-Pixmap UploadPicture(X11Connection& x, Drawable root, const PixelFormat& format,
-                     const raster::Bitmap& picture, const raster::Rect& area, std::size_t pieceBytes) {
+void PutPicture(X11Connection& x, Drawable target, GC gc, const PixelFormat& format, PictureRows& picture,
+                const raster::Rect& area, int destX, int destY, std::size_t pieceBytes) {
     Display* display = x.Get();
     const int width = area.Width();
     const int height = area.Height();
-    PixmapHandle pixmap(display, XCreatePixmap(display, root, static_cast<unsigned>(width),
-                                               static_cast<unsigned>(height),
-                                               static_cast<unsigned>(format.depth)));
-    const GcHandle gc(display, pixmap.Get());
-    x.Check("the X server cannot hold a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
 
     // Piece size: whole rows where one row fits, else narrower columns.
     const std::size_t rowBytes = static_cast<std::size_t>(MakeImage(display, format, width, 1)->bytes_per_line);
@@ -112,24 +103,30 @@ Pixmap UploadPicture(X11Connection& x, Drawable root, const PixelFormat& format,
         const std::size_t fit = pieceBytes / pixelBytes;
         pieceWidth = fit > 1 ? static_cast<int>(fit - 1) : 1;
     }
-    std::vector<char> buffer;
-    for (int left = 0; left < width; left += pieceWidth) {
-        const int w = std::min(pieceWidth, width - left);
-        const std::size_t lineBytes = static_cast<std::size_t>(MakeImage(display, format, w, 1)->bytes_per_line);
-        const int rows =
-            static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
-        buffer.resize(CheckedMul(lineBytes, static_cast<std::size_t>(rows)));
-        for (int top = 0; top < height; top += rows) {
-            const int h = std::min(rows, height - top);
+    const std::size_t lineBytes = static_cast<std::size_t>(MakeImage(display, format, pieceWidth, 1)->bytes_per_line);
+    const int rows =
+        static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
+    const std::size_t bufferBytes = CheckedMul(lineBytes, static_cast<std::size_t>(rows));
+
+    std::vector<char> buffer(bufferBytes);
+    constexpr bool kHostLsb = std::endian::native == std::endian::little;
+    for (int top = 0; top < height; top += rows) {
+        const int h = std::min(rows, height - top);
+        picture.Load(area.top + top, h);
+        for (int left = 0; left < width; left += pieceWidth) {
+            const int w = std::min(pieceWidth, width - left);
             ImagePtr image = MakeImage(display, format, w, h);
             image->data = buffer.data();
-            ConvertRows(image.get(), format, picture, area.left + left, area.top + top);
-            XPutImage(display, pixmap.Get(), gc.Get(), image.get(), 0, 0, left, top, static_cast<unsigned>(w),
+            if (image->bits_per_pixel == 32 || image->bits_per_pixel == 16)
+                image->byte_order = kHostLsb ? LSBFirst : MSBFirst;  // Xlib swaps if the server differs
+            for (int y = 0; y < h; ++y)
+                ConvertRow(image.get(), y, format,
+                           picture.Row(area.top + top + y) + static_cast<std::size_t>(area.left + left) * 3, w);
+            XPutImage(display, target, gc, image.get(), 0, 0, destX + left, destY + top, static_cast<unsigned>(w),
                       static_cast<unsigned>(h));
         }
     }
     x.Check("cannot send the picture to the X server");
-    return pixmap.Release();
 }
 
 }  // namespace vantoria::desktop

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/desktop/X11Connection.h"
+#include "platform/desktop/X11PictureRows.h"
 #include "platform/raster/Bitmap.h"
 
 namespace vantoria::desktop {
@@ -63,10 +64,15 @@ private:
 // The largest PutImage payload the server takes in one request, in bytes.
 std::size_t MaxImageRequestBytes(Display* display);
 
-// Sends `area` of `picture` into a new pixmap of the area's size, in pieces
-// that each fit in one request (at most `pieceBytes` of pixel data, at least
-// one pixel). Throws X11Error.
-Pixmap UploadPicture(X11Connection& x, Drawable root, const PixelFormat& format,
-                     const raster::Bitmap& picture, const raster::Rect& area, std::size_t pieceBytes);
+// Pixel bytes in one piece by default: large enough that requests cost
+// nothing next to the pixels, small enough to stay in the cache.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+// Puts `area` of `picture` on `target` with its top-left corner at
+// (destX, destY), one piece at a time (at most `pieceBytes` of pixel data,
+// at least one pixel, within the server's request limit), converting each
+// into one reused buffer. Throws X11Error.
+void PutPicture(X11Connection& x, Drawable target, GC gc, const PixelFormat& format, PictureRows& picture,
+                const raster::Rect& area, int destX, int destY, std::size_t pieceBytes);
 
 }  // namespace vantoria::desktop

@@ -2,10 +2,11 @@
 // The bare-X11 desktop: the picture becomes the root window's background,
 // as X11 root setters do it, for sessions without a desktop of their own.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/desktop/DesktopResult.h"
-#include <cstddef>
 
 namespace vantoria::desktop {
 
@@ -16,7 +17,12 @@ namespace vantoria::desktop {
 // cannot be read, or the server refuses.
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile);
 
-// The same with a lower limit on the bytes sent in one request (tests).
-DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, std::size_t maxPieceBytes);
+// How the pixels travel to the server; the defaults are best, tests force
+// small pieces.
+struct X11Transfer {
+    std::size_t maxPieceBytes = SIZE_MAX;  // a lower limit on the pixel bytes of one piece
+};
+
+DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11Transfer& transfer);
 
 }  // namespace vantoria::desktop

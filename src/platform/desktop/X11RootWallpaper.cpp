@@ -2,13 +2,14 @@
 // root window, put it on the server, set it as the root background.
 
 #include <algorithm>
-#include <limits>
+#include <memory>
+#include <vector>
 
 #include "platform/desktop/X11Layout.h"
 #include "platform/desktop/X11Picture.h"
+#include "platform/desktop/X11PictureRows.h"
 #include "platform/desktop/X11Root.h"
 #include "platform/desktop/X11RootProperties.h"
-#include "platform/dib/Dib.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -32,16 +33,6 @@ private:
     Display* display_;
 };
 
-raster::Bitmap LoadPicture(const std::string& path) {
-    try {
-        return dib::LoadBmpFile(path);
-    } catch (const dib::DibError& error) {
-        throw X11Error("cannot read " + path + ": " + error.what());
-    } catch (const raster::RasterError& error) {
-        throw X11Error("cannot read " + path + ": " + error.what());
-    }
-}
-
 RootInfo QueryRoot(X11Connection& x) {
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(x.Get(), x.Root(), &attributes))
@@ -49,30 +40,58 @@ RootInfo QueryRoot(X11Connection& x) {
     return {attributes.width, attributes.height, MakePixelFormat(attributes.visual, attributes.depth)};
 }
 
-// A root-sized pixmap holding the picture as laid out, the rest black.
-Pixmap Compose(X11Connection& x, const RootInfo& root, const raster::Bitmap& picture,
-               const RootLayout& layout, std::size_t pieceBytes) {
+// The parts of the root that a centred picture leaves uncovered: only they
+// are painted black, not the whole root first.
+std::vector<XRectangle> Margins(const RootInfo& root, const RootLayout& layout) {
+    const int w = layout.source.Width(), h = layout.source.Height();
+    std::vector<XRectangle> margins;
+    auto add = [&](int x, int y, int width, int height) {
+        if (width > 0 && height > 0)
+            margins.push_back({static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(width),
+                               static_cast<unsigned short>(height)});
+    };
+    if (w <= 0 || h <= 0) {
+        add(0, 0, root.width, root.height);
+        return margins;
+    }
+    add(0, 0, root.width, layout.y);                                          // above
+    add(0, layout.y + h, root.width, root.height - layout.y - h);             // below
+    add(0, layout.y, layout.x, h);                                            // left
+    add(layout.x + w, layout.y, root.width - layout.x - w, h);                // right
+    return margins;
+}
+
+// A root-sized pixmap holding the picture as laid out, the rest black. The
+// picture goes straight into it unless it is a tile smaller than the root.
+Pixmap Compose(X11Connection& x, const RootInfo& root, PictureRows& picture, const RootLayout& layout,
+               std::size_t pieceBytes) {
     Display* display = x.Get();
     PixmapHandle background(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(root.width),
                                                    static_cast<unsigned>(root.height),
                                                    static_cast<unsigned>(root.format.depth)));
     const GcHandle gc(display, background.Get());
     x.Check("the X server cannot hold a screen-sized picture");
-    XSetForeground(display, gc.Get(), BlackPixel(display, DefaultScreen(display)));
-    XFillRectangle(display, background.Get(), gc.Get(), 0, 0, static_cast<unsigned>(root.width),
-                   static_cast<unsigned>(root.height));
-    if (layout.source.Width() > 0 && layout.source.Height() > 0) {
-        const PixmapHandle part(display, UploadPicture(x, x.Root(), root.format, picture, layout.source, pieceBytes));
-        if (layout.tiled) {
-            XSetTile(display, gc.Get(), part.Get());
-            XSetTSOrigin(display, gc.Get(), 0, 0);
-            XSetFillStyle(display, gc.Get(), FillTiled);
-            XFillRectangle(display, background.Get(), gc.Get(), 0, 0, static_cast<unsigned>(root.width),
-                           static_cast<unsigned>(root.height));
-        } else {
-            XCopyArea(display, part.Get(), background.Get(), gc.Get(), 0, 0,
-                      static_cast<unsigned>(layout.source.Width()), static_cast<unsigned>(layout.source.Height()),
-                      layout.x, layout.y);
+    const raster::Rect& source = layout.source;
+    const bool shows = source.Width() > 0 && source.Height() > 0;
+    const bool coversRoot = source.Width() >= root.width && source.Height() >= root.height;
+    if (shows && layout.tiled && !coversRoot) {
+        const PixmapHandle tile(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(source.Width()),
+                                                       static_cast<unsigned>(source.Height()),
+                                                       static_cast<unsigned>(root.format.depth)));
+        x.Check("the X server cannot hold a " + std::to_string(source.Width()) + "x" +
+                std::to_string(source.Height()) + " picture");
+        PutPicture(x, tile.Get(), gc.Get(), root.format, picture, source, 0, 0, pieceBytes);
+        XSetTile(display, gc.Get(), tile.Get());
+        XSetTSOrigin(display, gc.Get(), 0, 0);
+        XSetFillStyle(display, gc.Get(), FillTiled);
+        XFillRectangle(display, background.Get(), gc.Get(), 0, 0, static_cast<unsigned>(root.width),
+                       static_cast<unsigned>(root.height));
+    } else {
+        if (shows) PutPicture(x, background.Get(), gc.Get(), root.format, picture, source, layout.x, layout.y, pieceBytes);
+        std::vector<XRectangle> margins = Margins(root, layout);
+        if (!margins.empty()) {
+            XSetForeground(display, gc.Get(), BlackPixel(display, DefaultScreen(display)));
+            XFillRectangles(display, background.Get(), gc.Get(), margins.data(), static_cast<int>(margins.size()));
         }
     }
     x.Check("the X server cannot draw the wallpaper");
@@ -112,22 +131,22 @@ void ClearRootBackground(X11Connection& x) {
 }  // namespace
 
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile) {
-    return SetX11RootWallpaper(path, tile, std::numeric_limits<std::size_t>::max());
+    return SetX11RootWallpaper(path, tile, X11Transfer{});
 }
 
-DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, std::size_t maxPieceBytes) {
+DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11Transfer& transfer) {
     try {
         if (path.empty()) {
             X11Connection x;
             ClearRootBackground(x);
             return DesktopResult::Done();
         }
-        const raster::Bitmap picture = LoadPicture(path);
+        const std::unique_ptr<PictureRows> picture = OpenPictureRows(path);
         X11Connection x;
         const RootInfo root = QueryRoot(x);
-        const RootLayout layout = LayOut(picture.Width(), picture.Height(), root.width, root.height, tile);
-        const std::size_t pieceBytes = std::min(maxPieceBytes, MaxImageRequestBytes(x.Get()));
-        SetRootBackground(x, Compose(x, root, picture, layout, pieceBytes));
+        const RootLayout layout = LayOut(picture->Width(), picture->Height(), root.width, root.height, tile);
+        const std::size_t pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), kPieceBytes});
+        SetRootBackground(x, Compose(x, root, *picture, layout, pieceBytes));
         return DesktopResult::Done();
     } catch (const X11Error& error) {
         return DesktopResult::Failed(error.what());

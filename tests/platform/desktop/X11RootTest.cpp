@@ -48,6 +48,41 @@ std::string WriteCoded(const std::string& path, int width, int height) {
     return path;
 }
 
+// The coded picture as a bitmap file of 24 or 32 bits a pixel, its rows
+// stored top-down or bottom-up, with only the first `keptRows` stored rows
+// present (all when negative), as another program might write it.
+std::string WriteCodedFile(const std::string& path, int width, int height, int bits, bool topDown,
+                           int keptRows = -1) {
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    std::vector<std::uint8_t> file(54 + rowBytes * height);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<std::uint32_t>(width));
+    put32(22, static_cast<std::uint32_t>(topDown ? -height : height));
+    file[26] = 1;
+    file[28] = static_cast<std::uint8_t>(bits);
+    for (int stored = 0; stored < height; ++stored) {
+        const int y = topDown ? stored : height - 1 - stored;
+        std::uint8_t* out = file.data() + 54 + rowBytes * stored;
+        for (int x = 0; x < width; ++x, out += bits / 8) {
+            const Rgb c = Coded(x, y);
+            out[0] = static_cast<std::uint8_t>(c[2]);
+            out[1] = static_cast<std::uint8_t>(c[1]);
+            out[2] = static_cast<std::uint8_t>(c[0]);
+        }
+    }
+    if (keptRows >= 0) file.resize(54 + rowBytes * keptRows);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                static_cast<std::streamsize>(file.size()));
+    return path;
+}
+
 // Errors of the test's own requests, caught instead of ending the test.
 int g_errors = 0;
 int CountError(Display*, XErrorEvent*) {
@@ -161,10 +196,25 @@ TEST_F(X11RootTest, ALargerPictureShowsItsMiddleOrItsTopLeft) {
 
 TEST_F(X11RootTest, SmallRequestsGiveTheSamePicture) {
     // Rows split into strips, and rows wider than one request split into columns.
-    ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true, 1000).reason, "");
+    ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true, X11Transfer{1000}).reason, "");
     ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
-    ASSERT_EQ(SetX11RootWallpaper(Picture(700, 500), false, 1000).reason, "");
+    ASSERT_EQ(SetX11RootWallpaper(Picture(700, 500), false, X11Transfer{1000}).reason, "");
     ExpectScreen([](int x, int y) { return Coded(x + 30, y + 10); });
+}
+
+TEST_F(X11RootTest, ReadsBitmapFilesOfOtherLayouts) {
+    const std::string dir = box_.Dir();
+    // Top-down rows, read a band at a time like the program's own files.
+    ASSERT_EQ(SetX11RootWallpaper(WriteCodedFile(dir + "/down.bmp", 53, 29, 24, true), true, X11Transfer{1000})
+                  .reason,
+              "");
+    ExpectScreen([](int x, int y) { return Coded(x % 53, y % 29); });
+    // Other depths go through the bitmap decoder.
+    ASSERT_EQ(SetX11RootWallpaper(WriteCodedFile(dir + "/32.bmp", 50, 30, 32, false), true).reason, "");
+    ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
+    // A file cut short shows the rows it has (the bottom ten) and black above.
+    ASSERT_EQ(SetX11RootWallpaper(WriteCodedFile(dir + "/cut.bmp", 50, 30, 24, false, 10), true).reason, "");
+    ExpectScreen([](int x, int y) { return y % 30 >= 20 ? Coded(x % 50, y % 30) : kBlack; });
 }
 
 TEST_F(X11RootTest, PublishesItsPixmapAndFreesThePreviousOne) {
