@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libx11-dev libxrandr-dev libpixman-1-dev
+  libx11-dev libxext-dev libxrandr-dev libpixman-1-dev
   libturbojpeg0-dev libspng-dev libpng-dev libgif-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -49,6 +49,8 @@ std::string X11Connection::TakeError() {
     return error;
 }
 
+bool X11Connection::HasError() const { return !g_firstError.empty(); }
+
 void X11Connection::Check(const std::string& what) {
     const std::string error = TakeError();
     if (!error.empty()) throw X11Error(what + ": " + error);

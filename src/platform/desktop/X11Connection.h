@@ -32,6 +32,9 @@ public:
     std::string TakeError();
     // The same, throwing X11Error("<what failed>: <error>") when there was one.
     void Check(const std::string& what);
+    // Whether an error has arrived since the last TakeError or Check, without
+    // waiting for the server.
+    bool HasError() const;
 
 private:
     struct Closer {

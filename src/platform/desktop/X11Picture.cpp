@@ -1,6 +1,9 @@
 #include "platform/desktop/X11Picture.h"
 
+#include "platform/desktop/X11SharedPieces.h"
+
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 
 #include <algorithm>
 #include <bit>
@@ -33,7 +36,8 @@ std::array<std::uint32_t, 256> ChannelTable(unsigned long mask) {
 // An XImage over pixel memory that we own; the image header is Xlib's.
 struct ImageDeleter {
     void operator()(XImage* image) const {
-        image->data = nullptr;  // ours, not Xlib's to free
+        image->data = nullptr;    // ours, not Xlib's to free
+        image->obdata = nullptr;  // the shared segment's record, also ours
         XDestroyImage(image);
     }
 };
@@ -42,6 +46,14 @@ using ImagePtr = std::unique_ptr<XImage, ImageDeleter>;
 ImagePtr MakeImage(Display* display, const PixelFormat& format, int width, int height) {
     XImage* image = XCreateImage(display, format.visual, static_cast<unsigned>(format.depth), ZPixmap, 0,
                                  nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image) throw X11Error("cannot make an image for the X server");
+    return ImagePtr(image);
+}
+
+// The same for a piece in shared memory; its data is set per piece.
+ImagePtr MakeSharedImage(Display* display, const PixelFormat& format, SharedPieces& shared, int width, int height) {
+    XImage* image = XShmCreateImage(display, format.visual, static_cast<unsigned>(format.depth), ZPixmap, nullptr,
+                                    shared.Segment(), static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (!image) throw X11Error("cannot make an image for the X server");
     return ImagePtr(image);
 }
@@ -89,10 +101,11 @@ std::size_t MaxImageRequestBytes(Display* display) {
 }
 
 void PutPicture(X11Connection& x, Drawable target, GC gc, const PixelFormat& format, PictureRows& picture,
-                const raster::Rect& area, int destX, int destY, std::size_t pieceBytes) {
+                const raster::Rect& area, int destX, int destY, const PieceLimits& limits) {
     Display* display = x.Get();
     const int width = area.Width();
     const int height = area.Height();
+    const std::size_t pieceBytes = limits.pieceBytes;
 
     // Piece size: whole rows where one row fits, else narrower columns.
     const std::size_t rowBytes = static_cast<std::size_t>(MakeImage(display, format, width, 1)->bytes_per_line);
@@ -108,24 +121,31 @@ void PutPicture(X11Connection& x, Drawable target, GC gc, const PixelFormat& for
         static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
     const std::size_t bufferBytes = CheckedMul(lineBytes, static_cast<std::size_t>(rows));
 
-    std::vector<char> buffer(bufferBytes);
+    const std::unique_ptr<SharedPieces> shared =
+        limits.sharedMemory ? SharedPieces::Attach(x, bufferBytes) : nullptr;
+    std::vector<char> buffer(shared ? 0 : bufferBytes);
     constexpr bool kHostLsb = std::endian::native == std::endian::little;
     for (int top = 0; top < height; top += rows) {
         const int h = std::min(rows, height - top);
         picture.Load(area.top + top, h);
         for (int left = 0; left < width; left += pieceWidth) {
             const int w = std::min(pieceWidth, width - left);
-            ImagePtr image = MakeImage(display, format, w, h);
-            image->data = buffer.data();
+            ImagePtr image = shared ? MakeSharedImage(display, format, *shared, w, h) : MakeImage(display, format, w, h);
+            image->data = shared ? shared->NextSlot() : buffer.data();
             if (image->bits_per_pixel == 32 || image->bits_per_pixel == 16)
                 image->byte_order = kHostLsb ? LSBFirst : MSBFirst;  // Xlib swaps if the server differs
             for (int y = 0; y < h; ++y)
                 ConvertRow(image.get(), y, format,
                            picture.Row(area.top + top + y) + static_cast<std::size_t>(area.left + left) * 3, w);
-            XPutImage(display, target, gc, image.get(), 0, 0, destX + left, destY + top, static_cast<unsigned>(w),
-                      static_cast<unsigned>(h));
+            if (shared) {
+                shared->Put(target, gc, image.get(), destX + left, destY + top);
+            } else {
+                XPutImage(display, target, gc, image.get(), 0, 0, destX + left, destY + top, static_cast<unsigned>(w),
+                          static_cast<unsigned>(h));
+            }
         }
     }
+    if (shared) shared->Finish();
     x.Check("cannot send the picture to the X server");
 }
 

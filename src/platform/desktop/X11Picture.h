@@ -64,15 +64,20 @@ private:
 // The largest PutImage payload the server takes in one request, in bytes.
 std::size_t MaxImageRequestBytes(Display* display);
 
-// Pixel bytes in one piece by default: large enough that requests cost
-// nothing next to the pixels, small enough to stay in the cache.
-inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+// How pixels travel to the server.
+struct PieceLimits {
+    // Pixel bytes in one piece (at least one pixel a piece), within the
+    // server's request limit. The default is large enough that requests cost
+    // nothing next to the pixels and small enough to stay in the cache.
+    std::size_t pieceBytes = std::size_t{1} << 20;
+    // Through shared memory when the server can share it with us.
+    bool sharedMemory = true;
+};
 
 // Puts `area` of `picture` on `target` with its top-left corner at
-// (destX, destY), one piece at a time (at most `pieceBytes` of pixel data,
-// at least one pixel, within the server's request limit), converting each
-// into one reused buffer. Throws X11Error.
+// (destX, destY), one piece at a time, converting each into a few reused
+// buffers. Call it with no X error pending. Throws X11Error.
 void PutPicture(X11Connection& x, Drawable target, GC gc, const PixelFormat& format, PictureRows& picture,
-                const raster::Rect& area, int destX, int destY, std::size_t pieceBytes);
+                const raster::Rect& area, int destX, int destY, const PieceLimits& limits);
 
 }  // namespace vantoria::desktop

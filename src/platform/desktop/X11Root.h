@@ -18,9 +18,10 @@ namespace vantoria::desktop {
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile);
 
 // How the pixels travel to the server; the defaults are best, tests force
-// small pieces.
+// each way.
 struct X11Transfer {
     std::size_t maxPieceBytes = SIZE_MAX;  // a lower limit on the pixel bytes of one piece
+    bool sharedMemory = true;              // through shared memory when the server can
 };
 
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11Transfer& transfer);

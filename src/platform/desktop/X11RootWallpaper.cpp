@@ -64,7 +64,7 @@ std::vector<XRectangle> Margins(const RootInfo& root, const RootLayout& layout) 
 // A root-sized pixmap holding the picture as laid out, the rest black. The
 // picture goes straight into it unless it is a tile smaller than the root.
 Pixmap Compose(X11Connection& x, const RootInfo& root, PictureRows& picture, const RootLayout& layout,
-               std::size_t pieceBytes) {
+               const PieceLimits& limits) {
     Display* display = x.Get();
     PixmapHandle background(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(root.width),
                                                    static_cast<unsigned>(root.height),
@@ -80,14 +80,14 @@ Pixmap Compose(X11Connection& x, const RootInfo& root, PictureRows& picture, con
                                                        static_cast<unsigned>(root.format.depth)));
         x.Check("the X server cannot hold a " + std::to_string(source.Width()) + "x" +
                 std::to_string(source.Height()) + " picture");
-        PutPicture(x, tile.Get(), gc.Get(), root.format, picture, source, 0, 0, pieceBytes);
+        PutPicture(x, tile.Get(), gc.Get(), root.format, picture, source, 0, 0, limits);
         XSetTile(display, gc.Get(), tile.Get());
         XSetTSOrigin(display, gc.Get(), 0, 0);
         XSetFillStyle(display, gc.Get(), FillTiled);
         XFillRectangle(display, background.Get(), gc.Get(), 0, 0, static_cast<unsigned>(root.width),
                        static_cast<unsigned>(root.height));
     } else {
-        if (shows) PutPicture(x, background.Get(), gc.Get(), root.format, picture, source, layout.x, layout.y, pieceBytes);
+        if (shows) PutPicture(x, background.Get(), gc.Get(), root.format, picture, source, layout.x, layout.y, limits);
         std::vector<XRectangle> margins = Margins(root, layout);
         if (!margins.empty()) {
             XSetForeground(display, gc.Get(), BlackPixel(display, DefaultScreen(display)));
@@ -145,8 +145,10 @@ DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11T
         X11Connection x;
         const RootInfo root = QueryRoot(x);
         const RootLayout layout = LayOut(picture->Width(), picture->Height(), root.width, root.height, tile);
-        const std::size_t pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), kPieceBytes});
-        SetRootBackground(x, Compose(x, root, *picture, layout, pieceBytes));
+        PieceLimits limits;
+        limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
+        limits.sharedMemory = transfer.sharedMemory;
+        SetRootBackground(x, Compose(x, root, *picture, layout, limits));
         return DesktopResult::Done();
     } catch (const X11Error& error) {
         return DesktopResult::Failed(error.what());

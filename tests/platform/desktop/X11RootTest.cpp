@@ -194,12 +194,20 @@ TEST_F(X11RootTest, ALargerPictureShowsItsMiddleOrItsTopLeft) {
     ExpectScreen([](int x, int y) { return Coded(x, y); });
 }
 
-TEST_F(X11RootTest, SmallRequestsGiveTheSamePicture) {
-    // Rows split into strips, and rows wider than one request split into columns.
-    ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true, X11Transfer{1000}).reason, "");
-    ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
-    ASSERT_EQ(SetX11RootWallpaper(Picture(700, 500), false, X11Transfer{1000}).reason, "");
-    ExpectScreen([](int x, int y) { return Coded(x + 30, y + 10); });
+TEST_F(X11RootTest, SmallPiecesGiveTheSamePictureThroughSharedMemoryOrTheConnection) {
+    // Rows split into strips, and rows wider than one piece split into columns.
+    for (const bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "shared memory" : "connection");
+        ASSERT_EQ(SetX11RootWallpaper(Picture(50, 30), true, X11Transfer{1000, shared}).reason, "");
+        ExpectScreen([](int x, int y) { return Coded(x % 50, y % 30); });
+        ASSERT_EQ(SetX11RootWallpaper(Picture(700, 500), false, X11Transfer{1000, shared}).reason, "");
+        ExpectScreen([](int x, int y) { return Coded(x + 30, y + 10); });
+        ASSERT_EQ(SetX11RootWallpaper(Picture(51, 31), false, X11Transfer{SIZE_MAX, shared}).reason, "");
+        ExpectScreen([](int x, int y) {
+            const int px = x - 294, py = y - 224;
+            return (px >= 0 && px < 51 && py >= 0 && py < 31) ? Coded(px, py) : kBlack;
+        });
+    }
 }
 
 TEST_F(X11RootTest, ReadsBitmapFilesOfOtherLayouts) {
