@@ -21,6 +21,8 @@ struct PixelFormat {
     Visual* visual = nullptr;
     int depth = 0;
     std::array<std::uint32_t, 256> red{}, green{}, blue{};
+    // 8 bits a channel, red highest: a pixel is the BGR bytes as they are.
+    bool rgb888 = false;
 
     std::uint32_t Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r) const {
         return red[r] | green[g] | blue[b];
