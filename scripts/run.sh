@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Vantoria and runs it.
+# Installs what is needed, builds Vantoria and runs its main job where it
+# can be seen and harms nothing: it starts a virtual X server (1280x800),
+# makes the bundled sample picture its wallpaper with vantoria-change in the
+# "tiled, one copy centred" layout with alternating columns, and saves a
+# screenshot of that screen as a PNG, whose path it prints. The user's own
+# desktop and settings are left alone, with or without a display.
 #
-# With a display: starts the tray program from the folder that holds the
-# shipped plug-ins, so it finds them without any setting.
-# Without a display: starts a virtual X server (1280x800), makes the bundled
-# sample picture its wallpaper with vantoria-change in the "tiled, one copy
-# centred" layout with alternating columns, and saves a screenshot of the
-# screen as a PNG, whose path it prints.
+#   scripts/run.sh --tray   starts the tray program on the current display
+#                           instead (from the folder that holds the shipped
+#                           plug-ins, so it finds them without any setting).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -15,7 +17,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target vantoria vantoria-change plugins
 
 bin="$top/build/bin"
-if [ -n "${DISPLAY:-}" ]; then
+if [ "${1:-}" = "--tray" ]; then
+  shift
   cd "$bin"
   exec ./vantoria "$@"
 fi
