@@ -47,7 +47,6 @@ std::unique_ptr<SharedPieces> SharedPieces::Attach(X11Connection& x, std::size_t
         return nullptr;
     }
     segment.readOnly = True;
-    x.TakeError();
     const bool attached = XShmAttach(display, &segment) && x.TakeError().empty();
     // Marked for removal now: the kernel frees it once both sides detach,
     // even if this process dies first.
