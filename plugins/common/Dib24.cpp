@@ -1,6 +1,8 @@
 #include "Dib24.h"
 
+#include <cstdint>
 #include <cstring>
+#include <sys/mman.h>
 
 #include "Limits.h"
 #include "PluginError.h"
@@ -15,6 +17,18 @@ BlockPtr AllocBlock(std::size_t size) {
     return block;
 }
 
+// A photograph-sized block is written once from end to end by the decoder;
+// asking for huge pages for its aligned middle turns tens of thousands of
+// page faults into a few dozen. Only a hint: nothing changes if refused.
+void PreferHugePages(void* data, std::size_t size) {
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    if (size < 2 * kHuge) return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = (begin + size) & ~(kHuge - 1);
+    if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 }  // namespace
 
 Dib24::Dib24(int width, int height) : width_(width), height_(height), stride_(0) {
@@ -23,6 +37,7 @@ Dib24::Dib24(int width, int height) : width_(width), height_(height), stride_(0)
     const std::size_t imageBytes = stride_ * static_cast<std::size_t>(height);
     info_ = AllocBlock(sizeof(SusieBitmapInfoHeader));
     bits_ = AllocBlock(imageBytes);
+    PreferHugePages(susie_block_data(bits_.get()), imageBytes);
 
     SusieBitmapInfoHeader header{};
     header.biSize = sizeof(SusieBitmapInfoHeader);
