@@ -9,7 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libx11-dev libxext-dev libxrandr-dev libpixman-1-dev
   libturbojpeg0-dev libspng-dev libpng-dev libgif-dev
-  # tests and benchmarks
+  # tests and benchmarks (clang: the sanitizer builds of the fuzz targets)
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps x11-utils imagemagick trayer xdotool
   libglib2.0-bin gsettings-desktop-schemas
