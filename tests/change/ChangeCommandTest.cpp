@@ -22,10 +22,12 @@ TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
     EXPECT_EQ(o.file, "a.bmp");
     EXPECT_EQ(ParseChangeArguments({"--", "-odd name.bmp"}).file, "-odd name.bmp");
     EXPECT_TRUE(ParseChangeArguments({"--help"}).help);
+    EXPECT_EQ(ParseChangeArguments({"--desktop", "KDE", "--no-run", "a"}).desktop, "KDE");
+    EXPECT_TRUE(ParseChangeArguments({"--no-run", "a"}).noRun);
 
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--position"}, {"--position", "x", "a"}, {"--size", "1.5", "a"},
-          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}}) {
+          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}, {"--desktop", "amiga", "a"}}) {
         EXPECT_THROW(ParseChangeArguments(bad), UsageError) << (bad.empty() ? "" : bad[0]);
     }
 }

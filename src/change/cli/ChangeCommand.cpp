@@ -2,6 +2,7 @@
 
 #include "change/ChangeWallPaper.h"
 #include "imaging/Spi_load.h"
+#include "platform/desktop/DesktopChoice.h"
 #include "platform/report/Reporter.h"
 #include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
@@ -57,6 +58,12 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
             if (!options.screen) throw UsageError("--screen needs WIDTHxHEIGHT, not \"" + text + "\"");
         } else if (arg == "--desktop") {
             options.desktop = value();
+            desktop::SessionEnvironment forced;
+            forced.forced = *options.desktop;
+            if (!desktop::ChooseDesktop(forced).kind) {
+                throw UsageError("--desktop needs one of x11, gnome, cinnamon, mate, kde, xfce, lxqt, sway "
+                                 "or none, not \"" + *options.desktop + "\"");
+            }
         } else if (arg == "--no-run") {
             options.noRun = true;
         } else if (arg == "--") {
