@@ -46,12 +46,15 @@ void WallpaperChanger::DecodeAndApply(const std::string& file) {
     if (onMasterChanged) onMasterChanged(master_);
 
     const compose::Composition composition = compose::ChooseComposition(settings_);
-    compose::WallComposer(master_, settings_, screen_).ComposeWallPaper(composition.mode);
+    const compose::WallComposer composer(master_, settings_, screen_);
+    composer.ComposeWallPaper(composition.mode);
 
     std::string problem;
     ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem);
-    // The desktop not taking the picture is a failure the user must hear of,
-    // even though the wallpaper call itself was made.
+    // The desktop not taking the picture, or a layout step that failed (the
+    // wallpaper then shows the picture as far as the steps got), is a
+    // failure the user must hear of, although the change itself went on.
+    if (problem.empty()) problem = composer.StepFailure();
     if (!problem.empty()) throw std::runtime_error(problem);
 }
 

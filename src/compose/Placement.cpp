@@ -50,7 +50,7 @@ bool WallComposer::CentreForTiling(Bitmap& work) const {
         work = std::move(out);
         return true;
     } catch (...) {
-        return false;
+        return StepFailed("CentreForTiling");
     }
 }
 
@@ -74,7 +74,7 @@ bool WallComposer::AlternateVertically(Bitmap& work) const {
         work = std::move(out);
         return true;
     } catch (...) {
-        return false;
+        return StepFailed("AlternateVertically");
     }
 }
 
@@ -98,7 +98,7 @@ bool WallComposer::AlternateHorizontally(Bitmap& work) const {
         work = std::move(out);
         return true;
     } catch (...) {
-        return false;
+        return StepFailed("AlternateHorizontally");
     }
 }
 

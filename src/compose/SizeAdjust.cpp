@@ -31,7 +31,7 @@ bool WallComposer::StretchToScreen(Bitmap& work) const {
         work = std::move(out);
         return true;
     } catch (...) {
-        return false;
+        return StepFailed("StretchToScreen");
     }
 }
 
@@ -41,7 +41,7 @@ bool WallComposer::FitToScreen(Bitmap& work) const {
         FitInto(work, t, screen_());
         return true;
     } catch (...) {
-        return false;
+        return StepFailed("FitToScreen");
     }
 }
 
@@ -52,7 +52,7 @@ bool WallComposer::FitPictureToScreen(Bitmap& work) const {
         FitInto(work, picture_, screen_());
         return true;
     } catch (...) {
-        return false;
+        return StepFailed("FitPictureToScreen");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "compose/WallBufferPath.h"
 
+#include <exception>
 #include <utility>
 
 namespace vantoria::compose {
@@ -11,6 +12,7 @@ WallComposer::WallComposer(const raster::Bitmap& picture, const TApSystem& setti
     : picture_(picture), settings_(settings), screen_(std::move(screen)) {}
 
 bool WallComposer::ComposeWallPaper(int mode) const {
+    stepFailure_.clear();
     raster::Bitmap work = picture_;  // shares the pixels until a step writes
     try {
         RunSteps(mode, work);
@@ -19,6 +21,18 @@ bool WallComposer::ComposeWallPaper(int mode) const {
     }
     work.SaveToFile(WallBufferPath(settings_));
     return true;
+}
+
+bool WallComposer::StepFailed(const char* step) const {
+    std::string why = "unknown error";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        why = e.what();
+    } catch (...) {
+    }
+    if (stepFailure_.empty()) stepFailure_ = std::string(step) + " failed: " + why;
+    return false;
 }
 
 // The steps report their own failures; the later steps run regardless.

@@ -43,12 +43,20 @@ public:
     bool FitToScreen(raster::Bitmap& work) const;
     bool FitPictureToScreen(raster::Bitmap& work) const;
 
+    // Why a step of the last ComposeWallPaper failed ("" when none did):
+    // the pipeline goes on after a failed step, so the file it writes may
+    // not be the layout asked for, and the caller can say so.
+    const std::string& StepFailure() const { return stepFailure_; }
+
 private:
     void RunSteps(int mode, raster::Bitmap& work) const;
+    // Called from a step's catch block: keeps the first failure, returns false.
+    bool StepFailed(const char* step) const;
 
     const raster::Bitmap& picture_;
     const TApSystem& settings_;
     raster::ScreenSizeSource screen_;
+    mutable std::string stepFailure_;
 };
 
 }  // namespace compose

@@ -10,6 +10,7 @@
 #include "settings/ApSystem.h"
 #include "support/Child.h"
 #include "support/RecordingReporter.h"
+#include "support/TestBmp.h"
 
 #include <gtest/gtest.h>
 #include <csignal>
@@ -146,6 +147,19 @@ TEST_F(ChangeWallPaperTest, EveryFailureShowsTheOneMessageAndTheProgramStillRuns
         EXPECT_TRUE(RanOnce());
         settings_ = saved;
     }
+}
+
+TEST_F(ChangeWallPaperTest, AFailedLayoutStepIsReportedAlthoughThePictureIsApplied) {
+    settings_.WallPosition = 0;
+    settings_.WallSize = 1;  // stretch to a screen no bitmap can cover
+    WallpaperChanger changer(loader_, settings_, [] { return raster::ScreenSize{65535, 65535}; });
+    const auto outcome = changer.ChangeWallPaper(Picture("width=10\nheight=6"));
+    EXPECT_FALSE(outcome.applied);
+    ASSERT_EQ(reporter_.messages.size(), 1u);
+    EXPECT_NE(reporter_.details[0].find("StretchToScreen failed"), std::string::npos) << reporter_.details[0];
+    // The pipeline went on: the picture as the steps left it is the wallpaper.
+    EXPECT_EQ(ReadBmpSize(Buffer()), (BmpSize{10, 6}));
+    EXPECT_EQ(DesktopValue("Wallpaper"), Buffer());
 }
 
 TEST_F(ChangeWallPaperTest, AMissingProgramIsReportedAfterTheChangeAndNoRunApStartsNothing) {
