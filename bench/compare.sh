@@ -26,6 +26,7 @@ for p in imagemagick libjpeg-turbo-progs xwallpaper hsetroot feh time xvfb x11-u
 done
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -q >/dev/null
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
 fi
 
@@ -86,7 +87,7 @@ echo
 echo "== JPEG 6000x4000: decoded through the plug-in and stretched, against djpeg"
 {
   best vantoria-change "$change" --desktop none --no-run --screen 3840x2160 --position 0 --size 1 "$work/big.jpg"
-  best "djpeg -bmp" sh -c "djpeg -bmp '$work/big.jpg' > '$work/djpeg.bmp'"
+  best "djpeg -bmp" sh -c 'djpeg -bmp "$1" > "$2"' sh "$work/big.jpg" "$work/djpeg.bmp"
 } | table vantoria-change
 
 echo

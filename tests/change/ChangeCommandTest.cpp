@@ -27,7 +27,7 @@ TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
 
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--position"}, {"--position", "x", "a"}, {"--size", "1.5", "a"},
-          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}, {"--desktop", "amiga", "a"}}) {
+          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}, {"a", "--", "b"}, {"--desktop", "amiga", "a"}}) {
         EXPECT_THROW(ParseChangeArguments(bad), UsageError) << (bad.empty() ? "" : bad[0]);
     }
 }

@@ -67,7 +67,7 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
         } else if (arg == "--no-run") {
             options.noRun = true;
         } else if (arg == "--") {
-            if (i + 2 != args.size()) throw UsageError("give exactly one picture file");
+            if (i + 2 != args.size() || !options.file.empty()) throw UsageError("give exactly one picture file");
             options.file = args[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError("unknown option " + arg);

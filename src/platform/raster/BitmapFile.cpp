@@ -84,10 +84,9 @@ public:
         static std::atomic<unsigned> counter{0};
         const std::size_t slash = target.rfind('/');
         const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        const std::string name = target.substr(dir.size());
+        // A short name of its own, so any name that fits the folder works.
         for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = dir + "." + name + "." + std::to_string(::getpid()) + "-" +
-                    std::to_string(counter++) + ".tmp";
+            path_ = dir + ".vantoria-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
             fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd_ >= 0 || errno != EEXIST) break;
         }
