@@ -25,6 +25,21 @@ struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
 
+// While asking for the size, an X error (an output going away meanwhile)
+// makes a request answer nothing instead of ending the program.
+extern "C" int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+class ScopedIgnoreXErrors {
+public:
+    ScopedIgnoreXErrors() : previous_(XSetErrorHandler(IgnoreXError)) {}
+    ~ScopedIgnoreXErrors() { XSetErrorHandler(previous_); }
+    ScopedIgnoreXErrors(const ScopedIgnoreXErrors&) = delete;
+    ScopedIgnoreXErrors& operator=(const ScopedIgnoreXErrors&) = delete;
+
+private:
+    XErrorHandler previous_;
+};
+
 }  // namespace
 
 std::optional<raster::ScreenSize> ParseScreenSize(const std::string& text) {
@@ -58,9 +73,13 @@ std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error) {
         return std::nullopt;
     }
     Display* d = display.get();
+    const ScopedIgnoreXErrors ignoreErrors;
     const Window root = DefaultRootWindow(d);
-    int eventBase = 0, errorBase = 0;
-    if (XRRQueryExtension(d, &eventBase, &errorBase)) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    // The current-resources request is RandR 1.3; an older server gets the
+    // root window's size instead of an X error, which would end the program.
+    if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 3))) {
         if (XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root)) {
             std::optional<raster::ScreenSize> found;
             const RROutput primary = XRRGetOutputPrimary(d, root);
