@@ -31,12 +31,16 @@ extern "C" int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
 class ScopedIgnoreXErrors {
 public:
-    ScopedIgnoreXErrors() : previous_(XSetErrorHandler(IgnoreXError)) {}
-    ~ScopedIgnoreXErrors() { XSetErrorHandler(previous_); }
+    explicit ScopedIgnoreXErrors(Display* d) : display_(d), previous_(XSetErrorHandler(IgnoreXError)) {}
+    ~ScopedIgnoreXErrors() {
+        XSync(display_, False);  // errors still on their way land here
+        XSetErrorHandler(previous_);
+    }
     ScopedIgnoreXErrors(const ScopedIgnoreXErrors&) = delete;
     ScopedIgnoreXErrors& operator=(const ScopedIgnoreXErrors&) = delete;
 
 private:
+    Display* display_;
     XErrorHandler previous_;
 };
 
@@ -73,7 +77,7 @@ std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error) {
         return std::nullopt;
     }
     Display* d = display.get();
-    const ScopedIgnoreXErrors ignoreErrors;
+    const ScopedIgnoreXErrors ignoreErrors(d);
     const Window root = DefaultRootWindow(d);
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     // The current-resources request is RandR 1.3; an older server gets the
