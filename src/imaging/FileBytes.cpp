@@ -22,7 +22,7 @@ namespace {
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t count,
                                         bool wholeFile) {
     const UniqueFd fd = OpenRegularFile(path.c_str());
-    if (!fd) Fail("open", path);
+    if (!fd) throw dib::DibError(OpenFailure(path));
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) Fail("read", path);
     const auto fileSize = static_cast<std::size_t>(st.st_size);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace vantoria::imaging {
 
@@ -20,6 +21,13 @@ UniqueFd OpenRegularFile(const char* path) {
     const int flags = ::fcntl(fd.Get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
     return fd;
+}
+
+std::string OpenFailure(const std::string& path) {
+    const int error = errno;
+    // ENXIO is what open gives for a socket or a device without a driver.
+    if (error == EINVAL || error == EISDIR || error == ENXIO) return path + " is not a regular file";
+    return "cannot open " + path + ": " + std::strerror(error);
 }
 
 }  // namespace vantoria::imaging

@@ -1,13 +1,20 @@
 #pragma once
 // Opening a picture file for reading.
 
+#include <string>
+
 #include "platform/posix/UniqueFd.h"
 
 namespace vantoria::imaging {
 
 // Opens `path` read-only for reading its bytes, refusing anything but a
 // regular file (a FIFO would block, a folder has no bytes). The descriptor
-// is blocking again when returned. Empty on failure, with errno set.
+// is blocking again when returned. Empty on failure, with errno set: EISDIR
+// for a folder, EINVAL for any other file that is not a regular one.
 UniqueFd OpenRegularFile(const char* path);
+
+// Why OpenRegularFile just failed for `path`, read from errno:
+// "<path> is not a regular file" or "cannot open <path>: <system reason>".
+std::string OpenFailure(const std::string& path);
 
 }  // namespace vantoria::imaging

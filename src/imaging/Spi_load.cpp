@@ -84,6 +84,11 @@ bool TSpi_load::LoadThroughPlugin() {
                                 " cannot tell the picture's size (no GetPictureInfo)");
     }
     const char* name = fileName_.c_str();
+    // The plug-in opens the file by name and may block on it (a FIFO never
+    // answers), so it is shown only a file that opens as a regular one here.
+    // The shipped plug-ins refuse anything else themselves too, should the
+    // file be swapped in between.
+    if (!imaging::OpenRegularFile(name)) return Fail(imaging::OpenFailure(fileName_));
 
     SusiePictureInfo info{};
     if (plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info) != SUSIE_OK) {

@@ -11,7 +11,8 @@
 // chosen one has no GetPictureInfo), and raster::RasterError when Save is set
 // and SFName cannot be written. All three derive from std::runtime_error.
 // What a plug-in does wrong is no exception: LoadPicture returns false and
-// LastError() says why.
+// LastError() says why; so does a file for a plug-in that cannot be opened
+// or is not a regular file (a FIFO, a folder), which no plug-in is shown.
 
 #include <cstdint>
 #include <memory>

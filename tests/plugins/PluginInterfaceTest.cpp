@@ -4,9 +4,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "PluginHarness.h"
+#include "imaging/InChild.h"
 
 namespace vantoria::spi::test {
 namespace {
@@ -128,6 +130,22 @@ TEST_P(EveryPlugin, RefusesBadArguments) {
     EXPECT_EQ(plugin_.getPictureInfo(nullptr, 10, SUSIE_INPUT_MEMORY, &info), SUSIE_ERR_MEMORY);
     EXPECT_EQ(hInfo, nullptr);
     EXPECT_EQ(hBits, nullptr);
+}
+
+// A FIFO would block the plug-in's open forever; it is refused at once.
+TEST_P(EveryPlugin, RefusesAFifoWithoutWaiting) {
+    const auto fifo = dir_ / (std::string("fifo") + GetParam().extension);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string answer = imagingtest::InChild([&] {
+        SusiePictureInfo info{};
+        SusieHandle hInfo = nullptr, hBits = nullptr;
+        const std::int32_t infoCode = plugin_.getPictureInfo(fifo.c_str(), 0, 0, &info);
+        const std::int32_t code = plugin_.getPicture(fifo.c_str(), 0, 0, &hInfo, &hBits, nullptr, 0);
+        return std::to_string(infoCode) + " " + std::to_string(code) +
+               (hInfo || hBits ? " with blocks" : "");
+    });
+    const std::string refused = std::to_string(SUSIE_ERR_FILE_READ);
+    EXPECT_EQ(answer, refused + " " + refused);
 }
 
 // What the progress callback saw; the callback answers "stop" on call stopAt.

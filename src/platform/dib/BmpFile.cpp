@@ -16,6 +16,7 @@
 #include "platform/dib/CheckedSize.h"
 #include "platform/dib/Decoder.h"
 #include "platform/dib/Dib.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace vantoria::dib {
 
@@ -76,20 +77,6 @@ FileLayout ReadLayout(Bytes prefix, std::size_t fileSize, const Limits& limits) 
     return layout;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 std::string SystemError(const std::string& what, const std::string& path) {
     return "cannot " + what + " " + path + ": " + std::strerror(errno);
 }
@@ -128,15 +115,21 @@ raster::Bitmap DecodeBmp(std::span<const std::uint8_t> file, const Limits& limit
 }
 
 raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) throw DibError(SystemError("open", path));
+    // O_NONBLOCK so that opening a FIFO cannot hang; only a regular file is
+    // read, and with blocking reads again.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) throw DibError(SystemError("open", path));
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) throw DibError(SystemError("read", path));
-    if (!S_ISREG(st.st_mode)) throw DibError("cannot read " + path + ": not a file");
+    if (::fstat(fd.Get(), &st) != 0) throw DibError(SystemError("read", path));
+    if (!S_ISREG(st.st_mode)) throw DibError(path + " is not a regular file");
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throw DibError(SystemError("read", path));
+    }
     const auto fileSize = static_cast<std::size_t>(st.st_size);
 
     std::vector<std::uint8_t> prefix(std::min(fileSize, kPrefixBytes));
-    prefix.resize(ReadAt(fd.get(), prefix.data(), prefix.size(), 0, path));
+    prefix.resize(ReadAt(fd.Get(), prefix.data(), prefix.size(), 0, path));
     const FileLayout layout = ReadLayout(prefix, fileSize, limits);
 
     // The pixels go into a block of their own, which a 24-bit bitmap adopts
@@ -144,7 +137,7 @@ raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
     raster::Bitmap::Block block = AllocatePixelBlock(layout.dataBytes, path);
     std::uint8_t* data = block.data;
     HeldBits bits(OwnedBits{std::move(block), layout.dataBytes});
-    bits.KeepFirst(ReadAt(fd.get(), data, layout.dataBytes, layout.dataOffset, path));
+    bits.KeepFirst(ReadAt(fd.Get(), data, layout.dataBytes, layout.dataOffset, path));
     return DecodePixels(layout.info, layout.palette, bits);
 }
 
