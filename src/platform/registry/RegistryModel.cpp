@@ -36,10 +36,15 @@ RegistryKey& RegistryModel::AppendKey(std::string_view path) {
 
 RegistryKey& RegistryModel::CreateKey(std::string_view path) {
     if (RegistryKey* key = FindKeyMutable(path)) return *key;
-    // Ancestors first, so that a parent's block precedes its children's.
-    const std::string_view parent = ParentKeyPath(path);
-    if (!ParentKeyPath(parent).empty()) CreateKey(parent);
-    return AppendKey(path);
+    // Walk up to the nearest existing ancestor (or the hive), then append
+    // top-down so that a parent's block precedes its children's. A loop, not
+    // recursion: the path comes from the file and may be deep.
+    std::vector<std::string_view> missing{path};
+    for (std::string_view parent = ParentKeyPath(path);
+         !ParentKeyPath(parent).empty() && !FindKeyMutable(parent); parent = ParentKeyPath(parent))
+        missing.push_back(parent);
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) AppendKey(*it);
+    return keys_.back();
 }
 
 bool RegistryModel::EraseKey(std::string_view path) {

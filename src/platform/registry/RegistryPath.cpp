@@ -40,6 +40,28 @@ std::string_view ParentKeyPath(std::string_view path) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
 }
 
+bool WithinKeyLimits(std::string_view path) {
+    std::size_t levels = 0;  // the hive is level 0
+    std::size_t length = 0;  // of the current name, in UTF-16 code units
+    bool inName = false;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            inName = false;
+            length = 0;
+            continue;
+        }
+        if (!inName) {
+            inName = true;
+            if (++levels > kMaxKeyDepth + 1) return false;
+        }
+        if ((byte & 0xC0) == 0x80) continue;   // continuation byte
+        length += byte >= 0xF0 ? 2 : 1;       // outside the BMP: a surrogate pair
+        if (length > kMaxKeyNameLength) return false;
+    }
+    return true;
+}
+
 bool IsSameOrBelow(std::string_view path, std::string_view ancestor) {
     if (path.size() < ancestor.size()) return false;
     if (!EqualIgnoringCase(path.substr(0, ancestor.size()), ancestor)) return false;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <pwd.h>
 
 #include "platform/registry/RegistryFile.h"
@@ -49,7 +50,9 @@ std::filesystem::path RegistryLockPath(const std::filesystem::path& file) {
     return lock;
 }
 
-RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file) {
+namespace {
+
+RegistrySnapshot ReadUnguarded(const std::filesystem::path& file) {
     // O_NONBLOCK: a FIFO in the file's place must not hang us.
     UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
@@ -95,6 +98,19 @@ RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file) {
                            "); using what could be read";
     }
     return snapshot;
+}
+
+}  // namespace
+
+RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file) {
+    // The parser keeps memory in proportion to the file, which is capped; if
+    // even that cannot be had, the program runs on defaults and a save
+    // refuses rather than overwrite settings it could not read.
+    try {
+        return ReadUnguarded(file);
+    } catch (const std::bad_alloc&) {
+        return Unreadable(FileState::Failed, file, "not enough memory");
+    }
 }
 
 }  // namespace vantoria::registry

@@ -95,8 +95,35 @@ std::optional<std::string> ParseKeyLine(std::string_view line) {
     if (line.size() < 2 || line.back() != ']') return std::nullopt;
     const std::string_view inner = line.substr(1, line.size() - 2);
     if (!EqualIgnoringCase(inner.substr(0, 5), "HKEY_")) return std::nullopt;
+    if (!WithinKeyLimits(inner)) return std::nullopt;
     return JoinKeyPath("", inner);
 }
+
+// Every key is stored with its full path, and a header line also creates its
+// missing ancestors, so even within the key limits one line can ask for a
+// quadratic amount of memory. An export names each key on a line of its own
+// and stays far below this allowance; a hostile file loses the lines beyond it.
+class KeyPathAllowance {
+public:
+    explicit KeyPathAllowance(std::size_t textSize) : left_(2 * textSize + (std::size_t{1} << 20)) {}
+
+    // Creates the key if the allowance permits; false leaves the model as it was.
+    bool Create(RegistryModel& model, const std::string& path) {
+        if (model.HasKey(path)) return true;
+        // Upper bound: the path and every ancestor's path are all new.
+        std::size_t most = path.size();
+        for (std::size_t i = 0; i < path.size(); ++i)
+            if (path[i] == '\\') most += i;
+        if (most > left_) return false;
+        const std::size_t before = model.Keys().size();
+        model.CreateKey(path);
+        for (std::size_t i = before; i < model.Keys().size(); ++i) left_ -= model.Keys()[i].Path().size();
+        return true;
+    }
+
+private:
+    std::size_t left_;
+};
 
 bool IsHeader(std::string_view line) {
     return line == kRegistryHeader || line == "REGEDIT4";
@@ -136,6 +163,7 @@ RegistryModel ParseRegistryText(std::string_view bytes, ParseReport& report) {
     RegistryModel model;
     std::optional<std::string> currentKey;  // none before the first block or after a bad one
     bool sawContent = false;
+    KeyPathAllowance allowance(text.size());
 
     std::string_view rest(text);
     while (!rest.empty()) {
@@ -153,10 +181,8 @@ RegistryModel ParseRegistryText(std::string_view bytes, ParseReport& report) {
 
         if (line.front() == '[') {
             currentKey = ParseKeyLine(line);
-            if (currentKey)
-                model.CreateKey(*currentKey);
-            else
-                ++report.skippedLines;
+            if (currentKey && !allowance.Create(model, *currentKey)) currentKey.reset();
+            if (!currentKey) ++report.skippedLines;
             continue;
         }
         if (line.front() == '"' || line.front() == '@') {

@@ -79,11 +79,16 @@ TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys) {
 // writes a clean file.
 TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
     const std::string good = "[" + kKey + "]\n\"Kept\"=\"yes\"\n";
+    // Nested far deeper than a key may be: one damaged line.
+    std::string deep = "[HKEY_CURRENT_USER";
+    for (int i = 0; i < 100000; ++i) deep += "\\a";
+    deep += "]\n";
     const std::string cases[] = {
         "Windows Registry Editor Version 5.00\n\n" + good + "\"Cut\"=\"/ho",
         "Windows Registry Editor Version 5.00\n\x01\x02 garbage\n" + good + "}{\n",
         "Windows Registry Editor Version 5.00\n\n" + good + "\"Sjis\"=\"\x95\xc7\x8e\x86\"\n",
         good,  // no header
+        "Windows Registry Editor Version 5.00\n\n" + good + deep,
     };
     for (const std::string& text : cases) {
         WriteFileText(text);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
+#include <string_view>
+
 #include "platform/registry/RegistryModel.h"
 #include "platform/registry/RegistryText.h"
 
@@ -82,6 +86,50 @@ TEST(RegistryText, DamagedTextKeepsWhatCanBeRead) {
     EXPECT_TRUE(model.Value("HKEY_CURRENT_USER\\K", "Bad\uFFFD").has_value());  // bad bytes become U+FFFD
     EXPECT_FALSE(model.Value("HKEY_CURRENT_USER\\K", "Cut"));
     EXPECT_EQ(model.Keys().size(), 1u);
+}
+
+std::string Repeat(std::string_view part, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += part;
+    return out;
+}
+
+// Keys nest at most 512 levels below the hive, names are at most 255 UTF-16
+// characters, and a file cannot make the model hold more than a small
+// multiple of its own size in key paths. Lines past those limits are damaged
+// lines; everything else is kept.
+TEST(RegistryText, HostileKeysAreSkippedAndTheRestKept) {
+    const std::string hkcu = "HKEY_CURRENT_USER";
+    const std::string deepest = hkcu + Repeat("\\d", 512);
+    const std::string longest = hkcu + "\\" + Repeat("n", 255);
+    const std::string widest = hkcu + "\\" + Repeat("\U0001F600", 127) + "x";  // 254 + 1 units
+    std::string text = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Good]\n\"V\"=\"1\"\n";
+    const std::string accepted[] = {deepest, longest, widest};
+    for (const std::string& key : accepted) text += "[" + key + "]\n\"In\"=\"yes\"\n";
+    const std::string rejected[] = {
+        deepest + "\\d",
+        hkcu + Repeat("\\a", 200000),
+        longest + "n",
+        hkcu + "\\" + Repeat("\U0001F600", 128),
+    };
+    for (const std::string& key : rejected) text += "[" + key + "]\n\"Lost\"=\"x\"\n";
+    // Many lines near both limits, each wanting ~34 MB of ancestor paths.
+    for (char first = 'a'; first <= 'z'; ++first)
+        text += "[" + hkcu + "\\" + first + Repeat("\\" + Repeat("w", 255), 511) + "]\n";
+    text += "[HKEY_CURRENT_USER\\Good]\n\"After\"=\"2\"\n";
+
+    ParseReport report;
+    const RegistryModel model = ParseRegistryText(text, report);
+    EXPECT_EQ(report.skippedLines, 2 * std::size(rejected) + 26);
+    EXPECT_EQ(model.Value(hkcu + "\\Good", "V"), "1");
+    EXPECT_EQ(model.Value(hkcu + "\\Good", "After"), "2");
+    for (const std::string& key : accepted) EXPECT_EQ(model.Value(key, "In"), "yes") << key.size();
+    EXPECT_FALSE(model.HasKey(rejected[0]));
+    EXPECT_TRUE(model.HasKey(hkcu + "\\d\\d"));  // ancestors of the deepest key, in order
+    EXPECT_EQ(model.Keys()[1].Path(), hkcu + "\\d");
+    std::size_t pathBytes = 0;
+    for (const RegistryKey& key : model.Keys()) pathBytes += key.Path().size();
+    EXPECT_LE(pathBytes, 2 * text.size() + (1u << 20));
 }
 
 TEST(RegistryText, ReadsUtf16ExportsAndEmptyText) {
