@@ -14,8 +14,12 @@
 
 namespace vantoria {
 
-WallpaperChanger::WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen)
-    : loader_(loader), settings_(settings), screen_(std::move(screen)) {}
+WallpaperChanger::WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen,
+                                   AfterChangeStarter startAfterChange)
+    : loader_(loader),
+      settings_(settings),
+      screen_(std::move(screen)),
+      startAfterChange_(startAfterChange ? std::move(startAfterChange) : AfterChangeStarter(ExecRunAp)) {}
 
 ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
     ChangeOutcome outcome;
@@ -27,7 +31,7 @@ ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
         outcome.problem = e.what();
         ReportError(kChangeFailedMessage, outcome.problem);
     }
-    if (!settings_.NoRunAp) ExecRunAp(settings_.RunAp);
+    if (!settings_.NoRunAp) startAfterChange_(settings_.RunAp);
     return outcome;
 }
 

@@ -23,10 +23,15 @@ struct ChangeOutcome {
     std::string problem;       // why not, when it is not (empty file name: "")
 };
 
+// Starts the after-change program; ExecRunAp unless a test says otherwise.
+using AfterChangeStarter = std::function<bool(const std::string& commandLine)>;
+
 class WallpaperChanger {
 public:
-    // All three must outlive the changer. `settings` is read at every change.
-    WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen);
+    // The first two must outlive the changer. `settings` is read at every
+    // change.
+    WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen,
+                     AfterChangeStarter startAfterChange = {});
 
     // An empty file name does nothing at all. Otherwise any failure shows
     // one message through the reporter, and the after-change program starts
@@ -44,6 +49,7 @@ private:
     TSpi_load& loader_;
     const TApSystem& settings_;
     raster::ScreenSizeSource screen_;
+    AfterChangeStarter startAfterChange_;
     raster::Bitmap master_;
 };
 

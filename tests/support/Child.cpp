@@ -51,6 +51,17 @@ Child::~Child() {
 
 void Child::Signal(int number) const { ::kill(pid_, number); }
 
+bool Child::Catches(int number) const {
+    std::istringstream status(ReadFile("/proc/" + std::to_string(pid_) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return (mask >> (number - 1)) & 1ULL;
+        }
+    }
+    return false;
+}
+
 void Child::Drain() {
     char buf[4096];
     for (;;) {

@@ -22,6 +22,8 @@ public:
     Child& operator=(const Child&) = delete;
 
     void Signal(int number) const;
+    // True once the program has a handler of its own for the signal.
+    bool Catches(int number) const;
     // The exit code, or nullopt when it did not end in time or was killed
     // by a signal.
     std::optional<int> Wait(std::chrono::milliseconds limit = std::chrono::seconds(20));
