@@ -6,25 +6,22 @@
 
 #include "imaging/FileBytes.h"
 #include "imaging/PngImage.h"
+#include "platform/dib/ByteReader.h"
 #include "platform/dib/Dib.h"
 
 namespace vantoria::imaging {
 
 namespace {
 
-using Bytes = std::span<const std::uint8_t>;
+using dib::Bytes;
 using dib::DibError;
 
 constexpr std::size_t kDirectoryBytes = 6;
 constexpr std::size_t kEntryBytes = 16;
 constexpr std::size_t kInfoHeaderBytes = 40;
 
-std::uint16_t U16(Bytes b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-std::uint32_t U32(Bytes b, std::size_t at) {
-    return static_cast<std::uint32_t>(U16(b, at)) | (static_cast<std::uint32_t>(U16(b, at + 2)) << 16);
-}
+using dib::U16;
+using dib::U32;
 
 struct Entry {
     int width = 0;          // as the directory states it (0 stands for 256)

@@ -1,6 +1,6 @@
 #pragma once
-// Little-endian reads from a byte span, each checked against the span's
-// length. Internal to the decoder.
+// Little-endian reads from a byte span, for the bitmap decoder and the
+// icon reader.
 
 #include <cstddef>
 #include <cstdint>
