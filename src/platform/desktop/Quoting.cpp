@@ -32,11 +32,16 @@ std::string FileUri(std::string_view absolutePath) {
     return uri;
 }
 
-std::string GVariantString(std::string_view text) {
-    std::string quoted = "'";
+namespace {
+
+// `text` between `quote` characters: the quote and backslash escaped with a
+// backslash, control characters as \uXXXX. GVariant text and JavaScript
+// read both the same way.
+std::string Quoted(std::string_view text, char quote) {
+    std::string quoted(1, quote);
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        if (ch == '\\' || ch == '\'') {
+        if (ch == '\\' || ch == quote) {
             quoted += '\\';
             quoted += ch;
         } else if (c < 0x20 || c == 0x7f) {
@@ -45,23 +50,13 @@ std::string GVariantString(std::string_view text) {
             quoted += ch;
         }
     }
-    return quoted + "'";
+    return quoted + quote;
 }
 
-std::string JavaScriptString(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (ch == '\\' || ch == '"') {
-            quoted += '\\';
-            quoted += ch;
-        } else if (c < 0x20 || c == 0x7f) {
-            quoted += UnicodeEscape(c);
-        } else {
-            quoted += ch;
-        }
-    }
-    return quoted + "\"";
-}
+}  // namespace
+
+std::string GVariantString(std::string_view text) { return Quoted(text, '\''); }
+
+std::string JavaScriptString(std::string_view text) { return Quoted(text, '"'); }
 
 }  // namespace vantoria::desktop
