@@ -20,9 +20,10 @@ constexpr std::array<std::pair<std::string_view, DesktopKind>, 9> kForcedNames{{
 }};
 
 // Entries of XDG_CURRENT_DESKTOP as sessions spell them.
-constexpr std::array<std::pair<std::string_view, DesktopKind>, 10> kSessionNames{{
+constexpr std::array<std::pair<std::string_view, DesktopKind>, 11> kSessionNames{{
     {"gnome", DesktopKind::Gnome},
     {"unity", DesktopKind::Gnome},
+    {"pantheon", DesktopKind::Gnome},  // keeps its picture in GNOME's settings
     {"x-cinnamon", DesktopKind::Cinnamon},
     {"cinnamon", DesktopKind::Cinnamon},
     {"mate", DesktopKind::Mate},

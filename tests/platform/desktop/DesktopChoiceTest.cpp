@@ -16,6 +16,8 @@ TEST(DesktopChoiceTest, FollowsTheSessionAndTheOverride) {
         {{"", "GNOME", "wayland-0", ":0", ""}, K::Gnome},
         {{"", "ubuntu:GNOME", "", ":0", ""}, K::Gnome},
         {{"", "Unity", "", ":0", ""}, K::Gnome},
+        {{"", "Pantheon", "", ":0", ""}, K::Gnome},
+        {{"", "Budgie:GNOME", "", ":0", ""}, K::Gnome},
         {{"", "X-Cinnamon", "", ":0", ""}, K::Cinnamon},
         {{"", "cinnamon", "", ":0", ""}, K::Cinnamon},
         {{"", "MATE", "", ":0", ""}, K::Mate},
