@@ -61,7 +61,7 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
             desktop::SessionEnvironment forced;
             forced.forced = *options.desktop;
             if (!desktop::ChooseDesktop(forced).kind) {
-                throw UsageError("--desktop needs one of x11, gnome, cinnamon, mate, kde, xfce, lxqt, sway "
+                throw UsageError("--desktop needs one of x11, gnome, cinnamon, mate, kde, xfce, lxqt, lxde, sway "
                                  "or none, not \"" + *options.desktop + "\"");
             }
         } else if (arg == "--no-run") {
@@ -98,8 +98,8 @@ std::string ChangeUsage() {
            "  --screen WxH   screen size in pixels; otherwise VANTORIA_SCREEN=WxH, otherwise\n"
            "                 the primary screen of the X display\n"
            "  --desktop NAME which desktop gets the wallpaper: x11, gnome, cinnamon, mate,\n"
-           "                 kde, xfce, lxqt, sway or none (only recorded); otherwise\n"
-           "                 VANTORIA_DESKTOP, otherwise the session's own\n"
+           "                 kde, xfce, lxqt, lxde, sway or none (only recorded);\n"
+           "                 otherwise VANTORIA_DESKTOP, otherwise the session's own\n"
            "  --no-run       do not start the after-change program this time\n"
            "  --help         show this text\n"
            "\n"

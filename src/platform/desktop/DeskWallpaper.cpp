@@ -42,6 +42,8 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
             return SetXfceWallpaper(picture, tile);
         case DesktopKind::Lxqt:
             return SetLxqtWallpaper(picture, tile);
+        case DesktopKind::Lxde:
+            return SetLxdeWallpaper(picture, tile);
         case DesktopKind::Sway:
             return SetSwayWallpaper(picture, tile);
         case DesktopKind::None:

@@ -4,7 +4,7 @@
 // tell running programs".
 //
 // The desktop that shows the wallpaper is chosen from the session (see
-// DesktopChoice.h; VANTORIA_DESKTOP=x11|gnome|cinnamon|mate|kde|xfce|lxqt|
+// DesktopChoice.h; VANTORIA_DESKTOP=x11|gnome|cinnamon|mate|kde|xfce|lxqt|lxde|
 // sway|none forces one). Tiling is read from the profile's "TileWallPaper"
 // value, "1" tiling and anything else centring, as Windows reads it.
 

@@ -7,7 +7,7 @@
 namespace vantoria::desktop {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, DesktopKind>, 9> kForcedNames{{
+constexpr std::array<std::pair<std::string_view, DesktopKind>, 10> kForcedNames{{
     {"none", DesktopKind::None},
     {"x11", DesktopKind::X11},
     {"gnome", DesktopKind::Gnome},
@@ -16,11 +16,12 @@ constexpr std::array<std::pair<std::string_view, DesktopKind>, 9> kForcedNames{{
     {"kde", DesktopKind::Kde},
     {"xfce", DesktopKind::Xfce},
     {"lxqt", DesktopKind::Lxqt},
+    {"lxde", DesktopKind::Lxde},
     {"sway", DesktopKind::Sway},
 }};
 
 // Entries of XDG_CURRENT_DESKTOP as sessions spell them.
-constexpr std::array<std::pair<std::string_view, DesktopKind>, 11> kSessionNames{{
+constexpr std::array<std::pair<std::string_view, DesktopKind>, 13> kSessionNames{{
     {"gnome", DesktopKind::Gnome},
     {"unity", DesktopKind::Gnome},
     {"pantheon", DesktopKind::Gnome},  // keeps its picture in GNOME's settings
@@ -30,6 +31,8 @@ constexpr std::array<std::pair<std::string_view, DesktopKind>, 11> kSessionNames
     {"kde", DesktopKind::Kde},
     {"xfce", DesktopKind::Xfce},
     {"lxqt", DesktopKind::Lxqt},
+    {"lxde", DesktopKind::Lxde},
+    {"lxde-pi", DesktopKind::Lxde},
     {"sway", DesktopKind::Sway},
     {"wlroots", DesktopKind::Sway},
 }};
@@ -84,7 +87,7 @@ DesktopChoice ChooseDesktop(const SessionEnvironment& env) {
         if (auto kind = Lookup(kForcedNames, env.forced)) return {kind, {}};
         return {std::nullopt, "VANTORIA_DESKTOP=" + env.forced +
                                   " is not a known desktop (x11, gnome, cinnamon, mate, kde, "
-                                  "xfce, lxqt, sway or none)"};
+                                  "xfce, lxqt, lxde, sway or none)"};
     }
     if (auto kind = FromCurrentDesktop(env.currentDesktop)) return {kind, {}};
     if (!env.swaySocket.empty()) return {DesktopKind::Sway, {}};
@@ -92,7 +95,7 @@ DesktopChoice ChooseDesktop(const SessionEnvironment& env) {
         const std::string which = env.currentDesktop.empty() ? "" : " (" + env.currentDesktop + ")";
         return {std::nullopt, "unsupported Wayland desktop" + which +
                                   ": set VANTORIA_DESKTOP to one of x11, gnome, cinnamon, mate, "
-                                  "kde, xfce, lxqt, sway or none"};
+                                  "kde, xfce, lxqt, lxde, sway or none"};
     }
     if (!env.display.empty()) return {DesktopKind::X11, {}};
     return {DesktopKind::None, {}};

@@ -8,7 +8,7 @@
 
 namespace vantoria::desktop {
 
-enum class DesktopKind { None, X11, Gnome, Cinnamon, Mate, Kde, Xfce, Lxqt, Sway };
+enum class DesktopKind { None, X11, Gnome, Cinnamon, Mate, Kde, Xfce, Lxqt, Lxde, Sway };
 
 // The name used in VANTORIA_DESKTOP and in messages ("x11", "gnome", ...).
 std::string_view DesktopName(DesktopKind kind);

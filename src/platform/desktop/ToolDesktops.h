@@ -19,6 +19,8 @@ DesktopResult SetPlasmaWallpaper(const std::string& picture, bool tile);
 DesktopResult SetXfceWallpaper(const std::string& picture, bool tile);
 // LXQt: pcmanfm-qt, which draws its desktop.
 DesktopResult SetLxqtWallpaper(const std::string& picture, bool tile);
+// pcmanfm --set-wallpaper (LXDE).
+DesktopResult SetLxdeWallpaper(const std::string& picture, bool tile);
 // sway and other wlroots compositors that take sway's commands: swaymsg.
 DesktopResult SetSwayWallpaper(const std::string& picture, bool tile);
 

@@ -24,6 +24,8 @@ TEST(DesktopChoiceTest, FollowsTheSessionAndTheOverride) {
         {{"", "KDE", "wayland-0", "", ""}, K::Kde},
         {{"", "XFCE", "", ":0", ""}, K::Xfce},
         {{"", "LXQt", "", ":0", ""}, K::Lxqt},
+        {{"", "LXDE", "", ":0", ""}, K::Lxde},
+        {{"", "LXDE-pi", "", ":0", ""}, K::Lxde},
         {{"", "sway", "wayland-1", "", ""}, K::Sway},
         {{"", "wlroots", "wayland-1", "", ""}, K::Sway},
         {{"", "Hyprland", "wayland-1", "", "/run/sway.sock"}, K::Sway},

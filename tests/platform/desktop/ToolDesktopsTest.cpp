@@ -195,8 +195,9 @@ TEST_F(XfceTest, ANewDesktopGetsItsFirstBackdropCreated) {
     EXPECT_EQ(calls[1][3], "/backdrop/screen0/monitor0/workspace0/image-style");
 }
 
-TEST_F(ToolDesktopTest, LxqtAndSwayGetTheirCommands) {
+TEST_F(ToolDesktopTest, LxqtLxdeAndSwayGetTheirCommands) {
     tools_.Add("pcmanfm-qt");
+    tools_.Add("pcmanfm");
     tools_.Add("swaymsg");
     const std::string buffer = Buffer();
     {
@@ -210,6 +211,12 @@ TEST_F(ToolDesktopTest, LxqtAndSwayGetTheirCommands) {
         EXPECT_EQ(tools_.Calls("pcmanfm-qt").back()[3], "center");
         ASSERT_TRUE(SetDeskWallpaper("").ok);
         EXPECT_EQ(tools_.Calls("pcmanfm-qt").back(), (Args{"--wallpaper-mode", "color"}));
+    }
+    {
+        const test::ScopedEnv lxde("VANTORIA_DESKTOP", "lxde");
+        SetTile(true);
+        ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
+        EXPECT_EQ(tools_.Calls("pcmanfm").back(), (Args{"--set-wallpaper", OnlyCachedCopy(), "--wallpaper-mode", "tile"}));
     }
     const test::ScopedEnv sway("VANTORIA_DESKTOP", "sway");
     SetTile(true);
