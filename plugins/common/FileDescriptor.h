@@ -1,38 +1,14 @@
 #pragma once
-// An open file descriptor, closed by its owner.
+// File descriptors of the plug-ins: ownership and positioned reads.
 
-#include <unistd.h>
+#include <cstddef>
 
-#include <utility>
+#include "platform/posix/UniqueFd.h"
 
 namespace vantoria::spi {
 
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            Close();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { Close(); }
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-
-private:
-    void Close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int fd_ = -1;
-};
+// Owns a descriptor: the project's one owner type (header-only).
+using FileDescriptor = vantoria::UniqueFd;
 
 // Reads up to `n` bytes at `offset` without moving the file position,
 // retrying short reads and interruptions. Returns the bytes read (fewer only

@@ -35,7 +35,7 @@ Source Source::Open(const char* buf, std::intptr_t len, std::int32_t flag) {
         // is read, and with blocking reads again.
         source.fd_ = FileDescriptor(::open(buf, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         struct stat st {};
-        if (!source.fd_.Valid() || ::fstat(source.fd_.Get(), &st) != 0)
+        if (!source.fd_ || ::fstat(source.fd_.Get(), &st) != 0)
             throw PluginError(SUSIE_ERR_FILE_READ, "cannot open the file");
         if (!S_ISREG(st.st_mode)) throw PluginError(SUSIE_ERR_FILE_READ, "not a regular file");
         const int flags = ::fcntl(source.fd_.Get(), F_GETFL);
