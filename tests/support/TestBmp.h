@@ -13,7 +13,21 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
-void WriteBmp24(const std::string& path, int width, int height, const std::function<Rgb(int x, int y)>& pixel);
+// How the rows are stored: 24 or 32 bits a pixel, top-down or bottom-up,
+// and only the first `keptRows` stored rows present (all when negative), as
+// another program, or a cut-short file, might have them.
+struct BmpLayout {
+    int bits = 24;
+    bool topDown = false;
+    int keptRows = -1;
+};
+
+void WriteBmp(const std::string& path, int width, int height, const std::function<Rgb(int x, int y)>& pixel,
+              const BmpLayout& layout);
+
+inline void WriteBmp24(const std::string& path, int width, int height, const std::function<Rgb(int x, int y)>& pixel) {
+    WriteBmp(path, width, height, pixel, BmpLayout{});
+}
 
 // Width and height from a bitmap file's header; {-1, -1} when there is none.
 struct BmpSize {

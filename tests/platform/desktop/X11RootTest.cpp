@@ -17,6 +17,7 @@
 #include <X11/Xutil.h>
 
 #include "platform/desktop/XvfbServer.h"
+#include "support/TestBmp.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -53,33 +54,12 @@ std::string WriteCoded(const std::string& path, int width, int height) {
 // present (all when negative), as another program might write it.
 std::string WriteCodedFile(const std::string& path, int width, int height, int bits, bool topDown,
                            int keptRows = -1) {
-    const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    std::vector<std::uint8_t> file(54 + rowBytes * height);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(width));
-    put32(22, static_cast<std::uint32_t>(topDown ? -height : height));
-    file[26] = 1;
-    file[28] = static_cast<std::uint8_t>(bits);
-    for (int stored = 0; stored < height; ++stored) {
-        const int y = topDown ? stored : height - 1 - stored;
-        std::uint8_t* out = file.data() + 54 + rowBytes * stored;
-        for (int x = 0; x < width; ++x, out += bits / 8) {
-            const Rgb c = Coded(x, y);
-            out[0] = static_cast<std::uint8_t>(c[2]);
-            out[1] = static_cast<std::uint8_t>(c[1]);
-            out[2] = static_cast<std::uint8_t>(c[0]);
-        }
-    }
-    if (keptRows >= 0) file.resize(54 + rowBytes * keptRows);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                static_cast<std::streamsize>(file.size()));
+    test::WriteBmp(path, width, height,
+                   [](int x, int y) {
+                       const Rgb c = Coded(x, y);
+                       return test::Rgb{c[0], c[1], c[2]};
+                   },
+                   test::BmpLayout{bits, topDown, keptRows});
     return path;
 }
 
