@@ -1,22 +1,11 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running Vantoria needs.
-# Does nothing when they are all present.
+# Installs every Debian package that building, testing and running Vantoria
+# needs: the union of the lists in scripts/deps/*.list (one package or more a
+# line, "#" starts a comment). Does nothing when they are all present.
 set -euo pipefail
+cd "$(dirname "$0")"
 
-packages=(
-  # build
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libx11-dev libxext-dev libxrandr-dev libpixman-1-dev
-  libturbojpeg0-dev libspng-dev libpng-dev libgif-dev
-  # tests and benchmarks (clang: the sanitizer builds of the fuzz targets)
-  clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-apps x11-utils imagemagick trayer xdotool
-  libglib2.0-bin gsettings-desktop-schemas
-  # running
-  fonts-ipafont-gothic
-)
+mapfile -t packages < <(sed 's/#.*//' deps/*.list | tr -s ' \t' '\n' | grep -v '^$' | sort -u)
 
 missing=()
 for p in "${packages[@]}"; do

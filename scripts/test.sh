@@ -12,13 +12,15 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 # Replay only: a random search belongs to longer runs by hand.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVANTORIA_FUZZ=ON -DVANTORIA_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target dib_fuzz plugin_blocks_fuzz icon_fuzz
+cmake --build build-fuzz --target fuzz_targets
 replay() {
   local target=$1; shift
   echo "replaying $target"
   build-fuzz/bin/"$target" -runs=0 -rss_limit_mb=2048 "$@" 2>&1 | tail -n 1
   [ "${PIPESTATUS[0]}" -eq 0 ]
 }
-replay dib_fuzz tests/fuzz/corpus/dib tests/data/dib/crashers tests/data/dib
-replay plugin_blocks_fuzz tests/data/imaging/crashers/blocks
-replay icon_fuzz tests/data/imaging/crashers/icon tests/data/imaging
+# tests/fuzz/replay/<target>.dirs: the folders (and files) each target replays.
+for list in tests/fuzz/replay/*.dirs; do
+  # shellcheck disable=SC2046 # one folder a word
+  replay "$(basename "$list" .dirs)" $(cat "$list")
+done

@@ -60,6 +60,13 @@ void Tform_Main::ShowMaster(const raster::Bitmap& picture) {
     ui_->img_Master->resize(picture.Width(), picture.Height());
 }
 
+void Tform_Main::act_ChgWallExecute() {}
+void Tform_Main::act_RedrawExecute() { ChangeWallPaper(ApSystem.WallPaper); }
+void Tform_Main::act_SetupExecute() {}
+void Tform_Main::act_HelpExecute() {}
+void Tform_Main::act_AboutExecute() {}
+void Tform_Main::act_ExitExecute() { close(); }
+
 void Tform_Main::FormClose() {
     if (closed_) return;
     closed_ = true;

@@ -30,6 +30,18 @@ public:
 
     TSpi_load& SpiLoader() { return *spiLoader_; }
 
+    // The six commands of the tray menu.
+    void act_ChgWallExecute();
+    void act_RedrawExecute();
+    void act_SetupExecute();
+    void act_HelpExecute();
+    void act_AboutExecute();
+    void act_ExitExecute();
+
+    // The one-second tick of the automatic change; its logic lives with the
+    // change subsystem (change/tmrChgWall.cpp).
+    void tmr_ChgWallTimer();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -10,4 +10,6 @@ Tform_Setup::Tform_Setup(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
 
 Tform_Setup::~Tform_Setup() = default;
 
+void Tform_Setup::SetChgTimeLimit(const QString&) {}
+
 }  // namespace vantoria

@@ -16,6 +16,9 @@ public:
     explicit Tform_Setup(QWidget* parent = nullptr);
     ~Tform_Setup() override;
 
+    // The automatic change writes the seconds left into lbl_ChgTimeLimit.
+    void SetChgTimeLimit(const QString& caption);
+
 private:
     std::unique_ptr<Ui::form_Setup> ui_;
 };
