@@ -41,6 +41,10 @@ void Tform_Main::FormCreate() {
 
     changer_ = std::make_unique<WallpaperChanger>(*spiLoader_, ApSystem, QtScreenSize);
     changer_->onMasterChanged = [this](const raster::Bitmap& picture) { ShowMaster(picture); };
+
+    tmr_ChgWall.setInterval(1000);
+    connect(&tmr_ChgWall, &QTimer::timeout, this, &Tform_Main::tmr_ChgWallTimer);
+    tmr_ChgWall.start();
 }
 
 void Tform_Main::FormDestroy() {

@@ -6,6 +6,7 @@
 #include "change/ChangeWallPaper.h"
 #include "imaging/Spi_load.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -53,6 +54,7 @@ private:
     std::unique_ptr<Ui::form_Main> ui_;
     std::unique_ptr<TSpi_load> spiLoader_;
     std::unique_ptr<WallpaperChanger> changer_;
+    QTimer tmr_ChgWall;  // 1000 ms for the whole run
     bool closed_ = false;
 };
 
