@@ -1,13 +1,374 @@
 #include "change/formChgWall.h"
 
+#include "app/AppState.h"
+#include "app/formMain.h"
+#include "change/ChooserHost.h"
+#include "change/Drives.h"
+#include "change/PreviewFit.h"
+#include "change/WallFileList.h"
+#include "compose/ApplyWallPaper.h"
+#include "imaging/Spi_load.h"
+#include "platform/report/Reporter.h"
+#include "settings/ApSystem.h"
+#include "settings/LayoutChanged.h"
+#include "settings/formSetup.h"
 #include "ui_formChgWall.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <cstring>
+#include <exception>
 
 namespace vantoria {
 
-Tform_ChgWall::Tform_ChgWall(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::form_ChgWall>()) {
-    ui_->setupUi(this);
+bool PreviewApplied = false;
+
+namespace {
+
+class MainFormHost final : public ChooserHost {
+public:
+    TSpi_load& Loader() override { return form_Main->SpiLoader(); }
+    void ChangeWallPaper(const std::string& file) override { form_Main->ChangeWallPaper(file); }
+    void EraseWallPaper() override { vantoria::EraseWallPaper(); }
+    void Redraw() override { form_Main->act_RedrawExecute(); }
+    void SetupCommand() override { form_Main->act_SetupExecute(); }
+    void ShowSetupModal() override { form_Setup->exec(); }
+};
+
+// Rows of the folder tree and the file list are 16 pixels high.
+class RowHeightDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(16);
+        return size;
+    }
+};
+
+// File names are bytes; Qt shows them through the locale's file encoding.
+QString FromBytes(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
+std::string ToBytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
+
+struct FilterEntry {
+    QString text;
+    std::string mask;
+};
+
+std::vector<FilterEntry> FilterEntries() {
+    const QStringList parts = QString::fromUtf8(kChgWallFilter).split(u'|');
+    std::vector<FilterEntry> entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) entries.push_back({parts[i], parts[i + 1].toStdString()});
+    return entries;
+}
+
+// The preview drawn at its shown size, so painting never scales a large
+// picture again.
+QPixmap PreviewPixmap(const raster::Bitmap& picture, const PreviewPlacement& place) {
+    if (picture.Empty() || place.width <= 0 || place.height <= 0) return {};
+    raster::Bitmap shown = picture;
+    if (place.width != picture.Width() || place.height != picture.Height()) {
+        shown = raster::Bitmap(place.width, place.height);
+        shown.StretchDraw(raster::MakeRect(0, 0, place.width, place.height), picture);
+    }
+    QImage image(shown.Width(), shown.Height(), QImage::Format_BGR888);
+    for (int y = 0; y < shown.Height(); ++y) {
+        std::memcpy(image.scanLine(y), shown.ScanLine(y), static_cast<std::size_t>(shown.Width()) * 3);
+    }
+    return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+Tform_ChgWall::Tform_ChgWall(QWidget* parent)
+    : QDialog(parent), ownHost_(std::make_unique<MainFormHost>()), host_(*ownHost_),
+      ui_(std::make_unique<Ui::form_ChgWall>()) {
+    SetUpWidgets();
+    FormCreate();
+}
+
+Tform_ChgWall::Tform_ChgWall(ChooserHost& host, QWidget* parent)
+    : QDialog(parent), host_(host), ui_(std::make_unique<Ui::form_ChgWall>()) {
+    SetUpWidgets();
+    FormCreate();
 }
 
 Tform_ChgWall::~Tform_ChgWall() = default;
+
+void Tform_ChgWall::SetUpWidgets() {
+    ui_->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    QFont listFont = font();
+    listFont.setPixelSize(13);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(ui_->dirol_Wall),
+                                    static_cast<QAbstractItemView*>(ui_->flbox_Wall)}) {
+        view->setFont(listFont);
+        view->setItemDelegate(new RowHeightDelegate(view));
+    }
+
+    folderModel_ = new QFileSystemModel(this);
+    folderModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    folderModel_->setReadOnly(true);
+    ui_->dirol_Wall->setModel(folderModel_);
+    for (int column = 1; column < folderModel_->columnCount(); ++column) ui_->dirol_Wall->hideColumn(column);
+
+    drives_ = ListDrives();
+    for (const std::string& drive : drives_) ui_->drvcbbox_Wall->addItem(FromBytes(drive));
+    for (const FilterEntry& entry : FilterEntries()) ui_->fcbbox_Wall->addItem(entry.text);
+    listMask_ = kDefaultFileMask;
+
+    ui_->flbox_Wall->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui_->pan_ImgPreView->setBackgroundRole(QPalette::Dark);  // the button-shadow colour
+    ui_->pan_BtnFlat->hide();
+
+    const auto icon = [this](QStyle::StandardPixmap which) { return style()->standardIcon(which); };
+    const std::pair<QAbstractButton*, QAbstractButton*> twins[] = {
+        {ui_->bbtn_Setup, ui_->spbtn_Setup}, {ui_->bbtn_Erase, ui_->spbtn_Erase},
+        {ui_->bbtn_Preview, ui_->spbtn_Preview}, {ui_->bbtn_Ok, ui_->spbtn_Ok}, {ui_->bbtn_Cancel, ui_->spbtn_Cancel}};
+    const QStyle::StandardPixmap glyphs[] = {QStyle::SP_FileDialogDetailedView, QStyle::SP_TrashIcon,
+                                             QStyle::SP_DesktopIcon, QStyle::SP_DialogOkButton,
+                                             QStyle::SP_DialogCancelButton};
+    for (std::size_t i = 0; i < std::size(twins); ++i) {
+        twins[i].first->setIcon(icon(glyphs[i]));
+        twins[i].second->setIcon(icon(glyphs[i]));
+    }
+    ConnectHandlers();
+}
+
+void Tform_ChgWall::ConnectHandlers() {
+    connect(ui_->drvcbbox_Wall, &QComboBox::activated, this, &Tform_ChgWall::drvcbbox_WallChange);
+    connect(ui_->dirol_Wall->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (settingFolder_ || !current.isValid()) return;
+                folder_ = ToBytes(folderModel_->filePath(current));
+                drive_ = DriveOf(folder_, drives_);
+                dirol_WallChange();
+            });
+    connect(ui_->fcbbox_Wall, &QComboBox::activated, this, [this](int index) {
+        const std::vector<FilterEntry> entries = FilterEntries();
+        if (index >= 0 && static_cast<std::size_t>(index) < entries.size()) SetListMask(entries[index].mask);
+    });
+    connect(ui_->flbox_Wall, &QListWidget::itemSelectionChanged, this, &Tform_ChgWall::flbox_WallChange);
+    connect(ui_->flbox_Wall, &QListWidget::itemDoubleClicked, this, &Tform_ChgWall::bbtn_OkClick);
+
+    // The normal Setup button is the main form's Settings command; its flat
+    // twin opens the dialog itself.
+    connect(ui_->bbtn_Setup, &QAbstractButton::clicked, this, [this] { host_.SetupCommand(); });
+    connect(ui_->spbtn_Setup, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_SetupClick);
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Erase), static_cast<QAbstractButton*>(ui_->spbtn_Erase)})
+        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_EraseClick);
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Preview), static_cast<QAbstractButton*>(ui_->spbtn_Preview)})
+        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_PreviewClick);
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Ok), static_cast<QAbstractButton*>(ui_->spbtn_Ok)})
+        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_OkClick);
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Cancel), static_cast<QAbstractButton*>(ui_->spbtn_Cancel)})
+        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_CancelClick);
+}
+
+void Tform_ChgWall::FormCreate() {
+    // Fixed once: a stored position is applied by FormShow from then on.
+    centred_ = ApSystem.SaveWindowPos == 0;
+}
+
+void Tform_ChgWall::FormShow() {
+    if (ApSystem.SaveWindowPos != 0) {
+        move(ApSystem.ChgWallWindow_Left, ApSystem.ChgWallWindow_Top);
+    } else if (centred_) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    SetCurrentFolder(ApSystem.PathWall);
+    dirol_WallChange();
+    SetListMask(ApSystem.FileMask);
+    ui_->pan_BtnFlat->setVisible(ApSystem.BtnFlat);
+    ui_->pan_BtnNormal->setVisible(!ApSystem.BtnFlat);
+    const bool selected = SelectedIndex() >= 0;
+    ui_->img_PreView->setVisible(selected);
+    SetOkEnabled(selected);
+}
+
+void Tform_ChgWall::FormHide() {
+    ApSystem.ChgWallWindow_Left = x();
+    ApSystem.ChgWallWindow_Top = y();
+}
+
+void Tform_ChgWall::drvcbbox_WallChange() {
+    const int index = ui_->drvcbbox_Wall->currentIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= drives_.size() || drives_[index] == drive_) return;
+    SetCurrentFolder(drives_[index]);
+    dirol_WallChange();
+}
+
+void Tform_ChgWall::dirol_WallChange() {
+    SetListFolder(folder_);
+    const auto drive = std::find(drives_.begin(), drives_.end(), drive_);
+    if (drive != drives_.end()) ui_->drvcbbox_Wall->setCurrentIndex(static_cast<int>(drive - drives_.begin()));
+}
+
+void Tform_ChgWall::flbox_WallChange() {
+    if (!AppRunning) return;
+    if (SelectedIndex() < 0) {
+        ui_->img_PreView->hide();
+        SetOkEnabled(false);
+        SetPreviewEnabled(false);
+        return;
+    }
+    ui_->img_PreView->show();
+    SetOkEnabled(true);
+    SetPreviewEnabled(true);
+    ShowPreview();
+}
+
+void Tform_ChgWall::ShowPreview() {
+    TSpi_load& loader = host_.Loader();
+    const std::string file = SelectedFile();
+    std::string failure;
+    loader.Save = false;
+    try {
+        loader.LoadPlugins();
+        loader.SetFile(file);
+        loader.CheckFile();
+        if (!loader.LoadPicture()) failure = loader.LastError().empty() ? "the picture could not be read" : loader.LastError();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    QLabel* image = ui_->img_PreView;
+    image->hide();
+    if (!failure.empty()) {
+        // No picture of another file stays in view; the buttons stay usable.
+        image->clear();
+        ReportError(failure, file);
+        return;
+    }
+    const raster::Bitmap picture = loader.Bitmap() ? *loader.Bitmap() : raster::Bitmap();
+    const PreviewPlacement place = FitPreview(picture.Width(), picture.Height());
+    image->setScaledContents(place.stretch);
+    image->setPixmap(PreviewPixmap(picture, place));
+    image->setGeometry(place.left, place.top, place.width, place.height);
+    image->show();
+    PreviewApplied = false;
+}
+
+void Tform_ChgWall::bbtn_PreviewClick() {
+    host_.ChangeWallPaper(SelectedFile());
+    PreviewApplied = true;
+}
+
+void Tform_ChgWall::bbtn_EraseClick() {
+    host_.EraseWallPaper();
+    PreviewApplied = true;
+}
+
+// OK and Cancel do their work while the dialog is still on the screen, as a
+// modal dialog that closes when its handler returns would.
+void Tform_ChgWall::bbtn_OkClick() {
+    ApSystem.WallPaper = SelectedFile();
+    if (!PreviewApplied) host_.ChangeWallPaper(ApSystem.WallPaper);
+    accept();
+}
+
+void Tform_ChgWall::bbtn_CancelClick() {
+    if (PreviewApplied) host_.ChangeWallPaper(ApSystem.WallPaper);
+    PreviewApplied = false;
+    if (LayoutChanged) host_.Redraw();
+    reject();
+}
+
+void Tform_ChgWall::bbtn_SetupClick() { host_.ShowSetupModal(); }
+
+std::string Tform_ChgWall::SelectedFile() const {
+    const int index = SelectedIndex();
+    return index < 0 ? std::string() : listFolder_ + "/" + files_[static_cast<std::size_t>(index)];
+}
+
+int Tform_ChgWall::SelectedIndex() const {
+    const QModelIndexList rows = ui_->flbox_Wall->selectionModel()->selectedIndexes();
+    if (rows.isEmpty()) return -1;
+    const int row = rows.first().row();
+    return static_cast<std::size_t>(row) < files_.size() ? row : -1;
+}
+
+void Tform_ChgWall::SetCurrentFolder(const std::string& folder) {
+    const std::string home = ToBytes(QDir::homePath());
+    folder_ = NearestExistingFolder(folder, home);
+    const QString absolute = QDir(FromBytes(folder_)).absolutePath();
+    drive_ = DriveOf(ToBytes(absolute), drives_);
+
+    settingFolder_ = true;
+    const QString drive = FromBytes(drive_);
+    folderModel_->setRootPath(drive);
+    ui_->dirol_Wall->setRootIndex(folderModel_->index(drive));
+    const QModelIndex current = folderModel_->index(absolute);
+    ui_->dirol_Wall->setCurrentIndex(current);
+    ui_->dirol_Wall->scrollTo(current);
+    settingFolder_ = false;
+}
+
+void Tform_ChgWall::SetListFolder(const std::string& folder) {
+    listFolder_ = folder;
+    ReadFileList();
+}
+
+void Tform_ChgWall::SetListMask(const std::string& mask) {
+    const std::vector<FilterEntry> entries = FilterEntries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].mask == mask) ui_->fcbbox_Wall->setCurrentIndex(static_cast<int>(i));
+    }
+    if (mask == listMask_) return;
+    listMask_ = mask;
+    ReadFileList();
+}
+
+void Tform_ChgWall::ReadFileList() {
+    const bool hadSelection = SelectedIndex() >= 0;
+    files_ = ListWallFiles(listFolder_, listMask_);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(files_.size()));
+    for (const std::string& name : files_) names.append(FromBytes(name));
+    QListWidget* list = ui_->flbox_Wall;
+    list->clear();
+    list->addItems(names);
+    // Clearing a list drops its selection without a word; the buttons and
+    // the preview must not go on showing a file that is no longer chosen.
+    if (hadSelection) flbox_WallChange();
+}
+
+void Tform_ChgWall::SetOkEnabled(bool enabled) {
+    ui_->bbtn_Ok->setEnabled(enabled);
+    ui_->spbtn_Ok->setEnabled(enabled);
+}
+
+void Tform_ChgWall::SetPreviewEnabled(bool enabled) {
+    ui_->bbtn_Preview->setEnabled(enabled);
+    ui_->spbtn_Preview->setEnabled(enabled);
+}
+
+void Tform_ChgWall::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void Tform_ChgWall::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) FormHide();
+}
+
+void Tform_ChgWall::keyPressEvent(QKeyEvent* event) {
+    // Escape is the Cancel command, whichever button row is shown; closing
+    // the window by its frame runs neither OK nor Cancel.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        bbtn_CancelClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 }  // namespace vantoria

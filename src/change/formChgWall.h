@@ -1,8 +1,16 @@
 #pragma once
-// The wallpaper chooser dialog.
+// The wallpaper chooser dialog: a drive, a folder and a file are picked, the
+// file is previewed, tried on the desktop (Preview), the wallpaper removed
+// (Erase), and the choice confirmed (OK) or abandoned (Cancel). While hidden
+// it is also the source of the automatic change's sequence: the timer runs
+// its FormShow and reads its folder and file list.
 
 #include <QDialog>
 #include <memory>
+#include <string>
+#include <vector>
+
+class QFileSystemModel;
 
 namespace Ui {
 class form_ChgWall;
@@ -10,14 +18,76 @@ class form_ChgWall;
 
 namespace vantoria {
 
+class ChooserHost;
+
+// True when Preview or Erase has changed the desktop since the last
+// previewed selection: Cancel then puts WallPaper back, OK changes nothing.
+extern bool PreviewApplied;
+
+// The filter list's two entries, "text|mask|text|mask".
+inline constexpr const char* kChgWallFilter =
+    "画像ファイル|*.bmp;*.gif;*.jpg;*.dib;*.ico;*.mng;*.jng;*.png;*.mag;*.pi;*.pict;*.pic;*.pic2;*.xpm|"
+    "すべてのファイル (*.*)|*.*";
+
 class Tform_ChgWall : public QDialog {
     Q_OBJECT
 public:
+    // Works with the main form and the settings dialog (form_Main, form_Setup).
     explicit Tform_ChgWall(QWidget* parent = nullptr);
+    // Works with `host`, which must outlive the dialog.
+    explicit Tform_ChgWall(ChooserHost& host, QWidget* parent = nullptr);
     ~Tform_ChgWall() override;
 
+    // Handlers; the timer calls FormShow on the hidden dialog.
+    void FormShow();
+    void FormHide();
+    void drvcbbox_WallChange();
+    void dirol_WallChange();
+    void flbox_WallChange();
+    void bbtn_OkClick();
+    void bbtn_CancelClick();
+    void bbtn_PreviewClick();
+    void bbtn_EraseClick();
+    void bbtn_SetupClick();
+
+    // The folder tree's current folder and drive, the file list's folder,
+    // names and selection (full path; "" when nothing is selected).
+    const std::string& CurrentFolder() const { return folder_; }
+    const std::string& CurrentDrive() const { return drive_; }
+    const std::vector<std::string>& Files() const { return files_; }
+    std::string SelectedFile() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    void FormCreate();
+    void SetUpWidgets();
+    void ConnectHandlers();
+    // The folder tree's current folder (the tree follows; no change event).
+    void SetCurrentFolder(const std::string& folder);
+    // The file list's folder (always read again) and mask (read again when
+    // it differs).
+    void SetListFolder(const std::string& folder);
+    void SetListMask(const std::string& mask);
+    void ReadFileList();
+    int SelectedIndex() const;
+    void SetOkEnabled(bool enabled);
+    void SetPreviewEnabled(bool enabled);
+    void ShowPreview();
+
+    std::unique_ptr<ChooserHost> ownHost_;
+    ChooserHost& host_;
     std::unique_ptr<Ui::form_ChgWall> ui_;
+    QFileSystemModel* folderModel_ = nullptr;  // owned by the dialog (Qt parent)
+    std::vector<std::string> drives_;
+    std::string folder_, drive_;
+    std::string listFolder_, listMask_;
+    std::vector<std::string> files_;
+    bool centred_ = true;          // placement chosen once at creation
+    bool settingFolder_ = false;   // the tree is being moved by code
 };
 
 }  // namespace vantoria

@@ -1,0 +1,66 @@
+#include "change/AutoWallChange.h"
+
+#include "settings/ApSystem.h"
+
+namespace vantoria {
+
+namespace {
+
+// Clears a flag however the scope is left (a change may throw).
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+void AutoWallChanger::Tick() {
+    if (changing_) return;
+    if (!settings_.AutoWallChg) {
+        seconds_ = 0;
+        return;
+    }
+    if (settings_.AutoWallChgTime != lastTime_) {
+        lastTime_ = settings_.AutoWallChgTime;
+        seconds_ = 0;
+    }
+    if (settings_.StartLastWall)
+        index_ = settings_.StartLastWallCount;
+    else
+        settings_.StartLastWallCount = 0;
+
+    // 64 bits: a stored interval of any size must not overflow the period.
+    const std::int64_t period = std::int64_t{lastTime_} * 60;
+    if (period > seconds_) {
+        ++seconds_;
+        host_.SetCountdown(std::to_string(period - seconds_));
+        return;
+    }
+    ChangeTick();
+}
+
+void AutoWallChanger::ChangeTick() {
+    const FlagScope busy(changing_);
+    host_.ShowChooser();
+    const std::vector<std::string> files = host_.ChooserFiles();
+    const auto count = static_cast<std::int64_t>(files.size());
+    if (index_ < 0 || index_ >= count) {
+        // An empty folder, or a stored position past the files that are
+        // there now: no change this time; the sequence starts again.
+        index_ = 0;
+    } else {
+        settings_.WallPaper = host_.ChooserFolder() + "/" + files[static_cast<std::size_t>(index_)];
+        host_.ChangeWallPaper(settings_.WallPaper);
+        if (++index_ >= count) index_ = 0;
+    }
+    if (settings_.StartLastWall) settings_.StartLastWallCount = index_;
+    seconds_ = 0;
+}
+
+}  // namespace vantoria

@@ -1,0 +1,56 @@
+#pragma once
+// The automatic change: what each one-second tick of the main form's timer
+// does. Every AutoWallChgTime minutes (read at each tick) the next file of
+// the chooser's file list becomes the wallpaper; the settings dialog shows
+// the seconds left meanwhile.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantoria {
+
+struct TApSystem;
+
+// What a tick needs of the rest of the program.
+class AutoChangeHost {
+public:
+    virtual ~AutoChangeHost() = default;
+    // Runs the chooser's FormShow on the (normally hidden) chooser, which
+    // points its folder and file list at PathWall and FileMask.
+    virtual void ShowChooser() = 0;
+    // The chooser's current folder and the names in its file list.
+    virtual std::string ChooserFolder() = 0;
+    virtual std::vector<std::string> ChooserFiles() = 0;
+    // The change operation; reports its own failures.
+    virtual void ChangeWallPaper(const std::string& file) = 0;
+    // The settings dialog's countdown label.
+    virtual void SetCountdown(const std::string& caption) = 0;
+};
+
+class AutoWallChanger {
+public:
+    // Both must outlive the changer; `settings` is read and written at
+    // every tick.
+    AutoWallChanger(TApSystem& settings, AutoChangeHost& host) : settings_(settings), host_(host) {}
+
+    // One tick. A tick that arrives while a change begun by an earlier one
+    // is still under way (its message box runs the event loop) does nothing.
+    void Tick();
+
+    std::int32_t Seconds() const { return seconds_; }
+    std::int32_t LastTime() const { return lastTime_; }
+    std::int32_t Index() const { return index_; }
+
+private:
+    void ChangeTick();
+
+    TApSystem& settings_;
+    AutoChangeHost& host_;
+    std::int32_t seconds_ = 0;   // AutoWallChgSeconds: ticks since the last change or reset
+    std::int32_t lastTime_ = 0;  // AutoWallChgLastTime: the interval seen at the last tick
+    std::int32_t index_ = 0;     // AutoWallChgIndex: position of the next file
+    bool changing_ = false;
+};
+
+}  // namespace vantoria

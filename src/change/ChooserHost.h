@@ -1,0 +1,25 @@
+#pragma once
+// What the chooser dialog asks of the rest of the program. The tray program
+// answers through the main form and the settings dialog; tests record.
+
+#include <string>
+
+namespace vantoria {
+
+class TSpi_load;
+
+class ChooserHost {
+public:
+    virtual ~ChooserHost() = default;
+    // The main form's image loader, which also decodes the preview.
+    virtual TSpi_load& Loader() = 0;
+    virtual void ChangeWallPaper(const std::string& file) = 0;
+    virtual void EraseWallPaper() = 0;
+    // The main form's Redraw and Settings commands.
+    virtual void Redraw() = 0;
+    virtual void SetupCommand() = 0;
+    // The settings dialog, shown modally without asking whether it is open.
+    virtual void ShowSetupModal() = 0;
+};
+
+}  // namespace vantoria

@@ -1,0 +1,7 @@
+#include "settings/LayoutChanged.h"
+
+namespace vantoria {
+
+bool LayoutChanged = false;
+
+}  // namespace vantoria

@@ -1,0 +1,166 @@
+// The automatic change, tick by tick, against a chooser and a change
+// operation that only record.
+
+#include "change/AutoWallChange.h"
+
+#include "settings/ApSystem.h"
+
+#include <gtest/gtest.h>
+#include <functional>
+
+using namespace vantoria;
+
+namespace {
+
+class FakeForms final : public AutoChangeHost {
+public:
+    void ShowChooser() override { ++shows; }
+    std::string ChooserFolder() override { return folder; }
+    std::vector<std::string> ChooserFiles() override { return files; }
+    void ChangeWallPaper(const std::string& file) override {
+        changes.push_back(file);
+        if (duringChange) duringChange();
+    }
+    void SetCountdown(const std::string& caption) override { countdown.push_back(caption); }
+
+    std::string folder = "/pics";
+    std::vector<std::string> files{"a.bmp", "b.jpg", "c.png"};
+    int shows = 0;
+    std::vector<std::string> changes, countdown;
+    std::function<void()> duringChange;
+};
+
+class AutoWallChangeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings_.AutoWallChg = true;
+        settings_.AutoWallChgTime = 1;
+    }
+    void Ticks(int n) {
+        for (int i = 0; i < n; ++i) timer_.Tick();
+    }
+    std::vector<std::string> Paths(std::initializer_list<const char*> names) const {
+        std::vector<std::string> paths;
+        for (const char* name : names) paths.push_back("/pics/" + std::string(name));
+        return paths;
+    }
+
+    TApSystem settings_;
+    FakeForms forms_;
+    AutoWallChanger timer_{settings_, forms_};
+};
+
+TEST_F(AutoWallChangeTest, OneMinuteCountsDownFrom59AndChangesOnThe61stTick) {
+    Ticks(60);
+    ASSERT_EQ(forms_.countdown.size(), 60u);
+    EXPECT_EQ(forms_.countdown.front(), "59");
+    EXPECT_EQ(forms_.countdown[58], "1");
+    EXPECT_EQ(forms_.countdown.back(), "0");
+    EXPECT_TRUE(forms_.changes.empty());
+    EXPECT_EQ(forms_.shows, 0);
+
+    Ticks(1);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp"}));
+    EXPECT_EQ(settings_.WallPaper, "/pics/a.bmp");
+    EXPECT_EQ(forms_.shows, 1);
+    EXPECT_EQ(forms_.countdown.size(), 60u) << "the change tick leaves the label at 0";
+
+    Ticks(60);
+    EXPECT_EQ(forms_.changes.size(), 1u);
+    Ticks(1);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg"}));
+}
+
+TEST_F(AutoWallChangeTest, ANewIntervalOrSwitchingTheModeOffAndOnRestartsTheCount) {
+    Ticks(30);
+    EXPECT_EQ(forms_.countdown.back(), "30");
+    settings_.AutoWallChgTime = 2;
+    Ticks(1);
+    EXPECT_EQ(forms_.countdown.back(), "119");
+    EXPECT_EQ(timer_.LastTime(), 2);
+
+    Ticks(119);
+    Ticks(1);
+    ASSERT_EQ(forms_.changes, Paths({"a.bmp"}));
+    Ticks(10);
+
+    settings_.AutoWallChg = false;
+    const std::size_t shown = forms_.countdown.size();
+    Ticks(5);
+    EXPECT_EQ(forms_.countdown.size(), shown) << "the label keeps what it showed";
+    EXPECT_EQ(timer_.Seconds(), 0);
+    settings_.AutoWallChg = true;
+    Ticks(1);
+    EXPECT_EQ(forms_.countdown.back(), "119");
+    Ticks(120);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg"})) << "the position survives the mode switch";
+}
+
+TEST_F(AutoWallChangeTest, SequenceWrapsAndTheStoredPositionFollowsOnlyWhenKept) {
+    // An interval of 0 (or less) makes every tick a change tick.
+    settings_.AutoWallChgTime = 0;
+    settings_.StartLastWallCount = 5;
+    Ticks(4);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg", "c.png", "a.bmp"}));
+    EXPECT_EQ(settings_.StartLastWallCount, 0) << "held at 0 while the position is not kept";
+    EXPECT_TRUE(forms_.countdown.empty());
+
+    FakeForms forms;
+    AutoWallChanger timer(settings_, forms);
+    settings_.AutoWallChgTime = -3;
+    settings_.StartLastWall = true;
+    settings_.StartLastWallCount = 2;
+    std::vector<int> stored;
+    for (int i = 0; i < 3; ++i) {
+        timer.Tick();
+        stored.push_back(settings_.StartLastWallCount);
+    }
+    EXPECT_EQ(forms.changes, Paths({"c.png", "a.bmp", "b.jpg"}));
+    EXPECT_EQ(stored, (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(AutoWallChangeTest, NoFileAtThePositionSkipsTheChangeAndStartsAgainAtTheFirst) {
+    settings_.AutoWallChgTime = 0;
+    forms_.files.clear();
+    Ticks(3);
+    EXPECT_TRUE(forms_.changes.empty());
+    EXPECT_EQ(forms_.shows, 3) << "the folder is looked at again each time";
+    EXPECT_EQ(settings_.WallPaper, "");
+
+    // Files were removed since the position was stored.
+    forms_.files = {"a.bmp", "b.jpg", "c.png"};
+    settings_.StartLastWall = true;
+    for (int stale : {7, 3, -1}) {
+        settings_.StartLastWallCount = stale;
+        Ticks(1);
+        EXPECT_TRUE(forms_.changes.empty()) << stale;
+        EXPECT_EQ(settings_.StartLastWallCount, 0) << stale;
+    }
+    Ticks(1);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp"}));
+    EXPECT_EQ(settings_.StartLastWallCount, 1);
+}
+
+TEST_F(AutoWallChangeTest, TicksDuringAnOpenChangeDoNothing) {
+    settings_.AutoWallChgTime = 0;
+    int nested = 0;
+    // The change's message box runs the event loop, which delivers ticks.
+    forms_.duringChange = [&] {
+        if (nested++ == 0) Ticks(3);
+    };
+    Ticks(1);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp"}));
+    EXPECT_EQ(forms_.shows, 1);
+    EXPECT_EQ(timer_.Index(), 1);
+    Ticks(1);
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg"}));
+
+    // With a period the count restarts after the open change, not during it.
+    settings_.AutoWallChgTime = 1;
+    nested = 0;
+    Ticks(61);
+    EXPECT_EQ(forms_.changes.size(), 3u);
+    EXPECT_EQ(timer_.Seconds(), 0);
+}
+
+}  // namespace
