@@ -23,8 +23,11 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <iterator>
+#include <utility>
 
 namespace vantoria {
 

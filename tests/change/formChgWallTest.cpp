@@ -33,7 +33,9 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "form_chgwall_test";
     static char* argv[] = {name, nullptr};
+    static TempDir runtime;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     static QApplication app(argc, argv);
     return app;
 }
@@ -203,8 +205,9 @@ TEST_F(ChgWallFormTest, EraseThenOkNamesTheFileButLeavesTheDesktopBare) {
     // A double click on a name is OK too.
     PreviewApplied = false;
     form->show();
+    Select(*form, a);
     auto* list = Find<QListWidget>(*form, "flbox_Wall");
-    emit list->itemDoubleClicked(list->item(0));
+    emit list->itemDoubleClicked(list->currentItem());
     EXPECT_EQ(host_.changes, std::vector<std::string>{Path(a)});
     EXPECT_FALSE(form->isVisible());
 }
