@@ -147,6 +147,13 @@ void Tform_ChgWall::SetUpWidgets() {
 }
 
 void Tform_ChgWall::ConnectHandlers() {
+    // The model reads folders in the background: once the folders above the
+    // current one have their rows, bring it into view.
+    connect(folderModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        const QModelIndex current = ui_->dirol_Wall->currentIndex();
+        const QString path = folderModel_->filePath(current);
+        if (current.isValid() && (loaded == u"/" || path.startsWith(loaded + u'/'))) ui_->dirol_Wall->scrollTo(current);
+    });
     connect(ui_->drvcbbox_Wall, &QComboBox::activated, this, &Tform_ChgWall::drvcbbox_WallChange);
     connect(ui_->dirol_Wall->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
