@@ -11,6 +11,7 @@
 
 #include "app/AppState.h"
 #include "change/ChooserHost.h"
+#include "change/PreviewFit.h"
 #include "change/WallFileList.h"
 #include "change/formChgWall.h"
 #include "imaging/Spi_load.h"
@@ -76,13 +77,13 @@ int main(int argc, char** argv) {
         if (option == "--plugins") plugins = argv[i + 1];
         else if (option == "--reps") reps = std::max(1, std::atoi(argv[i + 1]));
     }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-
     char pattern[] = "/tmp/vantoria-chooser-bench.XXXXXX";
     const char* made = ::mkdtemp(pattern);
     if (!made) return 1;
     const fs::path work = made;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("XDG_RUNTIME_DIR", made, 1);
+    QApplication app(argc, argv);
     const fs::path photo = work / "photo", many = work / "many";
     fs::create_directories(photo);
     fs::create_directories(many);
@@ -121,6 +122,22 @@ int main(int argc, char** argv) {
                                                             preview->repaint();
                                                         }),
         300);
+    // Its two parts: the decode alone, and the fit into the preview.
+    const std::string jpeg = (photo / "photo.jpg").string();
+    Row("  of which: decode through the plug-in", Time(reps, [] {}, [&] {
+            host.loader.LoadPlugins();
+            host.loader.SetFile(jpeg);
+            host.loader.CheckFile();
+            host.loader.LoadPicture();
+        }),
+        300);
+    if (host.loader.Bitmap()) {
+        const raster::Bitmap decoded = *host.loader.Bitmap();
+        Row("  of which: scaling to 177 x 118", Time(reps, [] {}, [&] {
+                PreviewPicture(decoded, 177, 118);
+            }),
+            300);
+    }
     if (preview->pixmap().isNull()) std::fprintf(stderr, "no preview: is the JPEG plug-in in %s?\n", plugins.c_str());
 
     std::size_t listed = 0;

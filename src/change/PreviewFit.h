@@ -2,6 +2,8 @@
 // Where the chooser's preview stands in its 181 x 181 panel and how large
 // it is drawn, for a picture of a given size.
 
+#include "platform/raster/Bitmap.h"
+
 namespace vantoria {
 
 struct PreviewPlacement {
@@ -21,5 +23,11 @@ inline constexpr int kPreviewCentre = 90;  // the panel's centre, both ways
 // number and truncated (a 200 x 200 picture becomes 176 x 177). Smaller
 // pictures keep their size. Either way the picture is centred at 90, 90.
 PreviewPlacement FitPreview(int width, int height);
+
+// `picture` drawn at width x height (both above 0). A photograph many times
+// the preview's size is point-sampled down to four times the preview first
+// and then averaged, which reads a few hundred thousand pixels instead of
+// all of them.
+raster::Bitmap PreviewPicture(const raster::Bitmap& picture, int width, int height);
 
 }  // namespace vantoria

@@ -76,11 +76,7 @@ std::vector<FilterEntry> FilterEntries() {
 // picture again.
 QPixmap PreviewPixmap(const raster::Bitmap& picture, const PreviewPlacement& place) {
     if (picture.Empty() || place.width <= 0 || place.height <= 0) return {};
-    raster::Bitmap shown = picture;
-    if (place.width != picture.Width() || place.height != picture.Height()) {
-        shown = raster::Bitmap(place.width, place.height);
-        shown.StretchDraw(raster::MakeRect(0, 0, place.width, place.height), picture);
-    }
+    const raster::Bitmap shown = PreviewPicture(picture, place.width, place.height);
     QImage image(shown.Width(), shown.Height(), QImage::Format_BGR888);
     for (int y = 0; y < shown.Height(); ++y) {
         std::memcpy(image.scanLine(y), shown.ScanLine(y), static_cast<std::size_t>(shown.Width()) * 3);
