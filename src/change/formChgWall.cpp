@@ -26,8 +26,6 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <iterator>
-#include <utility>
 
 namespace vantoria {
 
@@ -65,10 +63,13 @@ struct FilterEntry {
     std::string mask;
 };
 
-std::vector<FilterEntry> FilterEntries() {
-    const QStringList parts = QString::fromUtf8(kChgWallFilter).split(u'|');
-    std::vector<FilterEntry> entries;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) entries.push_back({parts[i], parts[i + 1].toStdString()});
+const std::vector<FilterEntry>& FilterEntries() {
+    static const std::vector<FilterEntry> entries = [] {
+        const QStringList parts = QString::fromUtf8(kChgWallFilter).split(u'|');
+        std::vector<FilterEntry> list;
+        for (qsizetype i = 0; i + 1 < parts.size(); i += 2) list.push_back({parts[i], parts[i + 1].toStdString()});
+        return list;
+    }();
     return entries;
 }
 
@@ -128,16 +129,10 @@ void Tform_ChgWall::SetUpWidgets() {
     ui_->pan_ImgPreView->setBackgroundRole(QPalette::Dark);  // the button-shadow colour
     ui_->pan_BtnFlat->hide();
 
-    const auto icon = [this](QStyle::StandardPixmap which) { return style()->standardIcon(which); };
-    const std::pair<QAbstractButton*, QAbstractButton*> twins[] = {
-        {ui_->bbtn_Setup, ui_->spbtn_Setup}, {ui_->bbtn_Erase, ui_->spbtn_Erase},
-        {ui_->bbtn_Preview, ui_->spbtn_Preview}, {ui_->bbtn_Ok, ui_->spbtn_Ok}, {ui_->bbtn_Cancel, ui_->spbtn_Cancel}};
-    const QStyle::StandardPixmap glyphs[] = {QStyle::SP_FileDialogDetailedView, QStyle::SP_TrashIcon,
-                                             QStyle::SP_DesktopIcon, QStyle::SP_DialogOkButton,
-                                             QStyle::SP_DialogCancelButton};
-    for (std::size_t i = 0; i < std::size(twins); ++i) {
-        twins[i].first->setIcon(icon(glyphs[i]));
-        twins[i].second->setIcon(icon(glyphs[i]));
+    for (const ButtonTwins& twins : Twins()) {
+        const QIcon glyph = style()->standardIcon(twins.glyph);
+        twins.normal->setIcon(glyph);
+        twins.flat->setIcon(glyph);
     }
     ConnectHandlers();
 }
@@ -159,24 +154,29 @@ void Tform_ChgWall::ConnectHandlers() {
                 dirol_WallChange();
             });
     connect(ui_->fcbbox_Wall, &QComboBox::activated, this, [this](int index) {
-        const std::vector<FilterEntry> entries = FilterEntries();
+        const std::vector<FilterEntry>& entries = FilterEntries();
         if (index >= 0 && static_cast<std::size_t>(index) < entries.size()) SetListMask(entries[index].mask);
     });
     connect(ui_->flbox_Wall, &QListWidget::itemSelectionChanged, this, &Tform_ChgWall::flbox_WallChange);
     connect(ui_->flbox_Wall, &QListWidget::itemDoubleClicked, this, &Tform_ChgWall::bbtn_OkClick);
 
     // The normal Setup button is the main form's Settings command; its flat
-    // twin opens the dialog itself.
+    // twin opens the dialog itself. The other twins share their handler.
     connect(ui_->bbtn_Setup, &QAbstractButton::clicked, this, [this] { host_.SetupCommand(); });
     connect(ui_->spbtn_Setup, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_SetupClick);
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Erase), static_cast<QAbstractButton*>(ui_->spbtn_Erase)})
-        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_EraseClick);
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Preview), static_cast<QAbstractButton*>(ui_->spbtn_Preview)})
-        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_PreviewClick);
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Ok), static_cast<QAbstractButton*>(ui_->spbtn_Ok)})
-        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_OkClick);
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui_->bbtn_Cancel), static_cast<QAbstractButton*>(ui_->spbtn_Cancel)})
-        connect(button, &QAbstractButton::clicked, this, &Tform_ChgWall::bbtn_CancelClick);
+    for (const ButtonTwins& twins : Twins()) {
+        if (!twins.handler) continue;
+        connect(twins.normal, &QAbstractButton::clicked, this, twins.handler);
+        connect(twins.flat, &QAbstractButton::clicked, this, twins.handler);
+    }
+}
+
+std::vector<Tform_ChgWall::ButtonTwins> Tform_ChgWall::Twins() const {
+    return {{ui_->bbtn_Setup, ui_->spbtn_Setup, QStyle::SP_FileDialogDetailedView, nullptr},
+            {ui_->bbtn_Erase, ui_->spbtn_Erase, QStyle::SP_TrashIcon, &Tform_ChgWall::bbtn_EraseClick},
+            {ui_->bbtn_Preview, ui_->spbtn_Preview, QStyle::SP_DesktopIcon, &Tform_ChgWall::bbtn_PreviewClick},
+            {ui_->bbtn_Ok, ui_->spbtn_Ok, QStyle::SP_DialogOkButton, &Tform_ChgWall::bbtn_OkClick},
+            {ui_->bbtn_Cancel, ui_->spbtn_Cancel, QStyle::SP_DialogCancelButton, &Tform_ChgWall::bbtn_CancelClick}};
 }
 
 void Tform_ChgWall::FormCreate() {
@@ -324,7 +324,7 @@ void Tform_ChgWall::SetListFolder(const std::string& folder) {
 }
 
 void Tform_ChgWall::SetListMask(const std::string& mask) {
-    const std::vector<FilterEntry> entries = FilterEntries();
+    const std::vector<FilterEntry>& entries = FilterEntries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].mask == mask) ui_->fcbbox_Wall->setCurrentIndex(static_cast<int>(i));
     }

@@ -6,10 +6,12 @@
 // its FormShow and reads its folder and file list.
 
 #include <QDialog>
+#include <QStyle>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QAbstractButton;
 class QFileSystemModel;
 
 namespace Ui {
@@ -63,6 +65,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // A normal button, its flat twin, their glyph and shared handler.
+    struct ButtonTwins {
+        QAbstractButton* normal;
+        QAbstractButton* flat;
+        QStyle::StandardPixmap glyph;
+        void (Tform_ChgWall::*handler)();
+    };
+    std::vector<ButtonTwins> Twins() const;
+
     void FormCreate();
     void SetUpWidgets();
     void ConnectHandlers();

@@ -36,8 +36,9 @@ QApplication& App() {
     static TempDir runtime;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit Qt's own globals may already be gone.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class RecordingHost final : public ChooserHost {
