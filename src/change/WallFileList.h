@@ -19,8 +19,9 @@ bool MatchesFileMask(std::string_view name, std::string_view mask);
 // The names (without folder) of the files in `folder` that match `mask`:
 // regular files and links to them, not folders or anything else, and not
 // hidden files (names beginning with "."). Sorted without regard to case,
-// byte order breaking ties. The folder is used as given; a folder that
-// cannot be read gives an empty list.
+// byte order breaking ties. The folder is used as given (empty is the root,
+// as the joined path "" + "/" + name says); a folder that cannot be read
+// gives an empty list.
 std::vector<std::string> ListWallFiles(const std::string& folder, std::string_view mask);
 
 // `path` when it is a folder; otherwise the nearest folder above it that
