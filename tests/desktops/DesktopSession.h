@@ -54,7 +54,8 @@ public:
                 {"TMPDIR", dir_.Path() + "/run"},
                 {"DISPLAY", server_.Name()},
                 {"NO_AT_BRIDGE", "1"},  // no accessibility bus to start and wait for
-                {"GTK_A11Y", "none"}};
+                {"GTK_A11Y", "none"},
+                {"QT_QPA_PLATFORM", "xcb"}};
         if (!server_.Get()) return;
         // The bus prints its address once it listens.
         bus_ = std::make_unique<Child>(FindProgram("dbus-daemon"),

@@ -51,8 +51,12 @@ TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
                {{"QT_QPA_PLATFORM", "xcb"},
                 {"DISPLAY", server.Name()},
                 {"VANTORIA_DESKTOP", "x11"},
+                {"HOME", work.Path()},
                 {"XDG_CONFIG_HOME", config.Path()},
-                {"XDG_RUNTIME_DIR", runtime.Path()}},
+                {"XDG_CACHE_HOME", work.Path() + "/cache"},
+                {"XDG_RUNTIME_DIR", runtime.Path()},
+                // No session bus, and none started on the side for this display.
+                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime.Path() + "/no-bus"}},
                work.Path());
     // Qt listens to the server's screen events once its connection has made
     // its own windows; a change from then on reaches the program.
