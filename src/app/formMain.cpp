@@ -1,5 +1,7 @@
 #include "app/formMain.h"
 
+#include "app/ScreenWatch.h"
+
 #include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
 #include "settings/Settings.h"
@@ -45,6 +47,7 @@ void Tform_Main::FormCreate() {
     tmr_ChgWall.setInterval(1000);
     connect(&tmr_ChgWall, &QTimer::timeout, this, &Tform_Main::tmr_ChgWallTimer);
     tmr_ChgWall.start();
+    WatchScreens(*this);
 }
 
 void Tform_Main::FormDestroy() {

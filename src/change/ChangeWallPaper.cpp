@@ -3,6 +3,7 @@
 #include "change/ExecRunAp.h"
 #include "compose/ApplyWallPaper.h"
 #include "compose/CompositionMode.h"
+#include "compose/MonitorCompositions.h"
 #include "compose/WallBufferPath.h"
 #include "compose/WallComposer.h"
 #include "imaging/Spi_load.h"
@@ -54,7 +55,8 @@ void WallpaperChanger::DecodeAndApply(const std::string& file) {
     composer.ComposeWallPaper(composition.mode);
 
     std::string problem;
-    ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem);
+    ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem,
+                   compose::ForOtherMonitorSizes(master_, settings_, composition.mode, screen_));
     // The desktop not taking the picture, or a layout step that failed (the
     // wallpaper then shows the picture as far as the steps got), is a
     // failure the user must hear of, although the change itself went on.

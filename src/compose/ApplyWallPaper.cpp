@@ -12,14 +12,14 @@ void Report(std::string* problem, std::string text) {
 }
 
 // The wallpaper call: set it, keep the reason when the desktop refused.
-void SetWallpaper(const std::string& path, std::string* problem) {
-    const desktop::DesktopResult result = desktop::SetDeskWallpaper(path);
+void SetWallpaper(const std::string& path, std::string* problem, const MonitorComposer& otherSizes = {}) {
+    const desktop::DesktopResult result = desktop::SetDeskWallpaper(path, otherSizes);
     Report(problem, result.ok ? std::string() : result.reason);
 }
 
 }  // namespace
 
-bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem) {
+bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem, const MonitorComposer& otherSizes) {
     try {
         // A user's profile has the desktop key from the start; our registry
         // file appears on first use, so make it exist the way a profile does.
@@ -31,7 +31,7 @@ bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem) {
         Report(problem, error.what());
         return false;
     }
-    SetWallpaper(path, problem);
+    SetWallpaper(path, problem, otherSizes);
     return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/screen/Monitors.h"
+
 namespace vantoria {
 
 // Writes "TileWallPaper" ("1" or "0") under the user's desktop settings key,
@@ -14,8 +16,11 @@ namespace vantoria {
 // step failed and nothing was applied. Whether the desktop took the picture
 // does not change the result; `problem`, when given, receives why the
 // wallpaper is not on the desktop (the registry failure, or the desktop's
-// own reason), and "" when all went well.
-bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem = nullptr);
+// own reason), and "" when all went well. `otherSizes` composes the
+// wallpaper for monitors of another size, where the desktop can show each
+// monitor its own picture.
+bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem = nullptr,
+                    const MonitorComposer& otherSizes = {});
 
 // Removes the desktop wallpaper; "TileWallPaper" and the program's settings
 // stay as they are. `problem` as for ApplyWallPaper.

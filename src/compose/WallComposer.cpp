@@ -23,6 +23,16 @@ bool WallComposer::ComposeWallPaper(int mode) const {
     return true;
 }
 
+bool WallComposer::Compose(int mode, raster::Bitmap& work) const {
+    work = picture_;
+    try {
+        RunSteps(mode, work);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
 bool WallComposer::StepFailed(const char* step) const {
     std::string why = "unknown error";
     try {

@@ -33,6 +33,11 @@ public:
     // raster::RasterError; the previous buffer file is then left as it was.
     bool ComposeWallPaper(int mode) const;
 
+    // The same composition into `work`, without writing it (the wallpaper of
+    // a monitor whose size differs from the buffer's). False when the steps
+    // failed as a whole.
+    bool Compose(int mode, raster::Bitmap& work) const;
+
     // Placement for "tiled, one copy centred".
     bool CentreForTiling(raster::Bitmap& work) const;
     bool AlternateVertically(raster::Bitmap& work) const;

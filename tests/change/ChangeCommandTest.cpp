@@ -24,10 +24,13 @@ TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
     EXPECT_TRUE(ParseChangeArguments({"--help"}).help);
     EXPECT_EQ(ParseChangeArguments({"--desktop", "KDE", "--no-run", "a"}).desktop, "KDE");
     EXPECT_TRUE(ParseChangeArguments({"--no-run", "a"}).noRun);
+    EXPECT_EQ(ParseChangeArguments({"--monitors", "800x600+0+0,640x480+800+0", "a"}).monitors,
+              "800x600+0+0,640x480+800+0");
 
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--position"}, {"--position", "x", "a"}, {"--size", "1.5", "a"},
-          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}, {"a", "--", "b"}, {"--desktop", "amiga", "a"}}) {
+          {"--screen", "800", "a"}, {"--bogus", "a"}, {"a", "b"}, {"a", "--", "b"}, {"--desktop", "amiga", "a"},
+          {"--monitors", "800x600", "a"}}) {
         EXPECT_THROW(ParseChangeArguments(bad), UsageError) << (bad.empty() ? "" : bad[0]);
     }
 }

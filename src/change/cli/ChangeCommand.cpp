@@ -4,6 +4,7 @@
 #include "imaging/Spi_load.h"
 #include "platform/desktop/DesktopChoice.h"
 #include "platform/report/Reporter.h"
+#include "platform/screen/Monitors.h"
 #include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
 #include "settings/Settings.h"
@@ -25,12 +26,13 @@ int ParseInt(const std::string& option, const std::string& text) {
     return value;
 }
 
-// The screen for this run: --screen, else VANTORIA_SCREEN, else the X server.
+// The screen for this run: --screen, else VANTORIA_SCREEN, else the primary
+// monitor of --monitors, the X server or the Wayland compositor.
 raster::ScreenSize ResolveScreen(const ChangeOptions& options) {
     if (options.screen) return *options.screen;
     if (auto fromEnv = ScreenSizeFromEnvironment()) return *fromEnv;
     std::string why;
-    if (auto fromX = X11PrimaryScreenSize(why)) return *fromX;
+    if (auto primary = PrimaryScreenSize(why)) return *primary;
     throw std::runtime_error("cannot tell the screen size (" + why + "); give --screen WIDTHxHEIGHT");
 }
 
@@ -56,6 +58,10 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
             const std::string& text = value();
             options.screen = ParseScreenSize(text);
             if (!options.screen) throw UsageError("--screen needs WIDTHxHEIGHT, not \"" + text + "\"");
+        } else if (arg == "--monitors") {
+            const std::string& text = value();
+            if (!ParseMonitors(text)) throw UsageError("--monitors needs WIDTHxHEIGHT+X+Y,..., not \"" + text + "\"");
+            options.monitors = text;
         } else if (arg == "--desktop") {
             options.desktop = value();
             desktop::SessionEnvironment forced;
@@ -96,7 +102,12 @@ std::string ChangeUsage() {
            "  --arrange N    arrangement for position 2: 0 normal, 1 alternate rows,\n"
            "                 2 alternate columns\n"
            "  --screen WxH   screen size in pixels; otherwise VANTORIA_SCREEN=WxH, otherwise\n"
-           "                 the primary screen of the X display\n"
+           "                 the primary monitor (see --monitors)\n"
+           "  --monitors WxH+X+Y,...\n"
+           "                 the monitors, the first one primary; otherwise\n"
+           "                 VANTORIA_MONITORS, otherwise those of the X display, or of\n"
+           "                 the Wayland compositor when there is no X display. On bare\n"
+           "                 X11 every monitor shows the layout composed for its size\n"
            "  --desktop NAME which desktop gets the wallpaper: x11, gnome, cinnamon, mate,\n"
            "                 kde, xfce, lxqt, lxde, sway or none (only recorded);\n"
            "                 otherwise VANTORIA_DESKTOP, otherwise the session's own\n"
@@ -129,6 +140,8 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         if (options.arrange) settings.WallArrange = *options.arrange;
         if (options.noRun) settings.NoRunAp = true;
         if (options.desktop) ::setenv("VANTORIA_DESKTOP", options.desktop->c_str(), 1);
+        // Read by the screen size below and by the desktop that draws each monitor.
+        if (options.monitors) ::setenv("VANTORIA_MONITORS", options.monitors->c_str(), 1);
         const raster::ScreenSize screen = ResolveScreen(options);
 
         TSpi_load loader;

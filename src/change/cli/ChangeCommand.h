@@ -23,6 +23,7 @@ struct ChangeOptions {
     std::optional<int> size;       // WallSize for this run
     std::optional<int> arrange;    // WallArrange for this run
     std::optional<raster::ScreenSize> screen;
+    std::optional<std::string> monitors;  // WxH+X+Y,... for this run
     std::optional<std::string> desktop;   // forces the desktop backend
     bool noRun = false;                   // no after-change program this time
     std::string file;

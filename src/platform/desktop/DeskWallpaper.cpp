@@ -53,9 +53,9 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
     return DesktopResult::Done();
 }
 
-DesktopResult Show(DesktopKind kind, const std::string& path, bool tile) {
+DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes) {
     if (kind == DesktopKind::None) return DesktopResult::Done();
-    if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile);
+    if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
     if (path.empty()) {
         DesktopResult result = ShowWithTool(kind, path, tile);
         if (result.ok) RemoveCachedCopies();
@@ -71,11 +71,11 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile) {
 
 }  // namespace
 
-DesktopResult SetDeskWallpaper(const std::string& path) {
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes) {
     try {
         const DesktopChoice choice = ChooseDesktop(SessionEnvironment::FromProcess());
         if (!choice.kind) return DesktopResult::Failed(choice.error);
-        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile());
+        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile(), otherSizes);
         if (!result.ok) return result;
         try {
             RecordWallpaper(path);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/desktop/DesktopResult.h"
+#include "platform/screen/Monitors.h"
 
 namespace vantoria::desktop {
 
@@ -19,7 +20,9 @@ namespace vantoria::desktop {
 // (creating the key, as Windows would) once the desktop has taken it, or
 // right away on the "none" desktop. Never throws; a failure to record is
 // reported like a desktop failure, after the desktop has been changed.
-DesktopResult SetDeskWallpaper(const std::string& path);
+// Where we draw the desktop ourselves (bare X11), monitors of another size
+// than the one the file was composed for show what `otherSizes` composes.
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {});
 
 // Creates the registry file seeded with the profile's desktop key, as a new
 // user profile has it, when there is no registry file yet. Throws

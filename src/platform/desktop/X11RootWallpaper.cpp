@@ -1,8 +1,11 @@
-// The steps of a change on bare X11: load the picture, lay it out on the
-// root window, put it on the server, set it as the root background.
+// The steps of a change on bare X11: load the picture, find the monitors
+// and the picture for each one's size, lay each out on its monitor, put
+// them on the server, set the result as the root background.
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "platform/desktop/X11Layout.h"
@@ -10,6 +13,7 @@
 #include "platform/desktop/X11PictureRows.h"
 #include "platform/desktop/X11Root.h"
 #include "platform/desktop/X11RootProperties.h"
+#include "platform/screen/X11Monitors.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -18,6 +22,14 @@ struct RootInfo {
     int width = 0;
     int height = 0;
     PixelFormat format;
+};
+
+// The picture for the monitors of one size: the buffer file, or the one
+// composed for that size.
+struct SizedPicture {
+    raster::ScreenSize size;
+    PictureRows* rows = nullptr;
+    MonitorList monitors;
 };
 
 // Other clients wait while the old background is swapped for the new one,
@@ -40,30 +52,106 @@ RootInfo QueryRoot(X11Connection& x) {
     return {attributes.width, attributes.height, MakePixelFormat(attributes.visual, attributes.depth)};
 }
 
-// The parts of the root that a centred picture leaves uncovered: only they
-// are painted black, not the whole root first.
-std::vector<XRectangle> Margins(const RootInfo& root, const RootLayout& layout) {
+MonitorList QueryMonitors(X11Connection& x) {
+    try {
+        if (auto given = MonitorsFromEnvironment()) return *given;
+    } catch (const std::invalid_argument& error) {
+        throw X11Error(error.what());
+    }
+    MonitorList monitors = X11Monitors(x.Get());
+    x.TakeError();  // a monitor source that failed has been passed over
+    return monitors;
+}
+
+// One picture per distinct monitor size, the primary monitor's size last so
+// that where monitors overlap, the primary one shows its own picture.
+std::vector<SizedPicture> PicturesBySize(const MonitorList& monitors, PictureRows& buffer,
+                                         const MonitorComposer& otherSizes,
+                                         std::vector<std::unique_ptr<PictureRows>>& composed) {
+    std::vector<SizedPicture> pictures;
+    for (const Monitor& m : monitors) {
+        auto same = std::find_if(pictures.begin(), pictures.end(),
+                                 [&](const SizedPicture& p) { return p.size == m.Size(); });
+        if (same == pictures.end()) {
+            PictureRows* rows = &buffer;
+            if (otherSizes) {
+                if (std::optional<raster::Bitmap> own = otherSizes(m.Size())) {
+                    composed.push_back(std::make_unique<BitmapRows>(std::move(*own)));
+                    rows = composed.back().get();
+                }
+            }
+            same = pictures.insert(pictures.end(), SizedPicture{m.Size(), rows, {}});
+        }
+        same->monitors.push_back(m);
+    }
+    const raster::ScreenSize primary = PrimaryMonitor(monitors).Size();
+    std::stable_partition(pictures.begin(), pictures.end(), [&](const SizedPicture& p) { return p.size != primary; });
+    return pictures;
+}
+
+// The parts of a monitor that a centred picture leaves uncovered: only they
+// are painted black, not the whole monitor first.
+std::vector<XRectangle> Margins(const Monitor& monitor, const RootLayout& layout) {
     const int w = layout.source.Width(), h = layout.source.Height();
     std::vector<XRectangle> margins;
     auto add = [&](int x, int y, int width, int height) {
         if (width > 0 && height > 0)
-            margins.push_back({static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(width),
-                               static_cast<unsigned short>(height)});
+            margins.push_back({static_cast<short>(monitor.x + x), static_cast<short>(monitor.y + y),
+                               static_cast<unsigned short>(width), static_cast<unsigned short>(height)});
     };
     if (w <= 0 || h <= 0) {
-        add(0, 0, root.width, root.height);
+        add(0, 0, monitor.width, monitor.height);
         return margins;
     }
-    add(0, 0, root.width, layout.y);                                          // above
-    add(0, layout.y + h, root.width, root.height - layout.y - h);             // below
+    add(0, 0, monitor.width, layout.y);                                       // above
+    add(0, layout.y + h, monitor.width, monitor.height - layout.y - h);       // below
     add(0, layout.y, layout.x, h);                                            // left
-    add(layout.x + w, layout.y, root.width - layout.x - w, h);                // right
+    add(layout.x + w, layout.y, monitor.width - layout.x - w, h);             // right
     return margins;
 }
 
-// A root-sized pixmap holding the picture as laid out, the rest black. The
-// picture goes straight into it unless it is a tile smaller than the root.
-Pixmap Compose(X11Connection& x, const RootInfo& root, PictureRows& picture, const RootLayout& layout,
+void FillBlack(Display* display, Drawable target, GC gc, std::vector<XRectangle> areas) {
+    if (areas.empty()) return;
+    XSetFillStyle(display, gc, FillSolid);
+    XSetForeground(display, gc, BlackPixel(display, DefaultScreen(display)));
+    XFillRectangles(display, target, gc, areas.data(), static_cast<int>(areas.size()));
+}
+
+// Draws one picture on each of its monitors, laid out on that monitor.
+void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo& root, SizedPicture& sized,
+                    bool tile, const PieceLimits& limits) {
+    Display* display = x.Get();
+    PictureRows& picture = *sized.rows;
+    const RootLayout layout = LayOut(picture.Width(), picture.Height(), sized.size.width, sized.size.height, tile);
+    const raster::Rect& source = layout.source;
+    const bool shows = source.Width() > 0 && source.Height() > 0;
+    const bool coversMonitor = source.Width() >= sized.size.width && source.Height() >= sized.size.height;
+    if (shows && layout.tiled && !coversMonitor) {
+        const PixmapHandle tilePixmap(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(source.Width()),
+                                                             static_cast<unsigned>(source.Height()),
+                                                             static_cast<unsigned>(root.format.depth)));
+        x.Check("the X server cannot hold a " + std::to_string(source.Width()) + "x" +
+                std::to_string(source.Height()) + " picture");
+        PutPicture(x, tilePixmap.Get(), gc, root.format, picture, source, 0, 0, limits);
+        XSetTile(display, gc, tilePixmap.Get());
+        XSetFillStyle(display, gc, FillTiled);
+        for (const Monitor& m : sized.monitors) {
+            XSetTSOrigin(display, gc, m.x, m.y);
+            XFillRectangle(display, background, gc, m.x, m.y, static_cast<unsigned>(m.width),
+                           static_cast<unsigned>(m.height));
+        }
+        XSetFillStyle(display, gc, FillSolid);
+        x.Check("the X server cannot draw the wallpaper");
+        return;
+    }
+    for (const Monitor& m : sized.monitors) {
+        if (shows) PutPicture(x, background, gc, root.format, picture, source, m.x + layout.x, m.y + layout.y, limits);
+        FillBlack(display, background, gc, Margins(m, layout));
+    }
+}
+
+// A root-sized pixmap holding the wallpaper of every monitor, the rest black.
+Pixmap Compose(X11Connection& x, const RootInfo& root, std::vector<SizedPicture>& pictures, bool tile,
                const PieceLimits& limits) {
     Display* display = x.Get();
     PixmapHandle background(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(root.width),
@@ -71,29 +159,16 @@ Pixmap Compose(X11Connection& x, const RootInfo& root, PictureRows& picture, con
                                                    static_cast<unsigned>(root.format.depth)));
     const GcHandle gc(display, background.Get());
     x.Check("the X server cannot hold a screen-sized picture");
-    const raster::Rect& source = layout.source;
-    const bool shows = source.Width() > 0 && source.Height() > 0;
-    const bool coversRoot = source.Width() >= root.width && source.Height() >= root.height;
-    if (shows && layout.tiled && !coversRoot) {
-        const PixmapHandle tile(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(source.Width()),
-                                                       static_cast<unsigned>(source.Height()),
-                                                       static_cast<unsigned>(root.format.depth)));
-        x.Check("the X server cannot hold a " + std::to_string(source.Width()) + "x" +
-                std::to_string(source.Height()) + " picture");
-        PutPicture(x, tile.Get(), gc.Get(), root.format, picture, source, 0, 0, limits);
-        XSetTile(display, gc.Get(), tile.Get());
-        XSetTSOrigin(display, gc.Get(), 0, 0);
-        XSetFillStyle(display, gc.Get(), FillTiled);
-        XFillRectangle(display, background.Get(), gc.Get(), 0, 0, static_cast<unsigned>(root.width),
-                       static_cast<unsigned>(root.height));
-    } else {
-        if (shows) PutPicture(x, background.Get(), gc.Get(), root.format, picture, source, layout.x, layout.y, limits);
-        std::vector<XRectangle> margins = Margins(root, layout);
-        if (!margins.empty()) {
-            XSetForeground(display, gc.Get(), BlackPixel(display, DefaultScreen(display)));
-            XFillRectangles(display, background.Get(), gc.Get(), margins.data(), static_cast<int>(margins.size()));
-        }
+    // One monitor that is the whole root leaves nothing else to paint.
+    const MonitorList& first = pictures.front().monitors;
+    const Monitor& only = first.front();
+    const bool oneForAll = pictures.size() == 1 && first.size() == 1 && only.x == 0 && only.y == 0 &&
+                           only.width == root.width && only.height == root.height;
+    if (!oneForAll) {
+        FillBlack(display, background.Get(), gc.Get(),
+                  {{0, 0, static_cast<unsigned short>(root.width), static_cast<unsigned short>(root.height)}});
     }
+    for (SizedPicture& sized : pictures) DrawOnMonitors(x, background.Get(), gc.Get(), root, sized, tile, limits);
     x.Check("the X server cannot draw the wallpaper");
     return background.Release();
 }
@@ -130,11 +205,12 @@ void ClearRootBackground(X11Connection& x) {
 
 }  // namespace
 
-DesktopResult SetX11RootWallpaper(const std::string& path, bool tile) {
-    return SetX11RootWallpaper(path, tile, X11Transfer{});
+DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const MonitorComposer& otherSizes) {
+    return SetX11RootWallpaper(path, tile, X11Transfer{}, otherSizes);
 }
 
-DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11Transfer& transfer) {
+DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11Transfer& transfer,
+                                  const MonitorComposer& otherSizes) {
     try {
         if (path.empty()) {
             X11Connection x;
@@ -144,11 +220,12 @@ DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11T
         const std::unique_ptr<PictureRows> picture = OpenPictureRows(path);
         X11Connection x;
         const RootInfo root = QueryRoot(x);
-        const RootLayout layout = LayOut(picture->Width(), picture->Height(), root.width, root.height, tile);
+        std::vector<std::unique_ptr<PictureRows>> composed;
+        std::vector<SizedPicture> pictures = PicturesBySize(QueryMonitors(x), *picture, otherSizes, composed);
         PieceLimits limits;
         limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
         limits.sharedMemory = transfer.sharedMemory;
-        SetRootBackground(x, Compose(x, root, *picture, layout, limits));
+        SetRootBackground(x, Compose(x, root, pictures, tile, limits));
         return DesktopResult::Done();
     } catch (const X11Error& error) {
         return DesktopResult::Failed(error.what());

@@ -1,9 +1,11 @@
 #include "platform/screen/Screen.h"
 
 #include "platform/raster/Bitmap.h"
+#include "platform/screen/Monitors.h"
+#include "platform/screen/WaylandMonitors.h"
+#include "platform/screen/X11Monitors.h"
 
 #include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
 #include <charconv>
 #include <cstdlib>
 #include <memory>
@@ -78,34 +80,17 @@ std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error) {
     }
     Display* d = display.get();
     const ScopedIgnoreXErrors ignoreErrors(d);
-    const Window root = DefaultRootWindow(d);
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    // The current-resources request is RandR 1.3; an older server gets the
-    // root window's size instead of an X error, which would end the program.
-    if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor) &&
-        (major > 1 || (major == 1 && minor >= 3))) {
-        if (XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root)) {
-            std::optional<raster::ScreenSize> found;
-            const RROutput primary = XRRGetOutputPrimary(d, root);
-            for (int i = 0; i < res->noutput && !found; ++i) {
-                if (primary != None && res->outputs[i] != primary) continue;
-                XRROutputInfo* out = XRRGetOutputInfo(d, res, res->outputs[i]);
-                if (out && out->crtc != None) {
-                    if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(d, res, out->crtc)) {
-                        if (crtc->width > 0 && crtc->height > 0) {
-                            found = raster::ScreenSize{static_cast<int>(crtc->width), static_cast<int>(crtc->height)};
-                        }
-                        XRRFreeCrtcInfo(crtc);
-                    }
-                }
-                if (out) XRRFreeOutputInfo(out);
-            }
-            XRRFreeScreenResources(res);
-            if (found) return found;
-        }
-    }
-    const int screen = DefaultScreen(d);
-    return raster::ScreenSize{DisplayWidth(d, screen), DisplayHeight(d, screen)};
+    return PrimaryMonitor(X11Monitors(d)).Size();
+}
+
+std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error) {
+    if (auto given = MonitorsFromEnvironment()) return PrimaryMonitor(*given).Size();
+    const char* x = std::getenv("DISPLAY");
+    if (x && *x) return X11PrimaryScreenSize(error);
+    if (auto outputs = WaylandMonitors(error)) return PrimaryMonitor(*outputs).Size();
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!wayland || !*wayland) error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return std::nullopt;
 }
 
 }  // namespace vantoria

@@ -1,6 +1,7 @@
 #pragma once
 // Where the screen size comes from outside the tray program: an override in
-// the environment (tests, headless use), else the X server's primary screen.
+// the environment (tests, headless use), else the primary monitor of the
+// X server or the Wayland compositor.
 
 #include "platform/raster/ScreenSize.h"
 
@@ -17,8 +18,14 @@ std::optional<raster::ScreenSize> ParseScreenSize(const std::string& text);
 // std::invalid_argument when it is set but malformed.
 std::optional<raster::ScreenSize> ScreenSizeFromEnvironment();
 
-// The primary output of the X server named by DISPLAY (RandR), else its
-// root window. nullopt with `error` set when there is no usable display.
+// The primary monitor of the X server named by DISPLAY (see X11Monitors).
+// nullopt with `error` set when there is no usable display.
 std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error);
+
+// The primary monitor's size for a program without a window of its own: the
+// monitors in VANTORIA_MONITORS, else the X server when DISPLAY is set, else
+// the first output of the Wayland compositor. nullopt with `error` set when
+// none answers. Throws std::invalid_argument for a malformed VANTORIA_MONITORS.
+std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error);
 
 }  // namespace vantoria

@@ -1,3 +1,4 @@
+#include "platform/screen/Monitors.h"
 #include "platform/screen/Screen.h"
 
 #include <gtest/gtest.h>
@@ -34,4 +35,23 @@ TEST(ScreenTest, NoDisplayIsReportedNotFatal) {
     ::unsetenv("DISPLAY");
     EXPECT_FALSE(vantoria::X11PrimaryScreenSize(error));
     EXPECT_NE(error.find("DISPLAY"), std::string::npos);
+}
+
+TEST(ScreenTest, MonitorsAreParsedTheFirstOnePrimaryAndAnythingMalformedRefused) {
+    using vantoria::Monitor;
+    const auto two = vantoria::ParseMonitors("1024x768+0+0,1280X1024+1024-10");
+    ASSERT_TRUE(two);
+    EXPECT_EQ(*two, (vantoria::MonitorList{Monitor{0, 0, 1024, 768, true}, Monitor{1024, -10, 1280, 1024, false}}));
+    EXPECT_EQ(vantoria::PrimaryMonitor(*two).Size(), (ScreenSize{1024, 768}));
+    for (const char* bad : {"", ",", "1024x768", "1024x768+0", "1024x768+0+0,", "0x768+0+0", "1024x768++0+0",
+                            "1024x768+0+0+0", "-1024x768+0+0", "1024x768+-5+0", "70000x10+0+0", "1024x768+0+0 ",
+                            "1024x768+99999+0"}) {
+        EXPECT_FALSE(vantoria::ParseMonitors(bad)) << bad;
+    }
+    ::setenv("VANTORIA_MONITORS", "800x600+0+0x", 1);
+    EXPECT_THROW(vantoria::MonitorsFromEnvironment(), std::invalid_argument);
+    ::setenv("VANTORIA_MONITORS", "800x600+0+0,640x480+800+0", 1);
+    std::string error;
+    EXPECT_EQ(vantoria::PrimaryScreenSize(error), (ScreenSize{800, 600}));
+    ::unsetenv("VANTORIA_MONITORS");
 }

@@ -1,0 +1,77 @@
+#include "app/ScreenWatch.h"
+
+#include "app/formMain.h"
+#include "change/ChangeWallPaper.h"
+#include "compose/WallBufferPath.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryError.h"
+#include "settings/ApSystem.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace vantoria {
+
+ScreenWatch::ScreenWatch(std::function<void()> redraw, QObject* parent, std::chrono::milliseconds settle)
+    : QObject(parent), redraw_(std::move(redraw)), layout_(Layout()) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(settle);
+    connect(&settle_, &QTimer::timeout, this, &ScreenWatch::Settled);
+    auto* app = qGuiApp;
+    connect(app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        Watch(screen);
+        settle_.start();
+    });
+    connect(app, &QGuiApplication::screenRemoved, this, [this] { settle_.start(); });
+    connect(app, &QGuiApplication::primaryScreenChanged, this, [this] { settle_.start(); });
+    for (QScreen* screen : QGuiApplication::screens()) Watch(screen);
+}
+
+void ScreenWatch::Watch(QScreen* screen) {
+    connect(screen, &QScreen::geometryChanged, this, [this] { settle_.start(); });
+}
+
+// Signals that leave every monitor where it was (a screen object replaced by
+// an equal one) cause no redraw.
+void ScreenWatch::Settled() {
+    QList<QRect> now = Layout();
+    if (now == layout_) return;
+    layout_ = std::move(now);
+    redraw_();
+}
+
+QList<QRect> ScreenWatch::Layout() {
+    QList<QRect> layout;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) layout.append(primary->geometry());
+    for (const QScreen* screen : QGuiApplication::screens()) layout.append(screen->geometry());
+    return layout;
+}
+
+namespace {
+
+// Whether the desktop shows our buffer file: the profile records the path
+// of every wallpaper set through us.
+bool BufferOnDesktop() {
+    try {
+        registry::TRegistry reg;
+        return reg.OpenKey("\\Control Panel\\desktop", false) &&
+               reg.ReadString("Wallpaper") == compose::WallBufferPath(ApSystem);
+    } catch (const registry::RegistryError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void RedrawForNewMonitors(Tform_Main& form) {
+    if (ApSystem.WallPaper.empty() || !BufferOnDesktop()) return;
+    // The change operation itself, with an after-change step that does nothing.
+    WallpaperChanger changer(form.SpiLoader(), ApSystem, QtScreenSize, [](const std::string&) { return true; });
+    changer.ChangeWallPaper(ApSystem.WallPaper);
+}
+
+void WatchScreens(Tform_Main& form) {
+    new ScreenWatch([&form] { RedrawForNewMonitors(form); }, &form);  // a child of the form, which deletes it
+}
+
+}  // namespace vantoria

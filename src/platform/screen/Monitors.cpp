@@ -1,0 +1,79 @@
+#include "platform/screen/Monitors.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <stdexcept>
+#include <string_view>
+
+namespace vantoria {
+namespace {
+
+// Reads a whole number from the front of `text` into `value`, within
+// [low, high]; false when there is none or it is out of range.
+bool TakeNumber(std::string_view& text, int low, int high, int& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end == text.data() || value < low || value > high) return false;
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    return true;
+}
+
+bool TakeChar(std::string_view& text, std::string_view accepted, char* which = nullptr) {
+    if (text.empty() || accepted.find(text.front()) == std::string_view::npos) return false;
+    if (which) *which = text.front();
+    text.remove_prefix(1);
+    return true;
+}
+
+// "+N" or "-N".
+bool TakeOffset(std::string_view& text, int& value) {
+    char sign = '+';
+    if (!TakeChar(text, "+-", &sign) || text.empty() || text.front() == '+' || text.front() == '-') return false;
+    if (!TakeNumber(text, 0, raster::kMaxSide, value)) return false;
+    if (sign == '-') value = -value;
+    return true;
+}
+
+std::optional<Monitor> ParseOne(std::string_view text) {
+    Monitor m;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) return std::nullopt;
+    if (!TakeNumber(text, 1, raster::kMaxSide, m.width) || !TakeChar(text, "xX") || text.empty() ||
+        text.front() == '+' || text.front() == '-' || !TakeNumber(text, 1, raster::kMaxSide, m.height) ||
+        !TakeOffset(text, m.x) || !TakeOffset(text, m.y) || !text.empty())
+        return std::nullopt;
+    return m;
+}
+
+}  // namespace
+
+std::optional<MonitorList> ParseMonitors(const std::string& text) {
+    MonitorList monitors;
+    std::string_view rest = text;
+    while (true) {
+        const std::size_t comma = rest.find(',');
+        const auto monitor = ParseOne(rest.substr(0, comma));
+        if (!monitor) return std::nullopt;
+        monitors.push_back(*monitor);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    monitors.front().primary = true;
+    return monitors;
+}
+
+std::optional<MonitorList> MonitorsFromEnvironment() {
+    const char* value = std::getenv("VANTORIA_MONITORS");
+    if (!value || !*value) return std::nullopt;
+    auto monitors = ParseMonitors(value);
+    if (!monitors)
+        throw std::invalid_argument(std::string("VANTORIA_MONITORS must be WIDTHxHEIGHT+X+Y,..., not \"") + value +
+                                    "\"");
+    return monitors;
+}
+
+const Monitor& PrimaryMonitor(const MonitorList& monitors) {
+    for (const Monitor& m : monitors)
+        if (m.primary) return m;
+    return monitors.front();
+}
+
+}  // namespace vantoria

@@ -1,0 +1,152 @@
+// vantoria-change on a headless sway without Xwayland: the screen size comes
+// from the compositor's outputs, and swaybg shows the buffer file as asked.
+// sway refuses to run as root, so the compositor and the change run as an
+// unprivileged user; grim reads the screen.
+
+// gtest first: Xlib's macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "desktops/DesktopSession.h"
+#include "desktops/RootPixels.h"
+#include "support/Child.h"
+#include "support/TestBmp.h"
+
+namespace vantoria::test {
+namespace {
+
+constexpr int kW = 100, kH = 60;            // even room on either side: swaybg centres on whole pixels
+constexpr int kSW = 800, kSH = 600;         // the headless output
+constexpr const char* kNobody = "65534";
+
+Rgb PictureAt(int x, int y) { return {x * 2 + 1, y * 4 + 1, 200}; }
+
+// A binary PPM (P6, 8 bits a channel) as grim writes it.
+std::vector<Rgb> ReadPpm(const std::string& path, int& width, int& height) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int max = 0;
+    in >> magic >> width >> height >> max;
+    in.get();
+    std::vector<Rgb> pixels;
+    if (magic != "P6" || max != 255 || width <= 0 || height <= 0) return pixels;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(width) * height * 3);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return pixels;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) pixels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
+    return pixels;
+}
+
+class SwayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string missing = MissingProgram({"sway", "swaybg", "grim", "setpriv"}); !missing.empty())
+            GTEST_SKIP() << missing << " is not installed";
+        // Only the user's own folders: the runtime folder must be its own.
+        ::chmod(dir_.Path().c_str(), 0711);
+        home_ = dir_.Path() + "/home";
+        run_ = dir_.Path() + "/run";
+        for (const std::string& d : {home_, run_}) {
+            std::filesystem::create_directories(d);
+            ASSERT_EQ(::chown(d.c_str(), 65534, 65534), 0);
+            ::chmod(d.c_str(), 0700);
+        }
+        std::ofstream(home_ + "/config") << "xwayland disable\noutput HEADLESS-1 mode " << kSW << "x" << kSH << "\n";
+        WriteBmp24(home_ + "/pic.bmp", kW, kH, PictureAt);
+        ASSERT_EQ(::chown((home_ + "/pic.bmp").c_str(), 65534, 65534), 0);
+        env_ = {{"HOME", home_},
+                {"XDG_CONFIG_HOME", home_ + "/config-home"},
+                {"XDG_CACHE_HOME", home_ + "/cache"},
+                {"XDG_RUNTIME_DIR", run_},
+                {"XDG_CURRENT_DESKTOP", ""},
+                {"DISPLAY", ""},  // empty is unset: no X server to ask
+                {"WAYLAND_DISPLAY", ""},
+                {"WLR_BACKENDS", "headless"},
+                {"WLR_RENDERER", "pixman"},
+                {"WLR_LIBINPUT_NO_DEVICES", "1"}};
+        sway_ = std::make_unique<Child>(FindProgram("setpriv"), AsNobody({FindProgram("sway"), "-c", home_ + "/config"}),
+                                        env_, home_);
+        // Ready once both of its sockets are there.
+        ASSERT_TRUE(WaitUntil([&] {
+            sway_->Running();
+            for (const auto& entry : std::filesystem::directory_iterator(run_)) {
+                const std::string name = entry.path().filename();
+                if (name.starts_with("sway-ipc.") && name.ends_with(".sock")) env_["SWAYSOCK"] = entry.path();
+                if (name.starts_with("wayland-") && !name.ends_with(".lock")) env_["WAYLAND_DISPLAY"] = name;
+            }
+            return !env_["SWAYSOCK"].empty() && !env_["WAYLAND_DISPLAY"].empty();
+        })) << sway_->Output();
+    }
+
+    static std::vector<std::string> AsNobody(std::vector<std::string> command) {
+        command.insert(command.begin(),
+                       {std::string("--reuid=") + kNobody, std::string("--regid=") + kNobody, "--clear-groups"});
+        return command;
+    }
+
+    void Change(const std::string& position) {
+        Child change(FindProgram("setpriv"),
+                     AsNobody({VANTORIA_CHANGE_PROGRAM, "--position", position, "--size", "0", "--arrange", "0",
+                               "--no-run", home_ + "/pic.bmp"}),
+                     env_, home_);
+        ASSERT_EQ(change.Wait(), 0) << change.Output();
+    }
+
+    // Waits until the output shows `expected` everywhere.
+    bool WaitForScreen(const std::function<Rgb(const std::vector<Rgb>&, int, int)>& expected, std::string& first) {
+        return WaitUntil(
+            [&] {
+                sway_->Running();
+                const std::string shot = dir_.Path() + "/shot.ppm";
+                Child grim(FindProgram("grim"), {"-t", "ppm", shot}, env_, dir_.Path());
+                if (grim.Wait() != 0) return first = grim.Output(), false;
+                int w = 0, h = 0;
+                const std::vector<Rgb> pixels = ReadPpm(shot, w, h);
+                if (w != kSW || h != kSH || pixels.empty()) return first = "no screen", false;
+                first.clear();
+                int bad = 0;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const Rgb got = pixels[static_cast<std::size_t>(y) * w + x], want = expected(pixels, x, y);
+                        if (got != want && bad++ < 3)
+                            first += "(" + std::to_string(x) + "," + std::to_string(y) + ") ";
+                    }
+                return bad == 0;
+            },
+            std::chrono::seconds(60));
+    }
+
+    TempDir dir_;
+    std::string home_, run_;
+    std::map<std::string, std::string> env_;
+    std::unique_ptr<Child> sway_;
+};
+
+TEST_F(SwayTest, TheScreenSizeComesFromTheCompositor) {
+    std::string first;
+    // Centred: the picture 1:1 in the middle, swaybg's colour around it.
+    Change("0");
+    EXPECT_TRUE(WaitForScreen(
+        [](const std::vector<Rgb>& screen, int x, int y) {
+            const int px = x - (kSW - kW) / 2, py = y - (kSH - kH) / 2;
+            return px >= 0 && px < kW && py >= 0 && py < kH ? PictureAt(px, py) : screen.front();
+        },
+        first))
+        << "centred: " << first;
+    // Tiled with one copy centred: composed for the output's size, which only
+    // the compositor could tell.
+    Change("2");
+    EXPECT_TRUE(WaitForScreen(
+        [](const std::vector<Rgb>&, int x, int y) {
+            return PictureAt(Mod(x - (kSW / 2 - kW / 2), kW), Mod(y - (kSH / 2 - kH / 2), kH));
+        },
+        first))
+        << "tiled: " << first;
+}
+
+}  // namespace
+}  // namespace vantoria::test

@@ -1,0 +1,93 @@
+// The tray program on a private X server: when the monitors change under
+// it (here xrandr splitting the screen in two), it draws the current
+// wallpaper again, centred on each new monitor.
+
+// gtest first: Xlib's macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "desktops/DesktopSession.h"
+#include "desktops/RootPixels.h"
+#include "platform/desktop/XvfbServer.h"
+#include "support/Child.h"
+#include "support/TestBmp.h"
+
+namespace vantoria::test {
+namespace {
+
+constexpr int kW = 101, kH = 61;
+constexpr int kRootW = 1280, kRootH = 480;
+
+Rgb PictureAt(int x, int y) { return {x * 2 + 1, y * 4 + 1, 200}; }
+
+unsigned TopLevelWindows(Display* display) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) && children)
+        XFree(children);
+    return count;
+}
+
+TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
+    if (FindProgram("xrandr").empty()) GTEST_SKIP() << "xrandr is not installed";
+    XvfbServer server(std::to_string(kRootW) + "x" + std::to_string(kRootH) + "x24");
+    ASSERT_TRUE(server.Get()) << "no Xvfb";
+    TempDir work, config, runtime;
+    WriteBmp24(work.Path() + "/pic.bmp", kW, kH, PictureAt);
+    // The last session left our buffer on the desktop, centred.
+    std::filesystem::create_directories(config.Path() + "/vantoria");
+    std::ofstream(config.Path() + "/vantoria/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\Control Panel\\desktop]\n\"TileWallPaper\"=\"0\"\n\"Wallpaper\"=\""
+        << work.Path() << "/Runo.bmp\"\n\n"
+        << "[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n\"WallPaper\"=\"" << work.Path()
+        << "/pic.bmp\"\n\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"NoRunAp\"=\"0\"\n\"RunAp\"=\"/bin/touch "
+        << work.Path() << "/ran\"\n";
+
+    const unsigned before = TopLevelWindows(server.Get());
+    Child tray(VANTORIA_PROGRAM, {},
+               {{"QT_QPA_PLATFORM", "xcb"},
+                {"DISPLAY", server.Name()},
+                {"VANTORIA_DESKTOP", "x11"},
+                {"HOME", work.Path()},
+                {"XDG_CONFIG_HOME", config.Path()},
+                {"XDG_CACHE_HOME", work.Path() + "/cache"},
+                {"XDG_RUNTIME_DIR", runtime.Path()},
+                // No session bus, and none started on the side for this display.
+                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime.Path() + "/no-bus"}},
+               work.Path());
+    // Qt listens to the server's screen events once its connection has made
+    // its own windows; a change from then on reaches the program.
+    ASSERT_TRUE(WaitUntil([&] { return !tray.Running() || TopLevelWindows(server.Get()) > before; }))
+        << tray.Output();
+    ASSERT_TRUE(tray.Running()) << tray.Output();
+
+    for (const auto& [name, geometry] :
+         {std::pair{"*left", "640/170x480/127+0+0"}, std::pair{"right", "640/170x480/127+640+0"}}) {
+        Child xrandr(FindProgram("xrandr"), {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server.Name()}},
+                     work.Path());
+        ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
+    }
+    std::string first;
+    const bool redrawn = WaitUntil(
+        [&] {
+            tray.Running();
+            first.clear();
+            return RootPixels(server.Get(), kRootW, kRootH)
+                       .Mismatches(
+                           [](int x, int y) {
+                               const int px = x % 640 - (640 - kW) / 2, py = y - (kRootH - kH) / 2;
+                               return px >= 0 && px < kW && py >= 0 && py < kH ? PictureAt(px, py) : Rgb{};
+                           },
+                           &first) == 0;
+        },
+        std::chrono::seconds(60));
+    EXPECT_TRUE(redrawn) << first << "\n" << tray.Output();
+    // Only the layout changed, not the picture: no after-change program.
+    EXPECT_FALSE(std::filesystem::exists(work.Path() + "/ran"));
+}
+
+}  // namespace
+}  // namespace vantoria::test
