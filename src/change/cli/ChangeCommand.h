@@ -25,6 +25,7 @@ struct ChangeOptions {
     std::optional<raster::ScreenSize> screen;
     std::optional<std::string> desktop;   // forces the desktop backend
     bool noRun = false;                   // no after-change program this time
+    bool restore = false;                 // put back the recorded wallpaper, no file
     std::string file;
     bool help = false;
 };
