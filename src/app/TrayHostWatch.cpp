@@ -17,8 +17,10 @@ TrayHostWatch::TrayHostWatch(QSystemTrayIcon& icon, Probe hostAvailable, int pol
 TrayHostWatch::~TrayHostWatch() = default;
 
 void TrayHostWatch::Start() {
-    icon_.show();
-    if (hostAvailable_()) return;
+    if (hostAvailable_()) {
+        icon_.show();
+        return;
+    }
     if (!told_) {
         told_ = true;
         // Not modal: the program keeps running (and its timer ticking) while
@@ -35,8 +37,6 @@ void TrayHostWatch::Start() {
 void TrayHostWatch::Poll() {
     if (!hostAvailable_()) return;
     poll_.stop();
-    // Dock anew: an icon shown while there was no host may not have embedded.
-    icon_.hide();
     icon_.show();
     if (message_) message_->close();
 }

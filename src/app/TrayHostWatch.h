@@ -25,7 +25,8 @@ public:
     TrayHostWatch(QSystemTrayIcon& icon, Probe hostAvailable = {}, int pollMs = 1000, QObject* parent = nullptr);
     ~TrayHostWatch() override;
 
-    // Shows the icon; without a host, shows the message and starts waiting.
+    // Shows the icon; without a host, shows the message and waits for one,
+    // then shows the icon.
     void Start();
     bool Waiting() const { return poll_.isActive(); }
     // The message box once it was shown (null before).

@@ -98,6 +98,9 @@ void Tform_Main::FormDestroy() {
 }
 
 void Tform_Main::ShowTrayIcon() {
+    // Without a screen there is no one to see an icon or a message.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
     if (!trayHost_) trayHost_ = std::make_unique<TrayHostWatch>(TrayIcon_);
     trayHost_->Start();
 }

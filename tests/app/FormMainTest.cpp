@@ -46,7 +46,9 @@ TEST_F(FormMainTest, MenuHoldsTheSixCommandsAndChangeFollowsTheStoredAutoChange)
         for (int i = 0; i < items.size(); ++i) {
             EXPECT_EQ(items[i]->text(), expected[i]) << i;
             EXPECT_EQ(items[i]->isSeparator(), i == 4) << i;
-            if (i != 4) EXPECT_FALSE(items[i]->icon().isNull()) << i;
+            if (i != 4) {
+                EXPECT_FALSE(items[i]->icon().isNull()) << i;
+            }
         }
         EXPECT_EQ(items[0]->isEnabled(), !autoChange);
         for (int i = 1; i < items.size(); ++i) EXPECT_TRUE(items[i]->isEnabled()) << i;

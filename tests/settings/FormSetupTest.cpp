@@ -41,7 +41,7 @@ TEST_F(FormSetupTest, ShowingFillsTheControlsAndTheirClickEffectsButNoLayoutChan
     EXPECT_EQ(form_Setup->size(), QSize(349, 333));
     // As created: the auto-change controls follow an unchecked box.
     EXPECT_FALSE(Enabled("spedt_ChgTime"));
-    EXPECT_FALSE(Get<QFrame>("pan_ChgTime")->isVisibleTo(form_Setup));
+    EXPECT_TRUE(Get<QFrame>("pan_ChgTime")->isHidden());
 
     form_Setup->show();
     EXPECT_TRUE(Get<QRadioButton>("rdgrp_Wall_2")->isChecked());
@@ -55,7 +55,7 @@ TEST_F(FormSetupTest, ShowingFillsTheControlsAndTheirClickEffectsButNoLayoutChan
     // The fill ran the auto-change box's click.
     for (const char* name : {"spedt_ChgTime", "chkbox_StartLastWall", "lbl_ChgTime_1", "lbl_ChgTime_2"})
         EXPECT_TRUE(Enabled(name)) << name;
-    EXPECT_TRUE(Get<QFrame>("pan_ChgTime")->isVisible());
+    EXPECT_FALSE(Get<QFrame>("pan_ChgTime")->isHidden());  // on a tab not in front
     EXPECT_FALSE(form_Main->act_ChgWall().isEnabled());
     // An interval of 0 cannot stand in the spin edit.
     EXPECT_EQ(Get<QSpinBox>("spedt_ChgTime")->value(), 1);
