@@ -54,4 +54,41 @@ inline std::optional<Window> FindMappedWindow(Display* display, const std::strin
     return found;
 }
 
+// The tray program's icon once a tray host has docked it: a small mapped
+// window of the program's class.
+inline std::optional<Window> FindTrayIcon(Display* display, Window from = 0) {
+    if (!from) from = DefaultRootWindow(display);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, from, &root, &parent, &children, &count)) return std::nullopt;
+    std::optional<Window> found;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        XWindowAttributes attributes{};
+        XClassHint hint{};
+        bool ours = false;
+        if (XGetClassHint(display, children[i], &hint)) {
+            ours = hint.res_class && std::string(hint.res_class) == "vantoria";
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        if (ours && XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable && attributes.width <= 32 && attributes.height <= 32) {
+            found = children[i];
+        } else {
+            found = FindTrayIcon(display, children[i]);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+// One pixel of what the root window shows, as 0xRRGGBB.
+inline unsigned long RootPixel(Display* display, int x, int y) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+}
+
 }  // namespace vantoria::test
