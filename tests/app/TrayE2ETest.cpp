@@ -136,4 +136,37 @@ TEST_F(TrayE2ETest, WithoutATrayHostTheUserIsToldOnceAndTheIconDocksWhenOneStart
     EXPECT_EQ(app.Wait(), 0) << app.Output();
 }
 
+TEST_F(TrayE2ETest, AnInstalledProgramStartedThroughItsDesktopEntryDocksAndUsesTheInstalledPlugins) {
+    TempDir install;
+    const std::string prefix = install.Path() + "/prefix";
+    Child installer(CMAKE_COMMAND, {"--install", VANTORIA_BUILD_DIR, "--prefix", prefix}, {}, "");
+    ASSERT_EQ(installer.Wait(std::chrono::seconds(60)), 0) << installer.Output();
+
+    // The command of the desktop entry, found on PATH as the desktop would.
+    const std::string entry = ReadFile(prefix + "/share/applications/vantoria.desktop");
+    const auto exec = entry.find("\nExec=");
+    ASSERT_NE(exec, std::string::npos) << entry;
+    const std::string command = entry.substr(exec + 6, entry.find('\n', exec + 6) - exec - 6);
+    EXPECT_TRUE(std::filesystem::exists(prefix + "/share/vantoria/Runo.hlp"));
+    EXPECT_TRUE(std::filesystem::exists(prefix + "/share/icons/hicolor/scalable/apps/vantoria.svg"));
+
+    // A PNG: only the installed plug-in reads it.
+    std::ofstream(config_.Path() + "/vantoria/registry.reg", std::ios::app)
+        << "\"WallPaper\"=\"" << VANTORIA_SAMPLE_PNG << "\"\n\"WallPosition\"=\"1\"\n";
+    auto env = AppEnv();
+    env["PATH"] = prefix + "/bin:/usr/bin:/bin";
+    env["XDG_DATA_HOME"] = install.Path() + "/data";
+    auto trayer = StartTrayer();
+    Child app("/bin/sh", {"-c", "exec " + command}, env, "/");
+    const Window icon = WaitForIcon();
+    ASSERT_NE(icon, 0u) << app.Output();
+
+    Xdo({"mousemove", "--window", Id(icon), "8", "8", "click", "--repeat", "2", "--delay", "60", "1"});
+    const std::string buffer = install.Path() + "/data/vantoria/Runo.bmp";
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(buffer); })) << app.Output();
+    EXPECT_TRUE(WaitUntil([&] { return Corner() != 0; })) << app.Output();
+    app.Signal(SIGTERM);
+    EXPECT_EQ(app.Wait(), 0) << app.Output();
+}
+
 }  // namespace
