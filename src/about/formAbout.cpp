@@ -42,6 +42,9 @@ Tform_About::Tform_About(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
     }
     ui_->lbl_WWW->setText(QString::fromUtf8(kHomePage));
     ui_->lbl_EMail->setText(QString::fromUtf8(kSupportMail));
+    // Labels not of a fixed size fit their text, from their left edge.
+    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label2, ui_->Label3, ui_->lbl_WWW, ui_->lbl_EMail})
+        label->adjustSize();
 
     connect(ui_->OKButton, &QPushButton::clicked, this, &Tform_About::OKButtonClick);
     OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -66,7 +69,10 @@ bool Tform_About::eventFilter(QObject* watched, QEvent* event) {
 void Tform_About::FormShow() {
     if (DebugMode) ui_->Comments->show();
     ReadSystemInfo();
-    ui_->lbl_Version->setText(WinVersionText);
+    // A fixed-size label: a long line is shortened where it would run into
+    // its caption; the whole line is in the tooltip.
+    const int room = ui_->lbl_Version->geometry().right() - ui_->Label2->geometry().right() - 4;
+    ui_->lbl_Version->setText(ui_->lbl_Version->fontMetrics().elidedText(WinVersionText, Qt::ElideRight, room));
     ui_->lbl_Version->setToolTip(WinVersionText);
     ui_->lbl_Memory->setText(QString::fromStdString(about::MemoryText(TotalPhysMemory)));
     ui_->Version->setText(QStringLiteral("Version ") + FileVersionText);

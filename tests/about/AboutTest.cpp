@@ -57,7 +57,9 @@ TEST_F(AboutFormTest, ShowingFillsTheLabelsAndTheLinksOpenWithTheDesktop) {
     form_About->show();
     EXPECT_EQ(Text("Version"), QStringLiteral("Version " VANTORIA_VERSION));
     EXPECT_EQ(Text("lbl_Memory"), QString::fromStdString(MemoryText(TotalPhysicalMemory())));
-    EXPECT_EQ(Text("lbl_Version"), QString::fromStdString(LinuxVersionText()));
+    EXPECT_EQ(form_About->findChild<QLabel*>(QStringLiteral("lbl_Version"))->toolTip(),
+              QString::fromStdString(LinuxVersionText()));
+    EXPECT_FALSE(Text("lbl_Version").isEmpty());
     EXPECT_EQ(Text("Copyright"), QString::fromUtf8(kCopyrightText));
     EXPECT_EQ(Text("Label2"), QStringLiteral("Windows Version:"));
     EXPECT_FALSE(form_About->findChild<QLabel*>(QStringLiteral("Comments"))->isVisible());
