@@ -139,7 +139,9 @@ void Tform_Main::act_SetupExecute() {
 }
 
 void Tform_Main::act_HelpExecute() {
-    const QString name = qApp->property("helpFile").toString();
+    // The application's help file, set by the entry point.
+    QString name = qApp->property("helpFile").toString();
+    if (name.isEmpty()) name = QString::fromUtf8(kHelpFile);
     const QString path = FindHelpFile(QCoreApplication::applicationDirPath(), name);
     if (!help_) help_ = std::make_unique<HelpWindow>();
     if (path.isEmpty() || !help_->Load(path)) {

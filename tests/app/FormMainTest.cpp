@@ -7,6 +7,7 @@
 #include "support/RecordingReporter.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <chrono>
@@ -54,6 +55,17 @@ TEST_F(FormMainTest, MenuHoldsTheSixCommandsAndChangeFollowsTheStoredAutoChange)
         for (int i = 1; i < items.size(); ++i) EXPECT_TRUE(items[i]->isEnabled()) << i;
         TearDown();
         SetUp();
+    }
+}
+
+TEST_F(FormMainTest, EveryFormAsksForTheProportionalGothicAt12PixelsAndGetsAJapaneseFont) {
+    CreateForms();
+    for (QWidget* form : std::initializer_list<QWidget*>{form_Main, form_About, form_ChgWall, form_Setup}) {
+        EXPECT_EQ(form->font().family(), QStringLiteral("ＭＳ Ｐゴシック")) << form->objectName().toStdString();
+        EXPECT_EQ(form->font().pixelSize(), 12);
+        const QString used = QFontInfo(form->font()).family();
+        EXPECT_TRUE(used == QStringLiteral("IPAPGothic") || used.startsWith(QStringLiteral("Noto Sans CJK JP")))
+            << used.toStdString();
     }
 }
 

@@ -23,15 +23,17 @@
 
 namespace vantoria::test {
 
-// One application object for the whole test program.
+// One application object for the whole test program. It is never destroyed:
+// at exit Qt's own globals would be gone before it.
 inline void EnsureApplication() {
     static int argc = 1;
     static char name[] = "form_test";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<Application> app;
-    if (app) return;
+    static bool created = false;
+    if (created) return;
+    created = true;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    app = std::make_unique<Application>(argc, argv);
+    new Application(argc, argv);  // reachable as qApp
 }
 
 class FormsTest : public ::testing::Test {

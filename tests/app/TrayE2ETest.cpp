@@ -169,4 +169,34 @@ TEST_F(TrayE2ETest, AnInstalledProgramStartedThroughItsDesktopEntryDocksAndUsesT
     EXPECT_EQ(app.Wait(), 0) << app.Output();
 }
 
+TEST_F(TrayE2ETest, AtLoginTheRecordedWallpaperIsPutBackOnlyWhereTheDesktopForgetsIt) {
+    // What the last change recorded: the buffer file, tiled.
+    const std::string buffer = work_.Path() + "/Runo.bmp";
+    WriteBmp24(buffer, 8, 8, [](int, int) { return Rgb{0xC8, 0x1E, 0x1E}; });
+    std::ofstream(config_.Path() + "/vantoria/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Control Panel\\desktop]\n"
+        << "\"TileWallPaper\"=\"1\"\n\"Wallpaper\"=\"" << buffer << "\"\n";
+    auto env = AppEnv();
+    env["XDG_CURRENT_DESKTOP"] = "";
+    env.erase("VANTORIA_DESKTOP");
+    const auto restore = [&](const std::map<std::string, std::string>& e, std::vector<std::string> args) {
+        Child change(VANTORIA_CHANGE_PROGRAM, args, e, work_.Path());
+        const auto code = change.Wait();
+        return std::make_pair(code, change.Output());
+    };
+
+    // A desktop that keeps its own wallpaper is left alone.
+    auto gnome = env;
+    gnome["XDG_CURRENT_DESKTOP"] = "GNOME";
+    gnome["PATH"] = work_.Path();  // and no tool of it is ever run
+    EXPECT_EQ(restore(gnome, {"--restore"}), std::make_pair(std::optional<int>(0), std::string()));
+    EXPECT_EQ(Corner(), 0u);
+
+    // Bare X11 forgets it at logout: put back, tiled, without a picture file.
+    EXPECT_EQ(restore(env, {"--restore"}), std::make_pair(std::optional<int>(0), std::string()));
+    EXPECT_EQ(Corner(), static_cast<unsigned long>(kRed));
+
+    EXPECT_EQ(restore(env, {"--restore", buffer}).first, 1);
+}
+
 }  // namespace
