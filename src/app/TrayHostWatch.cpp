@@ -7,22 +7,19 @@
 
 namespace vantoria {
 
-TrayHostWatch::TrayHostWatch(QSystemTrayIcon& icon, Probe hostAvailable, int pollMs, QObject* parent)
-    : QObject(parent), icon_(icon), hostAvailable_(std::move(hostAvailable)) {
-    if (!hostAvailable_) hostAvailable_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    poll_.setInterval(pollMs);
+TrayHostWatch::TrayHostWatch(QSystemTrayIcon& icon, QObject* parent) : QObject(parent), icon_(icon) {
+    poll_.setInterval(1000);
     connect(&poll_, &QTimer::timeout, this, &TrayHostWatch::Poll);
 }
 
 TrayHostWatch::~TrayHostWatch() = default;
 
 void TrayHostWatch::Start() {
-    if (hostAvailable_()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
         icon_.show();
         return;
     }
-    if (!told_) {
-        told_ = true;
+    if (!message_) {  // once a run
         // Not modal: the program keeps running (and its timer ticking) while
         // the box is open.
         message_ = std::make_unique<QMessageBox>(QMessageBox::Information, QString::fromUtf8(kAppTitle),
@@ -35,7 +32,7 @@ void TrayHostWatch::Start() {
 }
 
 void TrayHostWatch::Poll() {
-    if (!hostAvailable_()) return;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     poll_.stop();
     icon_.show();
     if (message_) message_->close();

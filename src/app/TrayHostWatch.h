@@ -1,11 +1,10 @@
 #pragma once
 // Keeps the tray icon reachable. On a desktop without a notification area,
 // or one whose tray host starts late, the user is told once that the program
-// waits for one, and the icon is shown again as soon as a host is there.
+// waits for one, and the icon is shown as soon as a host is there.
 
 #include <QObject>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 class QMessageBox;
@@ -20,26 +19,20 @@ inline constexpr const char* kWaitingForTrayMessage =
 class TrayHostWatch : public QObject {
     Q_OBJECT
 public:
-    using Probe = std::function<bool()>;
-    // `icon` must outlive the watch. `hostAvailable` defaults to Qt's own test.
-    TrayHostWatch(QSystemTrayIcon& icon, Probe hostAvailable = {}, int pollMs = 1000, QObject* parent = nullptr);
+    // `icon` must outlive the watch.
+    explicit TrayHostWatch(QSystemTrayIcon& icon, QObject* parent = nullptr);
     ~TrayHostWatch() override;
 
     // Shows the icon; without a host, shows the message and waits for one,
     // then shows the icon.
     void Start();
-    bool Waiting() const { return poll_.isActive(); }
-    // The message box once it was shown (null before).
-    QMessageBox* Message() const { return message_.get(); }
 
 private:
     void Poll();
 
     QSystemTrayIcon& icon_;
-    Probe hostAvailable_;
-    QTimer poll_;
+    QTimer poll_;  // once a second, only while there is no host
     std::unique_ptr<QMessageBox> message_;
-    bool told_ = false;
 };
 
 }  // namespace vantoria

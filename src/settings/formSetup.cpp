@@ -22,7 +22,7 @@ QString FromSetting(const std::string& text) { return QString::fromStdString(tex
 std::string ToSetting(const QString& text) { return text.toStdString(); }
 
 void FillGroup(QButtonGroup& group, std::int32_t index) {
-    // An index outside the items selects none, as the original group would.
+    // An index outside the items selects none, as a radio group does.
     if (QAbstractButton* button = group.button(index)) {
         button->setChecked(true);
     } else if (QAbstractButton* checked = group.checkedButton()) {
