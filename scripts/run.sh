@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Vantoria and runs its main job where it
-# can be seen and harms nothing: it starts a virtual X server (1280x800),
+# Installs what is needed, builds Vantoria and runs it.
+#
+# With a display (DISPLAY or WAYLAND_DISPLAY set) it starts the tray program
+# there, from the folder that holds the shipped plug-ins, so it finds them
+# without any setting; its icon appears in the notification area.
+#
+# Without a display it runs the main job where it can be seen and harms
+# nothing: it starts a virtual X server (1280x800),
 # makes the bundled sample picture its wallpaper with vantoria-change in the
 # "tiled, one copy centred" layout with alternating columns, and saves a
-# screenshot of that screen as a PNG, whose path it prints. The user's own
-# desktop and settings are left alone, with or without a display.
+# screenshot of that screen as a PNG, whose path it prints. The
+# demonstration leaves the user's own desktop and settings alone.
 #
-#   scripts/run.sh --tray   starts the tray program on the current display
-#                           instead (from the folder that holds the shipped
-#                           plug-ins, so it finds them without any setting).
+#   scripts/run.sh --tray   always starts the tray program
+#   scripts/run.sh --demo   always runs the demonstration on a virtual screen
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -17,8 +22,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target vantoria vantoria-change plugins
 
 bin="$top/build/bin"
-if [ "${1:-}" = "--tray" ]; then
-  shift
+mode=${1:-}
+case "$mode" in --tray|--demo) shift ;; *) mode= ;; esac
+if [ "$mode" = "--tray" ] || { [ -z "$mode" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; }; then
   cd "$bin"
   exec ./vantoria "$@"
 fi

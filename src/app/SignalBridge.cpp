@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@ namespace {
 
 int pipeFds[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+bool handled[std::size(kSignals)] = {};  // which of them got our handler
 
 extern "C" void OnSignal(int number) {
     const int saved = errno;
@@ -32,7 +34,13 @@ void SignalBridge::InstallHandlers() {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int number : kSignals) sigaction(number, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        // A signal ignored when we were started (nohup, a session that
+        // ignores SIGINT in background jobs) stays ignored.
+        struct sigaction current {};
+        if (sigaction(kSignals[i], nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        handled[i] = sigaction(kSignals[i], &action, nullptr) == 0;
+    }
 }
 
 SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
@@ -46,7 +54,9 @@ SignalBridge::~SignalBridge() {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int number : kSignals) sigaction(number, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        if (handled[i]) sigaction(kSignals[i], &action, nullptr);
+    }
 }
 
 void SignalBridge::readSignal() {

@@ -1,19 +1,30 @@
 #include "app/formMain.h"
 
+#include "about/formAbout.h"
+#include "app/AppState.h"
+#include "app/HelpWindow.h"
 #include "app/ScreenWatch.h"
-
+#include "app/TrayHostWatch.h"
+#include "change/formChgWall.h"
+#include "platform/report/Reporter.h"
 #include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
 #include "settings/Settings.h"
+#include "settings/formSetup.h"
 #include "ui_formMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QSessionManager>
 #include <cstring>
+#include <exception>
+
+// The icons live in the GUI library; a static library's resources must be
+// registered by name.
+static void InitResources() { Q_INIT_RESOURCE(vantoria); }
 
 namespace vantoria {
 
@@ -25,7 +36,13 @@ raster::ScreenSize QtScreenSize() {
     return {size.width(), size.height()};
 }
 
-Tform_Main::Tform_Main(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::form_Main>()) {
+Tform_Main::Tform_Main(QWidget* parent)
+    : QWidget(parent),
+      ui_(std::make_unique<Ui::form_Main>()),
+      pm_RightBtn(this),
+      TrayIcon_(this),
+      trayClicks_(QApplication::doubleClickInterval()) {
+    InitResources();
     ui_->setupUi(this);
     FormCreate();
 }
@@ -44,6 +61,34 @@ void Tform_Main::FormCreate() {
     changer_ = std::make_unique<WallpaperChanger>(*spiLoader_, ApSystem, QtScreenSize);
     changer_->onMasterChanged = [this](const raster::Bitmap& picture) { ShowMaster(picture); };
 
+    ui_->act_ChgWall->setEnabled(!ApSystem.AutoWallChg);
+
+    connect(ui_->act_ChgWall, &QAction::triggered, this, &Tform_Main::act_ChgWallExecute);
+    connect(ui_->act_Redraw, &QAction::triggered, this, &Tform_Main::act_RedrawExecute);
+    connect(ui_->act_Setup, &QAction::triggered, this, &Tform_Main::act_SetupExecute);
+    connect(ui_->act_Help, &QAction::triggered, this, &Tform_Main::act_HelpExecute);
+    connect(ui_->act_About, &QAction::triggered, this, &Tform_Main::act_AboutExecute);
+    connect(ui_->act_Exit, &QAction::triggered, this, &Tform_Main::act_ExitExecute);
+
+    // The menu items take caption, image and enabled state from the actions.
+    pm_RightBtn.setObjectName(QStringLiteral("pm_RightBtn"));
+    pm_RightBtn.addActions({ui_->act_ChgWall, ui_->act_Redraw, ui_->act_Setup, ui_->act_Help});
+    pm_RightBtn.addSeparator()->setObjectName(QStringLiteral("N1"));
+    pm_RightBtn.addActions({ui_->act_About, ui_->act_Exit});
+
+    TrayIcon_.setObjectName(QStringLiteral("TrayIcon"));
+    TrayIcon_.setIcon(QIcon(QStringLiteral(":/icons/vantoria-16.png")));
+    TrayIcon_.setToolTip(QString::fromUtf8(kAppTitle));
+    TrayIcon_.setContextMenu(&pm_RightBtn);
+    connect(&TrayIcon_, &QSystemTrayIcon::activated, &trayClicks_, &TrayClicks::Activated);
+    connect(&trayClicks_, &TrayClicks::singleClick, this, &Tform_Main::TrayIconClick);
+    connect(&trayClicks_, &TrayClicks::doubleClick, this, &Tform_Main::TrayIconDoubleClick);
+
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) ApEventActivate();
+    });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { CommitData(); });
+
     tmr_ChgWall.setInterval(1000);
     connect(&tmr_ChgWall, &QTimer::timeout, this, &Tform_Main::tmr_ChgWallTimer);
     tmr_ChgWall.start();
@@ -52,6 +97,20 @@ void Tform_Main::FormCreate() {
 
 void Tform_Main::FormDestroy() {
     if (spiLoader_) spiLoader_->FreePicture();
+}
+
+void Tform_Main::ShowTrayIcon() {
+    // Without a screen there is no one to see an icon or a message.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
+    if (!trayHost_) trayHost_ = std::make_unique<TrayHostWatch>(TrayIcon_);
+    trayHost_->Start();
+}
+
+// The main form stays out of sight (and off the taskbar) in normal mode,
+// whatever activated the program.
+void Tform_Main::ApEventActivate() {
+    if (!DebugMode && isVisible()) hide();
 }
 
 void Tform_Main::ChangeWallPaper(const std::string& file) { changer_->ChangeWallPaper(file); }
@@ -67,17 +126,69 @@ void Tform_Main::ShowMaster(const raster::Bitmap& picture) {
     ui_->img_Master->resize(picture.Width(), picture.Height());
 }
 
-void Tform_Main::act_ChgWallExecute() {}
+QAction& Tform_Main::act_ChgWall() const { return *ui_->act_ChgWall; }
+
+// The tray icon and the menu keep working while a dialog is open; a dialog
+// command for a dialog already open does nothing.
+void Tform_Main::act_ChgWallExecute() {
+    if (!form_ChgWall->isVisible()) form_ChgWall->exec();
+}
+
 void Tform_Main::act_RedrawExecute() { ChangeWallPaper(ApSystem.WallPaper); }
-void Tform_Main::act_SetupExecute() {}
-void Tform_Main::act_HelpExecute() {}
-void Tform_Main::act_AboutExecute() {}
+
+void Tform_Main::act_SetupExecute() {
+    if (!form_Setup->isVisible()) form_Setup->exec();
+}
+
+void Tform_Main::act_HelpExecute() {
+    // The application's help file, set by the entry point.
+    QString name = qApp->property("helpFile").toString();
+    if (name.isEmpty()) name = QString::fromUtf8(kHelpFile);
+    const QString path = FindHelpFile(QCoreApplication::applicationDirPath(), name);
+    if (!help_) help_ = std::make_unique<HelpWindow>();
+    if (path.isEmpty() || !help_->Load(path)) {
+        ReportError(kHelpMissingMessage, path.isEmpty() ? std::string() : path.toStdString());
+        return;
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void Tform_Main::act_AboutExecute() {
+    if (!form_About->isVisible()) form_About->exec();
+}
+
 void Tform_Main::act_ExitExecute() { close(); }
+
+// With the automatic change on, the Change command is off and a single click
+// does nothing: the click always agrees with the menu.
+void Tform_Main::TrayIconClick() {
+    if (ui_->act_ChgWall->isEnabled()) act_ChgWallExecute();
+}
+
+void Tform_Main::TrayIconDoubleClick() { act_RedrawExecute(); }
+
+void Tform_Main::SaveOrErase() {
+    try {
+        if (ApSystem.RegErase)
+            EraseSettings();
+        else
+            SaveSettings(ApSystem);
+    } catch (const std::exception& e) {
+        // The writer replaces the file only as a whole, so it is as it was.
+        ReportError(ApSystem.RegErase ? kEraseFailedMessage : kSaveFailedMessage, e.what());
+    }
+}
+
+void Tform_Main::CommitData() {
+    if (!closed_) SaveOrErase();
+}
 
 void Tform_Main::FormClose() {
     if (closed_) return;
     closed_ = true;
-    SaveOrEraseSettings(ApSystem);
+    SaveOrErase();
 }
 
 void Tform_Main::closeEvent(QCloseEvent* event) {

@@ -1,11 +1,15 @@
 #pragma once
 // The main form: hidden in normal mode, shown in debug mode. It owns the
 // settings life cycle (loaded when it is created, saved or erased when it
-// closes), the image loader and the change operation with its master image.
+// closes), the image loader and the change operation with its master image,
+// the tray icon with its menu, and the six commands.
 
+#include "app/TrayClicks.h"
 #include "change/ChangeWallPaper.h"
 #include "imaging/Spi_load.h"
 
+#include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -16,6 +20,14 @@ class form_Main;
 
 namespace vantoria {
 
+class HelpWindow;
+class TrayHostWatch;
+
+// Told when the settings cannot be written at exit (the file stays as it was).
+inline constexpr const char* kSaveFailedMessage = "設定を保存できませんでした。設定ファイルは変更されていません。";
+inline constexpr const char* kEraseFailedMessage = "設定を削除できませんでした。設定ファイルは変更されていません。";
+inline constexpr const char* kHelpMissingMessage = "ヘルプファイル Runo.hlp が見つかりません。";
+
 class Tform_Main : public QWidget {
     Q_OBJECT
 public:
@@ -23,13 +35,24 @@ public:
     ~Tform_Main() override;
 
     // Saves or erases the settings exactly once, however often the form is
-    // asked to close (Exit command, close box, logout signal).
+    // asked to close (Exit command, close box, logout signal, lost display).
     void FormClose();
+    // Saves or erases now, as a close would, and keeps running: the session
+    // manager asks for this before a logout that may still be cancelled.
+    void CommitData();
 
     // Turns an image file into the desktop wallpaper (empty: nothing).
     void ChangeWallPaper(const std::string& file);
 
     TSpi_load& SpiLoader() { return *spiLoader_; }
+
+    // Shows the tray icon; without a notification area, tells the user once
+    // and waits for one. Called once the forms exist.
+    void ShowTrayIcon();
+    QSystemTrayIcon& TrayIcon() { return TrayIcon_; }
+
+    // The Change command; the settings dialog's auto-change box enables it.
+    QAction& act_ChgWall() const;
 
     // The six commands of the tray menu.
     void act_ChgWallExecute();
@@ -43,18 +66,30 @@ public:
     // change subsystem (change/tmrChgWall.cpp).
     void tmr_ChgWallTimer();
 
+    // The tray icon's single and double left click (after TrayClicks sorted
+    // them out).
+    void TrayIconClick();
+    void TrayIconDoubleClick();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
+    void ApEventActivate();
+    void SaveOrErase();
     void ShowMaster(const raster::Bitmap& picture);
 
     std::unique_ptr<Ui::form_Main> ui_;
     std::unique_ptr<TSpi_load> spiLoader_;
     std::unique_ptr<WallpaperChanger> changer_;
     QTimer tmr_ChgWall;  // 1000 ms for the whole run
+    QMenu pm_RightBtn;
+    QSystemTrayIcon TrayIcon_;
+    TrayClicks trayClicks_;
+    std::unique_ptr<TrayHostWatch> trayHost_;
+    std::unique_ptr<HelpWindow> help_;
     bool closed_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/MessageBoxReporter.h"
 #include "app/SignalBridge.h"
 #include "app/formMain.h"
@@ -12,11 +13,36 @@
 #include "platform/instance/InstanceLock.h"
 #include "settings/formSetup.h"
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
 
 using namespace vantoria;
+
+namespace {
+
+// Qt ends the process with exit() when the display connection breaks (a bare
+// X11 session's logout): the settings are saved on that path too, exactly as
+// a close saves them. Nothing can be shown any more, so a failure goes to
+// standard error.
+extern "C" void CloseAtExit() {
+    if (!form_Main) return;
+    SetReporter(nullptr);
+    form_Main->FormClose();
+}
+
+// The form pointers name the forms only while they exist.
+struct FormPointers {
+    ~FormPointers() {
+        form_Setup = nullptr;
+        form_ChgWall = nullptr;
+        form_About = nullptr;
+        form_Main = nullptr;
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Before anything else, so that a logout signal at any later moment
@@ -30,17 +56,21 @@ int main(int argc, char** argv) {
         if (!lock) return 1;  // another normal instance runs: leave silently
     }
 
+    std::optional<DisplayStartGuard> displayGuard(std::in_place);
     Application app(argc, argv);
+    displayGuard.reset();
+    // No application display name: Qt would append it to every window title,
+    // and the titles are exactly the forms' captions.
     app.setProperty("helpFile", QString::fromUtf8(kHelpFile));
-    app.setApplicationDisplayName(QString::fromUtf8(kAppTitle));
     MessageBoxReporter reporter;
     SetReporter(&reporter);
     SignalBridge signalBridge;
+    std::atexit(CloseAtExit);
 
     try {
-
         // Creation order matters: the main form loads the settings that the
         // other forms read when they are created.
+        FormPointers pointers;
         auto main = std::make_unique<Tform_Main>();
         form_Main = main.get();
         auto about = std::make_unique<Tform_About>();
@@ -52,6 +82,7 @@ int main(int argc, char** argv) {
 
         QObject::connect(&signalBridge, &SignalBridge::terminationRequested, main.get(), [] { form_Main->close(); });
 
+        main->ShowTrayIcon();
         if (DebugMode) main->show();
         AppRunning = true;
         Application::exec();

@@ -5,6 +5,8 @@
 namespace vantoria::compose {
 
 std::string WallBufferPath(const std::string& startDir, const std::string& wallBuffer) {
+    // The settings dialog's file picker can store a full path: that path.
+    if (!wallBuffer.empty() && wallBuffer.front() == '/') return wallBuffer;
     return startDir + "/" + wallBuffer;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Set when a layout option (position, size, arrangement) was changed in the
-// settings dialog; the chooser's Cancel then redraws the wallpaper.
+// Set by any click in the settings dialog's three layout groups (position,
+// size, arrangement), cleared at the end of each showing of that dialog; read
+// by its OK and by the chooser's Cancel, which then redraw the wallpaper.
 
 namespace vantoria {
 

@@ -1,15 +1,215 @@
 #include "settings/formSetup.h"
 
+#include "app/AppState.h"
+#include "app/formMain.h"
+#include "change/formChgWall.h"
+#include "settings/ApSystem.h"
 #include "ui_formSetup.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QShowEvent>
 
 namespace vantoria {
 
+namespace {
+
+QString FromSetting(const std::string& text) { return QString::fromStdString(text); }
+std::string ToSetting(const QString& text) { return text.toStdString(); }
+
+void FillGroup(QButtonGroup& group, std::int32_t index) {
+    // An index outside the items selects none, as a radio group does.
+    if (QAbstractButton* button = group.button(index)) {
+        button->setChecked(true);
+    } else if (QAbstractButton* checked = group.checkedButton()) {
+        group.setExclusive(false);
+        checked->setChecked(false);
+        group.setExclusive(true);
+    }
+}
+
+}  // namespace
+
+QString WallBufferSetting(const QString& chosenFile, const QString& startDir) {
+    const QFileInfo file(chosenFile);
+    if (QDir(file.absolutePath()) == QDir(startDir)) return file.fileName();
+    return chosenFile;
+}
+
 Tform_Setup::Tform_Setup(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::form_Setup>()) {
     ui_->setupUi(this);
+    setFixedSize(size());
+
+    // Bold captions, as the form draws them.
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPixelSize(13);
+    ui_->lbl_WallCaption->setFont(bold);
+    QFont small = font();
+    small.setPixelSize(13);
+    ui_->lbl_WallFile->setFont(small);
+    QFont countdown = font();
+    countdown.setBold(true);
+    countdown.setPixelSize(19);
+    ui_->lbl_ChgTimeLimit->setFont(countdown);
+
+    const auto group = [](QButtonGroup& g, std::initializer_list<QAbstractButton*> items) {
+        int id = 0;
+        for (QAbstractButton* item : items) g.addButton(item, id++);
+    };
+    group(grp_Wall, {ui_->rdgrp_Wall_0, ui_->rdgrp_Wall_1, ui_->rdgrp_Wall_2});
+    group(grp_Stretch, {ui_->rdgrp_Stretch_0, ui_->rdgrp_Stretch_1, ui_->rdgrp_Stretch_2, ui_->rdgrp_Stretch_3});
+    group(grp_Position, {ui_->rdgrp_Position_0, ui_->rdgrp_Position_1, ui_->rdgrp_Position_2});
+
+    // State changes from code run the handlers too, as a click would; only
+    // a real change counts.
+    const auto onChecked = [this](QButtonGroup& g, void (Tform_Setup::*handler)()) {
+        connect(&g, &QButtonGroup::idToggled, this, [this, handler](int, bool checked) {
+            if (checked) (this->*handler)();
+        });
+    };
+    onChecked(grp_Wall, &Tform_Setup::rdgrp_WallClick);
+    onChecked(grp_Stretch, &Tform_Setup::rdgrp_StretchClick);
+    onChecked(grp_Position, &Tform_Setup::rdgrp_PositionClick);
+    connect(ui_->chkbox_RegErase, &QCheckBox::toggled, this, &Tform_Setup::chkbox_RegEraseClick);
+    connect(ui_->chkbox_AutoWallChg, &QCheckBox::toggled, this, &Tform_Setup::chkbox_AutoWallChgClick);
+
+    connect(ui_->bbtn_Ok, &QPushButton::clicked, this, &Tform_Setup::bbtn_OkClick);
+    connect(ui_->bbtn_Cancel, &QPushButton::clicked, this, &Tform_Setup::bbtn_CancelClick);
+    connect(ui_->spbtn_PulgInFolder, &QToolButton::clicked, this, &Tform_Setup::spbtn_PulgInFolderClick);
+    connect(ui_->spbtn_WallFolder, &QToolButton::clicked, this, &Tform_Setup::spbtn_WallFolderClick);
+    connect(ui_->spbtn_ApFile, &QToolButton::clicked, this, &Tform_Setup::spbtn_ApFileClick);
+    connect(ui_->SpeedButton1, &QToolButton::clicked, this, &Tform_Setup::SpeedButton1Click);
+
+    opdlg_Ap = std::make_unique<QFileDialog>(this);
+    opdlg_Ap->setObjectName(QStringLiteral("opdlg_Ap"));
+    opdlg_WallBuffer = std::make_unique<QFileDialog>(this);
+    opdlg_WallBuffer->setObjectName(QStringLiteral("opdlg_WallBuffer"));
+    opdlg_WallBuffer->setNameFilter(QStringLiteral("WindowsBitmap (*.bmp *.dib)"));
+    for (QFileDialog* dialog : {opdlg_Ap.get(), opdlg_WallBuffer.get()}) {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    }
+
+    SelectDirectory = [](QWidget* owner, const QString& caption) {
+        return QFileDialog::getExistingDirectory(owner, caption);
+    };
+    RunFilePicker = [](QFileDialog& dialog) {
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
 }
 
 Tform_Setup::~Tform_Setup() = default;
 
-void Tform_Setup::SetChgTimeLimit(const QString&) {}
+void Tform_Setup::SetChgTimeLimit(const QString& caption) { ui_->lbl_ChgTimeLimit->setText(caption); }
+
+void Tform_Setup::showEvent(QShowEvent* event) {
+    // Not for the window system re-showing a minimised dialog.
+    if (!event->spontaneous()) FormShow();
+    QDialog::showEvent(event);
+}
+
+void Tform_Setup::FormShow() {
+    ui_->edt_SpiFolder->setText(FromSetting(ApSystem.PathPlugin));
+    ui_->edt_WallFolder->setText(FromSetting(ApSystem.PathWall));
+    ui_->edt_WallBuffer->setText(FromSetting(ApSystem.WallBuffer));
+    ui_->edt_ApFileName->setText(FromSetting(ApSystem.RunAp));
+    FillGroup(grp_Wall, ApSystem.WallPosition);
+    FillGroup(grp_Stretch, ApSystem.WallSize);
+    FillGroup(grp_Position, ApSystem.WallArrange);
+    ui_->chkbox_NoRunAp->setChecked(ApSystem.NoRunAp);
+    ui_->lbl_WallFile->setText(FromSetting(ApSystem.WallPaper));
+    ui_->chkbox_AutoWallChg->setChecked(ApSystem.AutoWallChg);
+    ui_->spedt_ChgTime->setValue(ApSystem.AutoWallChgTime);
+    ui_->chkbox_StartLastWall->setChecked(ApSystem.StartLastWall);
+    ui_->chkbox_SaveWindowPos->setChecked(ApSystem.SaveWindowPos != 0);
+    ui_->edt_FileMask->setText(FromSetting(ApSystem.FileMask));
+    ui_->chkbox_BtnFlat->setChecked(ApSystem.BtnFlat);
+    // chkbox_RegErase keeps its state, which is always RegErase's.
+
+    EnableLayoutGroups(ApSystem.WallPosition);
+    // The clicks the fill ran are no changes of the user's.
+    LayoutChanged = false;
+}
+
+void Tform_Setup::bbtn_OkClick() {
+    ApSystem.PathPlugin = ToSetting(ui_->edt_SpiFolder->text());
+    ApSystem.PathWall = ToSetting(ui_->edt_WallFolder->text());
+    ApSystem.WallBuffer = ToSetting(ui_->edt_WallBuffer->text());
+    ApSystem.RunAp = ToSetting(ui_->edt_ApFileName->text());
+    ApSystem.WallPosition = grp_Wall.checkedId();
+    ApSystem.WallSize = grp_Stretch.checkedId();
+    ApSystem.WallArrange = grp_Position.checkedId();
+    ApSystem.NoRunAp = ui_->chkbox_NoRunAp->isChecked();
+    ApSystem.AutoWallChg = ui_->chkbox_AutoWallChg->isChecked();
+    ApSystem.AutoWallChgTime = ui_->spedt_ChgTime->value();
+    ApSystem.StartLastWall = ui_->chkbox_StartLastWall->isChecked();
+    ApSystem.SaveWindowPos = ui_->chkbox_SaveWindowPos->isChecked() ? 1 : 0;
+    ApSystem.FileMask = ToSetting(ui_->edt_FileMask->text());
+    ApSystem.BtnFlat = ui_->chkbox_BtnFlat->isChecked();
+
+    accept();
+    // Opened from the chooser, the chooser deals with the new layout.
+    if (!form_ChgWall->isVisible() && LayoutChanged) form_Main->act_RedrawExecute();
+}
+
+void Tform_Setup::bbtn_CancelClick() { reject(); }
+
+void Tform_Setup::spbtn_PulgInFolderClick() {
+    const QString folder = SelectDirectory(this, QString::fromUtf8(kPluginFolderCaption));
+    if (!folder.isEmpty()) ui_->edt_SpiFolder->setText(folder);
+}
+
+void Tform_Setup::spbtn_WallFolderClick() {
+    const QString folder = SelectDirectory(this, QString::fromUtf8(kWallFolderCaption));
+    if (folder.isEmpty()) return;
+    ui_->edt_WallFolder->setText(folder);
+    // The automatic change starts the new folder from its first file.
+    ApSystem.StartLastWallCount = 0;
+}
+
+QString Tform_Setup::PickFile(QFileDialog& dialog) {
+    dialog.setDirectory(FromSetting(ApSystem.StartDir));
+    return RunFilePicker(dialog);
+}
+
+void Tform_Setup::spbtn_ApFileClick() {
+    const QString file = PickFile(*opdlg_Ap);
+    if (!file.isEmpty()) ui_->edt_ApFileName->setText(file);
+}
+
+void Tform_Setup::SpeedButton1Click() {
+    const QString file = PickFile(*opdlg_WallBuffer);
+    if (!file.isEmpty()) ui_->edt_WallBuffer->setText(WallBufferSetting(file, FromSetting(ApSystem.StartDir)));
+}
+
+void Tform_Setup::chkbox_RegEraseClick() { ApSystem.RegErase = ui_->chkbox_RegErase->isChecked(); }
+
+void Tform_Setup::chkbox_AutoWallChgClick() {
+    const bool on = ui_->chkbox_AutoWallChg->isChecked();
+    for (QWidget* control : std::initializer_list<QWidget*>{ui_->spedt_ChgTime, ui_->chkbox_StartLastWall,
+                                                           ui_->lbl_ChgTime_1, ui_->lbl_ChgTime_2}) {
+        control->setEnabled(on);
+    }
+    ui_->pan_ChgTime->setVisible(on);
+    // At once, before OK: the menu's Change command follows the box.
+    if (form_Main) form_Main->act_ChgWall().setEnabled(!on);
+}
+
+void Tform_Setup::EnableLayoutGroups(int position) {
+    // Size adjustment applies to positions 0 and 1, the arrangement to 2.
+    ui_->rdgrp_Stretch->setEnabled(position != 2);
+    ui_->rdgrp_Position->setEnabled(position == 2);
+}
+
+void Tform_Setup::rdgrp_WallClick() {
+    EnableLayoutGroups(grp_Wall.checkedId());
+    LayoutChanged = true;
+}
+
+void Tform_Setup::rdgrp_StretchClick() { LayoutChanged = true; }
+void Tform_Setup::rdgrp_PositionClick() { LayoutChanged = true; }
 
 }  // namespace vantoria

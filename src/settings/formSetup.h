@@ -1,14 +1,27 @@
 #pragma once
-// The settings dialog.
+// The settings dialog. Each showing fills it from the settings record; OK
+// copies it back (memory only: the registry is written at exit) and, when
+// the layout changed and the chooser is not open, rebuilds the wallpaper.
+// The erase box, the auto-change box and a folder picked for the wallpapers
+// act at once, and Cancel does not undo them.
 
+#include <QButtonGroup>
 #include <QDialog>
+#include "settings/LayoutChanged.h"
+
+#include <functional>
 #include <memory>
+
+class QFileDialog;
 
 namespace Ui {
 class form_Setup;
 }
 
 namespace vantoria {
+
+inline constexpr const char* kPluginFolderCaption = "Susie PlugIn フォルダの指定";
+inline constexpr const char* kWallFolderCaption = "壁紙 フォルダの指定";
 
 class Tform_Setup : public QDialog {
     Q_OBJECT
@@ -19,8 +32,41 @@ public:
     // The automatic change writes the seconds left into lbl_ChgTimeLimit.
     void SetChgTimeLimit(const QString& caption);
 
+    // The system's folder browser: the chosen folder, or "" when cancelled.
+    using FolderBrowser = std::function<QString(QWidget* parent, const QString& caption)>;
+    // Runs a prepared file picker: the chosen file's full path, or "".
+    using FilePicker = std::function<QString(QFileDialog& dialog)>;
+    FolderBrowser SelectDirectory;
+    FilePicker RunFilePicker;
+
+    void FormShow();
+    void bbtn_OkClick();
+    void bbtn_CancelClick();
+    void spbtn_PulgInFolderClick();
+    void spbtn_WallFolderClick();
+    void spbtn_ApFileClick();
+    void SpeedButton1Click();
+    void chkbox_RegEraseClick();
+    void chkbox_AutoWallChgClick();
+    void rdgrp_WallClick();
+    void rdgrp_StretchClick();
+    void rdgrp_PositionClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // Runs `dialog` with the start folder as its first folder.
+    QString PickFile(QFileDialog& dialog);
+    void EnableLayoutGroups(int position);
+
     std::unique_ptr<Ui::form_Setup> ui_;
+    QButtonGroup grp_Wall, grp_Stretch, grp_Position;
+    std::unique_ptr<QFileDialog> opdlg_Ap, opdlg_WallBuffer;
 };
+
+// What the buffer picker stores as WallBuffer: the bare name when the file
+// lies in the start folder, else the full path (used as that path).
+QString WallBufferSetting(const QString& chosenFile, const QString& startDir);
 
 }  // namespace vantoria

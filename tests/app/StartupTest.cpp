@@ -5,6 +5,9 @@
 #include "support/Child.h"
 
 #include <gtest/gtest.h>
+// Xlib's macros after the test framework.
+#include "app/X11Windows.h"
+#include "platform/desktop/XvfbServer.h"
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +25,13 @@ protected:
     }
     std::unique_ptr<Child> Start(std::vector<std::string> args = {}) const {
         return std::make_unique<Child>(VANTORIA_PROGRAM, args, Env(), work_.Path());
+    }
+    // On a real X display instead of offscreen.
+    std::unique_ptr<Child> StartOnX11(const std::string& display) const {
+        auto env = Env();
+        env["QT_QPA_PLATFORM"] = "xcb";
+        env["DISPLAY"] = display;
+        return std::make_unique<Child>(VANTORIA_PROGRAM, std::vector<std::string>{}, env, work_.Path());
     }
     // The normal instance holds the guard once it is up; its signal
     // handlers are in place before that.
@@ -101,6 +111,48 @@ TEST_F(StartupTest, DamagedRegistryStartsOnDefaultsAndIsWrittenCleanAgain) {
     EXPECT_NE(reg.find("\"WallPosition\"=\"1\""), std::string::npos) << reg;
     EXPECT_NE(reg.find("\"WallSize\"=\"0\""), std::string::npos) << reg;
     EXPECT_EQ(reg.find("garbage"), std::string::npos) << reg;
+}
+
+TEST_F(StartupTest, ASignalIgnoredAtStartStaysIgnored) {
+    // nohup: the hang-up signal is ignored before the program starts.
+    struct sigaction ignore {}, saved {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGHUP, &ignore, &saved);
+    auto app = Start();
+    sigaction(SIGHUP, &saved, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return GuardHeld(); })) << app->Output();
+    EXPECT_FALSE(app->Catches(SIGHUP));
+    app->Signal(SIGHUP);
+    // The terminate signal is still ours, and it comes after the hang-up.
+    app->Signal(SIGTERM);
+    EXPECT_EQ(app->Wait(), 0) << app->Output();
+}
+
+TEST_F(StartupTest, WithoutADisplayOneLineAndExitOne) {
+    auto env = Env();
+    env["QT_QPA_PLATFORM"] = "xcb";
+    env["DISPLAY"] = ":nothing-here";
+    Child app(VANTORIA_PROGRAM, {}, env, work_.Path());
+    EXPECT_EQ(app.Wait(), 1) << app.Output();
+    EXPECT_TRUE(app.Output().starts_with("vantoria: cannot open the display (")) << app.Output();
+    EXPECT_EQ(std::count(app.Output().begin(), app.Output().end(), '\n'), 1) << app.Output();
+}
+
+TEST_F(StartupTest, LosingTheDisplaySavesTheSettingsAsAClose) {
+    auto server = std::make_unique<XvfbServer>("320x240x24");
+    ASSERT_NE(server->Get(), nullptr);
+    auto app = StartOnX11(server->Name());
+    // Up and running once it tells that it waits for a notification area.
+    ASSERT_TRUE(WaitUntil([&] { return FindMappedWindow(server->Get(), "Vantoria").has_value(); }))
+        << app->Output();
+    // Nothing of the program's own is saved before the end.
+    ASSERT_EQ(Registry().find("Brightmoss\\Runo]"), std::string::npos) << Registry();
+    server.reset();             // the session's X server goes away
+    app->Wait();
+    EXPECT_FALSE(app->Running());
+    const std::string reg = Registry();
+    EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]"), std::string::npos) << app->Output();
+    EXPECT_NE(reg.find("\"PathWall\"=\"" + work_.Path() + "\""), std::string::npos) << reg;
 }
 
 }  // namespace

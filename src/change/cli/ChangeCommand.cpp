@@ -2,7 +2,9 @@
 
 #include "change/ChangeWallPaper.h"
 #include "imaging/Spi_load.h"
+#include "platform/desktop/DeskWallpaper.h"
 #include "platform/desktop/DesktopChoice.h"
+#include "platform/registry/Registry.h"
 #include "platform/report/Reporter.h"
 #include "platform/screen/Monitors.h"
 #include "platform/screen/Screen.h"
@@ -34,6 +36,25 @@ raster::ScreenSize ResolveScreen(const ChangeOptions& options) {
     std::string why;
     if (auto primary = PrimaryScreenSize(why)) return *primary;
     throw std::runtime_error("cannot tell the screen size (" + why + "); give --screen WIDTHxHEIGHT");
+}
+
+// --restore, run at login: a bare X11 session or sway forgets the wallpaper
+// when the session ends, where Windows keeps it. Puts back the wallpaper
+// recorded in the profile (the buffer file, with its TileWallPaper), decoding
+// nothing. Desktops that keep their own setting are left alone.
+int RestoreRecordedWallpaper() {
+    const desktop::DesktopChoice choice = desktop::ChooseDesktop(desktop::SessionEnvironment::FromProcess());
+    if (!choice.kind) throw std::runtime_error(choice.error);
+    if (*choice.kind != desktop::DesktopKind::X11 && *choice.kind != desktop::DesktopKind::Sway) return 0;
+    std::string recorded;
+    {
+        registry::TRegistry reg;
+        if (reg.OpenKey("\\Control Panel\\desktop", false)) recorded = reg.ReadString("Wallpaper");
+    }
+    if (recorded.empty()) return 0;  // no wallpaper was ever set, or it was removed
+    const desktop::DesktopResult result = desktop::SetDeskWallpaper(recorded);
+    if (!result.ok) throw std::runtime_error(result.reason);
+    return 0;
 }
 
 }  // namespace
@@ -72,6 +93,8 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
             }
         } else if (arg == "--no-run") {
             options.noRun = true;
+        } else if (arg == "--restore") {
+            options.restore = true;
         } else if (arg == "--") {
             if (i + 2 != args.size() || !options.file.empty()) throw UsageError("give exactly one picture file");
             options.file = args[++i];
@@ -82,12 +105,14 @@ ChangeOptions ParseChangeArguments(const std::vector<std::string>& args) {
             options.file = arg;
         }
     }
-    if (!options.help && options.file.empty()) throw UsageError("no picture file given");
+    if (options.restore && !options.file.empty()) throw UsageError("--restore takes no picture file");
+    if (!options.help && !options.restore && options.file.empty()) throw UsageError("no picture file given");
     return options;
 }
 
 std::string ChangeUsage() {
     return "Usage: vantoria-change [OPTIONS] FILE\n"
+           "       vantoria-change --restore [--desktop NAME]\n"
            "Makes the picture FILE the desktop wallpaper with the stored layout settings,\n"
            "as the tray program does on a change: reads it (BMP and ICO natively, other\n"
            "formats through the image plug-ins in the plug-in folder), writes the\n"
@@ -112,6 +137,9 @@ std::string ChangeUsage() {
            "                 kde, xfce, lxqt, lxde, sway or none (only recorded);\n"
            "                 otherwise VANTORIA_DESKTOP, otherwise the session's own\n"
            "  --no-run       do not start the after-change program this time\n"
+           "  --restore      put back the wallpaper recorded at the last change (for\n"
+           "                 login, on bare X11 and sway, which do not keep it); no FILE;\n"
+           "                 does nothing on desktops that keep their own wallpaper\n"
            "  --help         show this text\n"
            "\n"
            "The buffer file is written to the start folder joined with WallBuffer\n"
@@ -131,6 +159,10 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         if (options.help) {
             std::fputs(ChangeUsage().c_str(), stdout);
             return 0;
+        }
+        if (options.restore) {
+            if (options.desktop) ::setenv("VANTORIA_DESKTOP", options.desktop->c_str(), 1);
+            return RestoreRecordedWallpaper();
         }
         TApSystem& settings = ApSystem;
         LoadSettings(settings);

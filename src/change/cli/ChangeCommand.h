@@ -26,6 +26,7 @@ struct ChangeOptions {
     std::optional<std::string> monitors;  // WxH+X+Y,... for this run
     std::optional<std::string> desktop;   // forces the desktop backend
     bool noRun = false;                   // no after-change program this time
+    bool restore = false;                 // put back the recorded wallpaper, no file
     std::string file;
     bool help = false;
 };

@@ -1,0 +1,85 @@
+#include "about/SystemInfo.h"
+
+#include <sys/sysinfo.h>
+#include <sys/utsname.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace vantoria::about {
+
+std::optional<std::string> ClassifyWindowsVersion(std::uint32_t platformId, std::uint32_t minorVersion,
+                                                  std::uint32_t buildNumber) {
+    switch (platformId) {
+    case 0:
+        return "Win32s on Windows 3.1";
+    case 1:
+        if (minorVersion == 0) return buildNumber <= 1000 ? "Win32 on Windows 95" : "Win32 on Windows 95 OSR2";
+        if (minorVersion == 10) return "Win32 on Windows 98";
+        return "Win32 on Windows";
+    case 2:
+        return "Windows NT/2000";
+    default:
+        return std::nullopt;
+    }
+}
+
+namespace {
+
+// The value of KEY=value or KEY="value" in an os-release text.
+std::string OsReleaseValue(std::string_view text, std::string_view key) {
+    std::istringstream lines{std::string(text)};
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() <= key.size() || line.compare(0, key.size(), key) != 0 || line[key.size()] != '=') continue;
+        std::string value = line.substr(key.size() + 1);
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return value;
+    }
+    return {};
+}
+
+std::string ReadText(const char* path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+std::string LinuxVersionText(std::string_view osRelease, std::string_view kernelRelease) {
+    std::string distribution = OsReleaseValue(osRelease, "PRETTY_NAME");
+    if (distribution.empty()) distribution = OsReleaseValue(osRelease, "NAME");
+    // "6.1.0-18-amd64": the version is what the user looks for.
+    std::string kernel = "Linux " + std::string(kernelRelease.substr(0, kernelRelease.find('-')));
+    return distribution.empty() ? kernel : distribution + ", " + kernel;
+}
+
+std::string LinuxVersionText() {
+    std::string osRelease = ReadText("/etc/os-release");
+    if (osRelease.empty()) osRelease = ReadText("/usr/lib/os-release");
+    struct utsname names {};
+    ::uname(&names);
+    return LinuxVersionText(osRelease, names.release);
+}
+
+std::uint64_t TotalPhysicalMemory() {
+    struct sysinfo info {};
+    if (::sysinfo(&info) != 0) return 0;
+    std::uint64_t total = 0;
+    // Counted in units of mem_unit bytes; never let the product wrap.
+    if (__builtin_mul_overflow(static_cast<std::uint64_t>(info.totalram), static_cast<std::uint64_t>(info.mem_unit),
+                               &total))
+        return UINT64_MAX;
+    return total;
+}
+
+std::string MemoryText(std::uint64_t bytes) { return std::to_string(bytes) + " Bytes"; }
+
+std::optional<std::string> QueryVersionValue(std::string_view subBlock) {
+    if (subBlock == kFileVersionPath) return VANTORIA_VERSION;
+    return std::nullopt;
+}
+
+}  // namespace vantoria::about

@@ -1,0 +1,71 @@
+#include "app/HelpWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QUrl>
+
+namespace vantoria {
+
+QString FindHelpFile(const QString& programDir, const QString& name) {
+    const QDir dir(programDir);
+    for (const QString& candidate : {dir.filePath(name), dir.filePath(QStringLiteral("../share/vantoria/") + name)}) {
+        if (QFileInfo(candidate).isFile()) return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+std::vector<HelpChapter> HelpChapters(const QString& html) {
+    static const QRegularExpression heading(QString::fromUtf8(R"re(<h2\s+id="([^"]+)"[^>]*>(.*?)</h2>)re"),
+                                            QRegularExpression::CaseInsensitiveOption |
+                                                QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    std::vector<HelpChapter> chapters;
+    for (auto it = heading.globalMatch(html); it.hasNext();) {
+        const auto match = it.next();
+        QString title = match.captured(2);
+        title.remove(tags);
+        chapters.push_back({match.captured(1), title.simplified()});
+    }
+    return chapters;
+}
+
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("form_Help"));
+    setWindowTitle(QStringLiteral("Vantoria ヘルプ"));
+    auto* splitter = new QSplitter(this);
+    contents_ = new QListWidget(splitter);
+    contents_->setObjectName(QStringLiteral("lst_Contents"));
+    browser_ = new QTextBrowser(splitter);
+    browser_->setObjectName(QStringLiteral("txt_Help"));
+    browser_->setOpenExternalLinks(true);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({160, 480});
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(splitter);
+    resize(680, 480);
+    connect(contents_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && static_cast<std::size_t>(row) < chapters_.size())
+            browser_->scrollToAnchor(chapters_[static_cast<std::size_t>(row)].anchor);
+    });
+}
+
+bool HelpWindow::Load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QString html = QString::fromUtf8(file.readAll());
+    browser_->setSearchPaths({QFileInfo(path).absolutePath()});
+    browser_->setHtml(html);
+    chapters_ = HelpChapters(html);
+    contents_->clear();
+    for (const HelpChapter& chapter : chapters_) contents_->addItem(chapter.title);
+    return true;
+}
+
+}  // namespace vantoria

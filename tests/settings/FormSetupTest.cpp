@@ -1,0 +1,179 @@
+// The settings dialog driven as a user drives it: what a showing fills in,
+// what acts at once, what OK copies back and when it rebuilds the wallpaper.
+
+#include "app/FormTestEnv.h"
+#include "compose/WallBufferPath.h"
+#include "support/TestBmp.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+using namespace vantoria;
+using namespace vantoria::test;
+
+namespace {
+
+class FormSetupTest : public FormsTest {
+protected:
+    template <class W>
+    W* Get(const char* name) const {
+        auto* widget = form_Setup->findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    bool Enabled(const char* name) const { return Get<QWidget>(name)->isEnabled(); }
+    std::string Buffer() const { return Start() + "/Runo.bmp"; }
+};
+
+TEST_F(FormSetupTest, ShowingFillsTheControlsAndTheirClickEffectsButNoLayoutChange) {
+    StoreSettings("\"WallPosition\"=\"2\"\n\"WallArrange\"=\"1\"\n\"AutoWallChg\"=\"1\"\n\"AutoWallChgTime\"=\"0\"\n"
+                  "\"SaveWindowPos\"=\"5\"\n\"WallPaper\"=\"/pictures/a.bmp\"\n\"RunAp\"=\"xmessage hi\"\n");
+    CreateForms();
+    EXPECT_EQ(form_Setup->windowTitle(), QStringLiteral("設定"));
+    EXPECT_EQ(form_Setup->size(), QSize(349, 333));
+    // As created: the auto-change controls follow an unchecked box.
+    EXPECT_FALSE(Enabled("spedt_ChgTime"));
+    EXPECT_TRUE(Get<QFrame>("pan_ChgTime")->isHidden());
+
+    form_Setup->show();
+    EXPECT_TRUE(Get<QRadioButton>("rdgrp_Wall_2")->isChecked());
+    EXPECT_TRUE(Get<QRadioButton>("rdgrp_Position_1")->isChecked());
+    EXPECT_FALSE(Enabled("rdgrp_Stretch"));
+    EXPECT_TRUE(Enabled("rdgrp_Position"));
+    EXPECT_EQ(Get<QLabel>("lbl_WallFile")->text(), QStringLiteral("/pictures/a.bmp"));
+    EXPECT_EQ(Get<QLineEdit>("edt_ApFileName")->text(), QStringLiteral("xmessage hi"));
+    EXPECT_EQ(Get<QLineEdit>("edt_SpiFolder")->text(), QString::fromStdString(Start()));
+    EXPECT_TRUE(Get<QCheckBox>("chkbox_SaveWindowPos")->isChecked());
+    // The fill ran the auto-change box's click.
+    for (const char* name : {"spedt_ChgTime", "chkbox_StartLastWall", "lbl_ChgTime_1", "lbl_ChgTime_2"})
+        EXPECT_TRUE(Enabled(name)) << name;
+    EXPECT_FALSE(Get<QFrame>("pan_ChgTime")->isHidden());  // on a tab not in front
+    EXPECT_FALSE(form_Main->act_ChgWall().isEnabled());
+    // An interval of 0 cannot stand in the spin edit.
+    EXPECT_EQ(Get<QSpinBox>("spedt_ChgTime")->value(), 1);
+    EXPECT_FALSE(LayoutChanged);
+
+    // Positions 0 and 1: the other way round.
+    Get<QRadioButton>("rdgrp_Wall_0")->click();
+    EXPECT_TRUE(Enabled("rdgrp_Stretch"));
+    EXPECT_FALSE(Enabled("rdgrp_Position"));
+    EXPECT_TRUE(LayoutChanged);
+    form_Setup->hide();
+}
+
+TEST_F(FormSetupTest, OkCopiesBackAndRebuildsTheWallpaperOnlyAfterALayoutClick) {
+    WriteBmp24(Start() + "/picture.bmp", 4, 3, [](int, int) { return Rgb{200, 10, 10}; });
+    StoreSettings("\"WallPaper\"=\"" + Start() + "/picture.bmp\"\n\"WallPosition\"=\"0\"\n");
+    CreateForms();
+
+    // Only a text and a check box: copied, no rebuild.
+    form_Setup->show();
+    Get<QLineEdit>("edt_FileMask")->setText(" *.png ");
+    Get<QCheckBox>("chkbox_SaveWindowPos")->setChecked(true);
+    Get<QSpinBox>("spedt_ChgTime")->setValue(5000);
+    form_Setup->bbtn_OkClick();
+    EXPECT_FALSE(form_Setup->isVisible());
+    EXPECT_EQ(ApSystem.FileMask, " *.png ");
+    EXPECT_EQ(ApSystem.SaveWindowPos, 1);
+    EXPECT_EQ(ApSystem.AutoWallChgTime, 999);
+    EXPECT_FALSE(std::filesystem::exists(Buffer()));
+
+    // A layout item changed and changed back still counts.
+    form_Setup->show();
+    Get<QRadioButton>("rdgrp_Stretch_1")->click();
+    Get<QRadioButton>("rdgrp_Stretch_0")->click();
+    form_Setup->bbtn_OkClick();
+    EXPECT_TRUE(std::filesystem::exists(Buffer()));
+    std::filesystem::remove(Buffer());
+
+    // Opened from the chooser: the chooser deals with it.
+    form_ChgWall->show();
+    form_Setup->show();
+    Get<QRadioButton>("rdgrp_Wall_1")->click();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.WallPosition, 1);
+    EXPECT_FALSE(std::filesystem::exists(Buffer()));
+    form_ChgWall->hide();
+}
+
+TEST_F(FormSetupTest, CancelCopiesNothingButKeepsWhatActedAtOnce) {
+    StoreSettings("\"StartLastWallCount\"=\"7\"\n\"PathWall\"=\"/old\"\n");
+    CreateForms();
+    QString askedCaption;
+    form_Setup->SelectDirectory = [&](QWidget*, const QString& caption) {
+        askedCaption = caption;
+        return QStringLiteral("/new/wallpapers");
+    };
+
+    form_Setup->show();
+    Get<QCheckBox>("chkbox_RegErase")->setChecked(true);
+    Get<QCheckBox>("chkbox_AutoWallChg")->setChecked(true);
+    form_Setup->spbtn_WallFolderClick();
+    EXPECT_EQ(askedCaption, QStringLiteral("壁紙 フォルダの指定"));
+    EXPECT_EQ(Get<QLineEdit>("edt_WallFolder")->text(), QStringLiteral("/new/wallpapers"));
+    Get<QRadioButton>("rdgrp_Wall_0")->click();
+    form_Setup->bbtn_CancelClick();
+
+    EXPECT_TRUE(ApSystem.RegErase);
+    EXPECT_EQ(ApSystem.StartLastWallCount, 0);
+    EXPECT_EQ(ApSystem.PathWall, "/old");
+    EXPECT_EQ(ApSystem.WallPosition, 2);
+    EXPECT_FALSE(ApSystem.AutoWallChg);
+    EXPECT_FALSE(form_Main->act_ChgWall().isEnabled());  // until the next showing
+
+    // A cancelled browser leaves the edit alone; the next showing refills.
+    form_Setup->SelectDirectory = [&](QWidget*, const QString& caption) {
+        askedCaption = caption;
+        return QString();
+    };
+    form_Setup->show();
+    EXPECT_TRUE(form_Main->act_ChgWall().isEnabled());
+    EXPECT_TRUE(Get<QCheckBox>("chkbox_RegErase")->isChecked());
+    form_Setup->spbtn_PulgInFolderClick();
+    EXPECT_EQ(askedCaption, QStringLiteral("Susie PlugIn フォルダの指定"));
+    EXPECT_EQ(Get<QLineEdit>("edt_SpiFolder")->text(), QString::fromStdString(Start()));
+    form_Setup->hide();
+}
+
+TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedAsItsPath) {
+    CreateForms();
+    QStringList filters;
+    QString folder;
+    QString answer;
+    form_Setup->RunFilePicker = [&](QFileDialog& dialog) {
+        filters = dialog.nameFilters();
+        folder = dialog.directory().absolutePath();
+        return answer;
+    };
+    form_Setup->show();
+
+    answer = QStringLiteral("/usr/bin/xmessage");
+    form_Setup->spbtn_ApFileClick();
+    EXPECT_EQ(folder, QString::fromStdString(Start()));
+    EXPECT_EQ(Get<QLineEdit>("edt_ApFileName")->text(), answer);
+
+    answer = QString::fromStdString(Start() + "/mine.bmp");
+    form_Setup->SpeedButton1Click();
+    EXPECT_EQ(filters, QStringList{QStringLiteral("WindowsBitmap (*.bmp *.dib)")});
+    EXPECT_EQ(Get<QLineEdit>("edt_WallBuffer")->text(), QStringLiteral("mine.bmp"));
+
+    answer = QStringLiteral("/var/tmp/elsewhere.bmp");
+    form_Setup->SpeedButton1Click();
+    EXPECT_EQ(Get<QLineEdit>("edt_WallBuffer")->text(), answer);
+    answer.clear();  // cancelled
+    form_Setup->SpeedButton1Click();
+    EXPECT_EQ(Get<QLineEdit>("edt_WallBuffer")->text(), QStringLiteral("/var/tmp/elsewhere.bmp"));
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(compose::WallBufferPath(ApSystem), "/var/tmp/elsewhere.bmp");
+    EXPECT_EQ(compose::WallBufferPath("/start", "Runo.bmp"), "/start/Runo.bmp");
+}
+
+}  // namespace
