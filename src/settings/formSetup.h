@@ -5,10 +5,10 @@
 // The erase box, the auto-change box and a folder picked for the wallpapers
 // act at once, and Cancel does not undo them.
 
-#include <QButtonGroup>
-#include <QDialog>
 #include "settings/LayoutChanged.h"
 
+#include <QButtonGroup>
+#include <QDialog>
 #include <functional>
 #include <memory>
 
