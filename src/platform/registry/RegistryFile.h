@@ -9,13 +9,15 @@
 // atomically (temporary file in the same folder, fsync, rename). Two
 // processes saving at once therefore never lose each other's keys.
 //
-// Files the reader cannot use at all (larger than kMaxRegistryFileSize, not
-// readable, a directory or other non-file in its place) are never destroyed:
-// the program runs on defaults, and the next save moves the old file aside to
-// registry.reg.unreadable (or .unreadable.N) before writing a clean one, and
-// says so on standard error. A damaged but readable file is simply rewritten
-// clean by the next save. If the file is a symbolic link, the file it points
-// to is replaced, so that linked dotfiles stay linked.
+// Only a regular file is ever replaced. Anything else in the file's place
+// (a FIFO, a device node, a folder, directly or through a link) is left as
+// it is: the program runs on defaults and every save fails with a message.
+// A regular file the reader cannot use at all (larger than
+// kMaxRegistryFileSize, not readable) is moved aside to
+// registry.reg.unreadable (or .unreadable.N) by the next save before a clean
+// one is written, which is said on standard error. A damaged but readable
+// file is simply rewritten clean by the next save. If the file is a symbolic
+// link, the file it leads to is replaced, so that linked dotfiles stay linked.
 
 #include <cstddef>
 #include <filesystem>
@@ -39,8 +41,9 @@ enum class FileState {
     Missing,   // no file yet (first start)
     Clean,     // read completely
     Damaged,   // read in part: see the problem text
-    Unusable,  // nothing read, and a save moves it aside first
-    Failed,    // nothing read for a passing reason (e.g. I/O error); a save refuses
+    Unusable,  // a regular file, nothing read; a save moves it aside first
+    Failed,    // nothing read: no regular file there, or a passing reason
+               // (e.g. I/O error); a save refuses
 };
 
 struct RegistrySnapshot {

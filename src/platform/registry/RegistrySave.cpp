@@ -63,14 +63,29 @@ void SeedUserProfile(RegistryModel& model) {
     model.SetValue(desktop, "Wallpaper", "");
 }
 
-// The file a rename must replace: through a symbolic link, its target.
+// The file a rename must replace: through symbolic links, the file they
+// lead to (which may not exist yet), so that linked dotfiles stay linked.
 fs::path ReplacementTarget(const fs::path& file) {
-    std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(file, error))) {
-        fs::path target = fs::canonical(file, error);
-        if (!error) return target;
+    fs::path path = file;
+    for (int depth = 0; depth < 40; ++depth) {  // the kernel's own limit
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    return file;
+    return path;  // a loop of links, refused below as not a regular file
+}
+
+// Only a regular file is ever replaced. A link to /dev/null or to a folder
+// is someone's way of keeping the settings out, and stays as it is.
+void CheckReplaceable(const fs::path& target, const Failure& fail) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0) {
+        if (errno == ENOENT) return;  // a new file
+        fail.ThrowErrno(errno);
+    }
+    if (!S_ISREG(info.st_mode)) fail.Throw(target.string() + " is not a regular file and is left as it is");
 }
 
 // Moves an unusable file (or directory) out of the way without overwriting
@@ -159,6 +174,8 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
     if (error) fail.Throw(error.message());
 
     const UniqueFd lock = TakeLock(file, fail);
+    const fs::path target = ReplacementTarget(file);
+    CheckReplaceable(target, fail);
     const RegistrySnapshot before = ReadRegistryFile(file);
     if (before.state == FileState::Failed) fail.Throw(before.reason);
 
@@ -172,7 +189,7 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
     if (text.size() > kMaxRegistryFileSize)
         fail.Throw("the settings would be larger than the limit of " +
                    std::to_string(kMaxRegistryFileSize) + " bytes");
-    WriteReplacing(ReplacementTarget(file), text, before.state == FileState::Unusable, fail);
+    WriteReplacing(target, text, before.state == FileState::Unusable, fail);
     return after;
 }
 

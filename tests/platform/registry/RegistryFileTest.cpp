@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,29 +109,61 @@ TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
     }
 }
 
-// Whatever stands where the file should be and cannot be read is moved
-// aside, never destroyed, and a clean file takes its place.
+// A regular file that cannot be read is moved aside, never destroyed, and a
+// clean file takes its place.
 TEST_F(RegistryTest, UnusableFilesAreMovedAsideBySave) {
-    fs::create_directories(File());  // a directory in the file's place
-    fs::path aside = File();
-    aside += ".unreadable";
-    for (int round = 0; round < 2; ++round) {
-        if (round == 1) {  // a huge (sparse) file
-            std::ofstream(File()) << "x";
-            fs::resize_file(File(), kMaxRegistryFileSize + 1);
-        }
-        const RegistrySnapshot before = ReadRegistryFile(File());
-        EXPECT_EQ(before.state, FileState::Unusable);
-        EXPECT_TRUE(before.model.Keys().empty());
+    fs::create_directories(File().parent_path());
+    std::ofstream(File()) << "x";
+    fs::resize_file(File(), kMaxRegistryFileSize + 1);  // a huge (sparse) file
+    const RegistrySnapshot before = ReadRegistryFile(File());
+    EXPECT_EQ(before.state, FileState::Unusable);
+    EXPECT_TRUE(before.model.Keys().empty());
 
+    testing::internal::CaptureStderr();
+    SaveOneValue(kKey, "V", "1");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("was moved to"), std::string::npos);
+    EXPECT_EQ(ReadRegistryFile(File()).state, FileState::Clean);
+    EXPECT_NE(FileText().find("TileWallPaper"), std::string::npos);  // seeded as a new file
+    EXPECT_EQ(fs::file_size(fs::path(File()) += ".unreadable"), kMaxRegistryFileSize + 1);
+}
+
+// Anything but a regular file, there or at the end of a link, stays exactly
+// as it is, and the save says why it failed.
+TEST_F(RegistryTest, OnlyARegularFileIsEverReplaced) {
+    fs::create_directories(File().parent_path());
+    const fs::path fifo = Dir() / "fifo", device = Dir() / "null", folder = Dir() / "Documents";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    fs::create_directories(folder);
+    std::ofstream(folder / "letter.txt") << "keep";
+
+    const auto expectRefused = [&](const fs::path& thing) {
         testing::internal::CaptureStderr();
-        SaveOneValue(kKey, "V", "1");
-        EXPECT_NE(testing::internal::GetCapturedStderr().find("was moved to"), std::string::npos);
-        EXPECT_EQ(ReadRegistryFile(File()).state, FileState::Clean);
-        EXPECT_NE(FileText().find("TileWallPaper"), std::string::npos);  // seeded as a new file
+        try {
+            SaveOneValue(kKey, "V", "1");
+            ADD_FAILURE() << "saved over " << thing;
+        } catch (const RegistryError& error) {
+            EXPECT_NE(std::string(error.what()).find(thing.string() + " is not a regular file"),
+                      std::string::npos) << error.what();
+        }
+        testing::internal::GetCapturedStderr();
+    };
+    for (const fs::path& thing : {fifo, device, folder}) {
+        fs::create_symlink(thing, File());
+        expectRefused(thing);
+        EXPECT_TRUE(fs::is_symlink(File()));
+        EXPECT_EQ(fs::read_symlink(File()), thing);
+        fs::remove(File());
     }
-    EXPECT_TRUE(fs::is_directory(aside));
-    EXPECT_EQ(fs::file_size(fs::path(aside) += ".1"), kMaxRegistryFileSize + 1);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_character_file(device));
+    EXPECT_EQ(test::ReadFile((folder / "letter.txt").string()), "keep");
+
+    ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);  // directly in the file's place
+    expectRefused(File());
+    EXPECT_TRUE(fs::is_fifo(File()));
+    for (const auto& entry : fs::directory_iterator(File().parent_path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".registry.reg", 0), 0u) << entry.path();
 }
 
 TEST_F(RegistryTest, UnreadableFileGivesDefaultsAndIsKeptAside) {
@@ -181,6 +214,12 @@ TEST_F(RegistryTest, SaveThroughSymlinkKeepsTheLink) {
     SaveOneValue(kKey, "V", "1");
     EXPECT_TRUE(fs::is_symlink(File()));
     EXPECT_EQ(ReadRegistryFile(real).model.Value(kKey, "V"), "1");
+
+    // A link to a file not made yet makes it there.
+    fs::remove(real);
+    SaveOneValue(kKey, "V", "2");
+    EXPECT_TRUE(fs::is_symlink(File()));
+    EXPECT_EQ(ReadRegistryFile(real).model.Value(kKey, "V"), "2");
 }
 
 TEST_F(RegistryTest, PathFollowsTheEnvironment) {
