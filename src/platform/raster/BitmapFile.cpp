@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/posix/UniqueFd.h"
+
 namespace vantoria::raster {
 
 namespace {
@@ -76,46 +78,56 @@ int WriteAll(int fd, std::vector<iovec>& pieces) {
     return 0;
 }
 
+[[noreturn]] void Fail(const std::string& path, const std::string& why) {
+    throw RasterError("cannot write " + path + ": " + why);
+}
+
+// Only a regular file is ever written over: a device, a FIFO or a folder at
+// the buffer path, directly, through a link or through "..", stays as it is.
+void RequireRegular(const std::string& path, const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) Fail(path, EISDIR);
+    if (!S_ISREG(st.st_mode)) Fail(path, "it is not a regular file, and is left as it is");
+}
+
 // A temporary file beside the target that is removed unless Commit renames
 // it over the target: a failed write never touches the file already there.
 class TempFile {
 public:
-    explicit TempFile(const std::string& target) : target_(target) {
+    TempFile(const std::string& target, const struct stat* old) : target_(target) {
         static std::atomic<unsigned> counter{0};
         const std::size_t slash = target.rfind('/');
         const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
         // A short name of its own, so any name that fits the folder works.
         for (int attempt = 0; attempt < 100; ++attempt) {
             path_ = dir + ".vantoria-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0 || errno != EEXIST) break;
+            fd_ = UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (fd_ || errno != EEXIST) break;
         }
-        if (fd_ < 0) Fail(target_, errno);
-        // Keep the permissions of the file being replaced.
-        struct stat old {};
-        if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-            (void)::fchmod(fd_, old.st_mode & 07777);
-        }
+        if (!fd_) Fail(target_, errno);
+        if (old) (void)::fchmod(fd_.Get(), old->st_mode & 07777);  // keep the replaced file's mode
     }
     ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
         if (!path_.empty()) ::unlink(path_.c_str());
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    int Fd() const { return fd_; }
+    int Fd() const { return fd_.Get(); }
 
     void Commit() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) Fail(target_, errno);  // delayed write errors show here
+        if (fd_.Reset() != 0) Fail(target_, errno);  // delayed write errors show here
         // Swapping the two names and then dropping the old file is as atomic
         // as renaming over it, but spares the forced write-out some file
         // systems start when a rename replaces a file (about 15 ms for a
         // screen-sized bitmap). The buffer file is rebuilt at every change,
         // so it needs no more than atomic replacement.
         if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+            struct stat old {};
+            if (::lstat(path_.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+                // Something else took the file's place meanwhile: put it back.
+                ::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE);
+                RequireRegular(target_, old);
+            }
             ::unlink(path_.c_str());  // now the previous picture
         } else if (::rename(path_.c_str(), target_.c_str()) != 0) {
             Fail(target_, errno);
@@ -126,46 +138,43 @@ public:
 private:
     std::string target_;
     std::string path_;
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
-// The file to replace: symbolic links are followed, even to a file that does
-// not exist yet, so that a link stays a link and its target gets the picture.
-std::string ResolveTarget(std::string path) {
-    for (int depth = 0; depth < 40; ++depth) {  // the kernel's own limit
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0 || std::size_t(n) >= target.size()) break;
-        target.resize(std::size_t(n));
-        const std::size_t slash = path.rfind('/');
-        path = target.front() == '/' || slash == std::string::npos
-                   ? target
-                   : path.substr(0, slash + 1) + target;
-    }
-    return path;
+// Writes through a symbolic link at the buffer path, in place. The kernel
+// follows the link, with its protections for shared sticky folders, and the
+// link stays a link.
+void WriteThroughLink(const std::string& path, std::vector<iovec>& pieces, std::size_t total) {
+    // O_NONBLOCK: a FIFO put there meanwhile must not hang the open.
+    const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    struct stat st {};
+    if (!fd || ::fstat(fd.Get(), &st) != 0) Fail(path, errno);
+    RequireRegular(path, st);
+    if (const int err = WriteAll(fd.Get(), pieces)) Fail(path, err);
+    if (::ftruncate(fd.Get(), static_cast<off_t>(total)) != 0) Fail(path, errno);
 }
 
 }  // namespace
 
 void Bitmap::SaveToFile(const std::string& path) const {
-    struct stat st {};
     if (path.empty()) Fail(path, ENOENT);
-    if (path.back() == '/' || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
-        Fail(path, EISDIR);
-    }
+    if (path.back() == '/') Fail(path, EISDIR);
     if (Empty()) {
-        throw RasterError("cannot write " + path + ": the picture is empty (" +
-                          std::to_string(width_) + " x " + std::to_string(height_) + ")");
+        Fail(path, "the picture is empty (" + std::to_string(width_) + " x " + std::to_string(height_) + ")");
     }
     const std::size_t row = RowBytes(width_);
     const std::size_t pixels = static_cast<std::size_t>(width_) * 3;
     const std::size_t image = row * static_cast<std::size_t>(height_);
-    if (image > UINT32_MAX - kHeaderBytes) {
-        throw RasterError("cannot write " + path + ": too large for a Windows bitmap");
-    }
+    if (image > UINT32_MAX - kHeaderBytes) Fail(path, "too large for a Windows bitmap");
     const auto header = Header(width_, height_, static_cast<std::uint32_t>(image));
+
+    // What is there now: links are resolved by the kernel, never by us.
+    struct stat link {};
+    struct stat old {};
+    const bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) Fail(path, errno);
+    if (exists) RequireRegular(path, old);
 
     // The file wants the bottom row first. Bottom-up storage is the file's
     // layout already and goes out in one piece; otherwise one piece a row,
@@ -183,7 +192,11 @@ void Bitmap::SaveToFile(const std::string& path) const {
         }
     }
 
-    TempFile file(ResolveTarget(path));
+    if (isLink) {
+        WriteThroughLink(path, pieces, kHeaderBytes + image);
+        return;
+    }
+    TempFile file(path, exists ? &old : nullptr);
     if (const int err = WriteAll(file.Fd(), pieces)) Fail(path, err);
     file.Commit();
 }
