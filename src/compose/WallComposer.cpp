@@ -11,7 +11,7 @@ WallComposer::WallComposer(const raster::Bitmap& picture, const TApSystem& setti
                            raster::ScreenSizeSource screen)
     : picture_(picture), settings_(settings), screen_(std::move(screen)) {}
 
-bool WallComposer::ComposeWallPaper(int mode) const {
+bool WallComposer::ComposeWallPaper(int mode, const std::string& pictureFile) const {
     stepFailure_.clear();
     raster::Bitmap work = picture_;  // shares the pixels until a step writes
     try {
@@ -19,7 +19,7 @@ bool WallComposer::ComposeWallPaper(int mode) const {
     } catch (...) {
         return false;
     }
-    work.SaveToFile(WallBufferPath(settings_));
+    work.SaveToFile(WallBufferPath(settings_), pictureFile);
     return true;
 }
 

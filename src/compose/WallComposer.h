@@ -31,7 +31,10 @@ public:
     // false, writing nothing, if the steps failed as a whole. A failure to
     // write the file (bad path, empty picture, disk full) throws
     // raster::RasterError; the previous buffer file is then left as it was.
-    bool ComposeWallPaper(int mode) const;
+    // `pictureFile` is the file the picture was read from: a buffer path that
+    // names it (by any path) is refused before anything is written, so the
+    // user's picture is never overwritten.
+    bool ComposeWallPaper(int mode, const std::string& pictureFile = {}) const;
 
     // Placement for "tiled, one copy centred".
     bool CentreForTiling(raster::Bitmap& work) const;

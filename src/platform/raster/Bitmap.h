@@ -109,7 +109,9 @@ public:
     // file it leads to is rewritten in place. An empty bitmap is refused: a
     // header-only file is no picture a desktop could show. Throws RasterError
     // on failure, e.g. "cannot write /p/Runo.bmp: No space left on device".
-    void SaveToFile(const std::string& path) const;
+    // `sourceFile`, when given, is the file the picture came from: should
+    // `path` name that same file (by any path), nothing is written.
+    void SaveToFile(const std::string& path, const std::string& sourceFile = {}) const;
 
 private:
     struct Store;

@@ -89,6 +89,28 @@ void RequireRegular(const std::string& path, const struct stat& st) {
     if (!S_ISREG(st.st_mode)) Fail(path, "it is not a regular file, and is left as it is");
 }
 
+// The file the picture was read from, which the buffer must never replace:
+// compared by device and inode, so any path to it counts.
+class SourceFile {
+public:
+    explicit SourceFile(const std::string& path) : path_(path) {
+        struct stat st {};
+        known_ = !path.empty() && ::stat(path.c_str(), &st) == 0;
+        dev_ = st.st_dev;
+        ino_ = st.st_ino;
+    }
+    void RefuseToReplace(const std::string& target, const struct stat& st) const {
+        if (known_ && st.st_dev == dev_ && st.st_ino == ino_)
+            Fail(target, "it is the picture being shown, " + path_ + "; choose another buffer file name");
+    }
+
+private:
+    const std::string& path_;
+    bool known_ = false;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
+};
+
 // A temporary file beside the target that is removed unless Commit renames
 // it over the target: a failed write never touches the file already there.
 class TempFile {
@@ -144,19 +166,21 @@ private:
 // Writes through a symbolic link at the buffer path, in place. The kernel
 // follows the link, with its protections for shared sticky folders, and the
 // link stays a link.
-void WriteThroughLink(const std::string& path, std::vector<iovec>& pieces, std::size_t total) {
+void WriteThroughLink(const std::string& path, std::vector<iovec>& pieces, std::size_t total,
+                      const SourceFile& source) {
     // O_NONBLOCK: a FIFO put there meanwhile must not hang the open.
     const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
     struct stat st {};
     if (!fd || ::fstat(fd.Get(), &st) != 0) Fail(path, errno);
     RequireRegular(path, st);
+    source.RefuseToReplace(path, st);
     if (const int err = WriteAll(fd.Get(), pieces)) Fail(path, err);
     if (::ftruncate(fd.Get(), static_cast<off_t>(total)) != 0) Fail(path, errno);
 }
 
 }  // namespace
 
-void Bitmap::SaveToFile(const std::string& path) const {
+void Bitmap::SaveToFile(const std::string& path, const std::string& sourceFile) const {
     if (path.empty()) Fail(path, ENOENT);
     if (path.back() == '/') Fail(path, EISDIR);
     if (Empty()) {
@@ -174,7 +198,11 @@ void Bitmap::SaveToFile(const std::string& path) const {
     const bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) Fail(path, errno);
-    if (exists) RequireRegular(path, old);
+    const SourceFile source(sourceFile);
+    if (exists) {
+        RequireRegular(path, old);
+        source.RefuseToReplace(path, old);
+    }
 
     // The file wants the bottom row first. Bottom-up storage is the file's
     // layout already and goes out in one piece; otherwise one piece a row,
@@ -193,7 +221,7 @@ void Bitmap::SaveToFile(const std::string& path) const {
     }
 
     if (isLink) {
-        WriteThroughLink(path, pieces, kHeaderBytes + image);
+        WriteThroughLink(path, pieces, kHeaderBytes + image, source);
         return;
     }
     TempFile file(path, exists ? &old : nullptr);
