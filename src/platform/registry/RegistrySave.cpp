@@ -77,8 +77,16 @@ fs::path ReplacementTarget(const fs::path& file) {
     return path;  // a loop of links, refused below as not a regular file
 }
 
-// Only a regular file is ever replaced. A link to /dev/null or to a folder
-// is someone's way of keeping the settings out, and stays as it is.
+// Whether the user may write the file. Root may write anything, but a file
+// that nobody may write was made read-only on purpose.
+bool UserMayWrite(const fs::path& target, const struct stat& info) {
+    if (::geteuid() == 0) return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Only a regular file that the user may write is ever replaced. A link to
+// /dev/null or to a folder is someone's way of keeping the settings out, a
+// read-only file someone's way of freezing them; either stays as it is.
 void CheckReplaceable(const fs::path& target, const Failure& fail) {
     struct stat info {};
     if (::lstat(target.c_str(), &info) != 0) {
@@ -86,6 +94,9 @@ void CheckReplaceable(const fs::path& target, const Failure& fail) {
         fail.ThrowErrno(errno);
     }
     if (!S_ISREG(info.st_mode)) fail.Throw(target.string() + " is not a regular file and is left as it is");
+    if (UserMayWrite(target, info)) return;
+    if (::geteuid() != 0 && ::geteuid() != info.st_uid) fail.ThrowErrno(EACCES);  // someone else's
+    fail.Throw(target.string() + " is read-only and is left as it is");
 }
 
 // Moves an unusable file (or directory) out of the way without overwriting

@@ -169,7 +169,8 @@ TEST_F(RegistryTest, OnlyARegularFileIsEverReplaced) {
 TEST_F(RegistryTest, UnreadableFileGivesDefaultsAndIsKeptAside) {
     WriteFileText("Windows Registry Editor Version 5.00\n\n[" + kKey + "]\n\"V\"=\"secret\"\n");
     fs::permissions(File().parent_path(), fs::perms::all);
-    fs::permissions(File(), fs::perms::none);
+    ASSERT_EQ(::chown(File().c_str(), 65534, 65534), 0);
+    fs::permissions(File(), fs::perms::owner_write);  // the user's own, but not readable
     const test::ChildOutcome outcome = test::RunUnprivileged(Dir(), [] {
         RegistryStore store;
         if (store.Value(kKey, "V")) return false;
@@ -203,6 +204,28 @@ TEST_F(RegistryTest, UnwritableFolderFailsWithOneErrorAndHarmsNothing) {
     });
     EXPECT_TRUE(outcome.passed);
     EXPECT_EQ(outcome.stderrText, "");
+    EXPECT_EQ(FileText(), before);
+}
+
+// A settings file made read-only is frozen, for root as for its owner.
+TEST_F(RegistryTest, ReadOnlyFileIsNeverReplaced) {
+    SaveOneValue(kKey, "V", "frozen");
+    fs::permissions(File(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = FileText();
+    const auto saveFails = [] {
+        try {
+            SaveOneValue(kKey, "V", "new");
+        } catch (const RegistryError& error) {
+            return std::string(error.what()).ends_with(RegistryFilePath().string() +
+                                                       " is read-only and is left as it is");
+        }
+        return false;
+    };
+    EXPECT_TRUE(saveFails());
+    EXPECT_EQ(FileText(), before);
+    ASSERT_EQ(::chown(File().c_str(), 65534, 65534), 0);
+    fs::permissions(RegistryLockPath(File()), fs::perms::all);
+    EXPECT_TRUE(test::RunUnprivileged(Dir(), saveFails).passed);
     EXPECT_EQ(FileText(), before);
 }
 
