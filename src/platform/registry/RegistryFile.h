@@ -9,15 +9,15 @@
 // atomically (temporary file in the same folder, fsync, rename). Two
 // processes saving at once therefore never lose each other's keys.
 //
-// Only a regular file is ever replaced. Anything else in the file's place
-// (a FIFO, a device node, a folder, directly or through a link) is left as
-// it is: the program runs on defaults and every save fails with a message.
-// A regular file the reader cannot use at all (larger than
-// kMaxRegistryFileSize, not readable) is moved aside to
-// registry.reg.unreadable (or .unreadable.N) by the next save before a clean
-// one is written, which is said on standard error. A damaged but readable
-// file is simply rewritten clean by the next save. If the file is a symbolic
-// link, the file it leads to is replaced, so that linked dotfiles stay linked.
+// Only a regular file that the user may write is ever replaced. Anything
+// else in the file's place (a FIFO, a device node, a folder, directly or
+// through a link) and a read-only file are left as they are: the program
+// runs on what it could read and every save fails with a message. Before a
+// file that lost anything in reading (damaged lines, or nothing readable at
+// all, e.g. larger than kMaxRegistryFileSize) is rewritten, the original is
+// kept beside it as registry.reg.damaged (the newest one only), which is
+// said once on standard error. If the file is a symbolic link, the file it
+// leads to is replaced, so that linked dotfiles stay linked.
 
 #include <cstddef>
 #include <filesystem>
@@ -40,8 +40,8 @@ std::filesystem::path RegistryLockPath(const std::filesystem::path& file);
 enum class FileState {
     Missing,   // no file yet (first start)
     Clean,     // read completely
-    Damaged,   // read in part: see the problem text
-    Unusable,  // a regular file, nothing read; a save moves it aside first
+    Damaged,   // read in part: see the problem text; a save keeps it first
+    Unusable,  // a regular file, nothing read; a save keeps it first
     Failed,    // nothing read: no regular file there, or a passing reason
                // (e.g. I/O error); a save refuses
 };

@@ -99,18 +99,19 @@ void CheckReplaceable(const fs::path& target, const Failure& fail) {
     fail.Throw(target.string() + " is read-only and is left as it is");
 }
 
-// Moves an unusable file (or directory) out of the way without overwriting
-// anything; returns where it went.
-fs::path MoveAside(const fs::path& target, const Failure& fail) {
-    for (int n = 0; n < 1000; ++n) {
-        fs::path aside = target;
-        aside += n == 0 ? std::string(".unreadable") : ".unreadable." + std::to_string(n);
-        struct stat info {};
-        if (::lstat(aside.c_str(), &info) == 0) continue;
-        if (::rename(target.c_str(), aside.c_str()) != 0) fail.ThrowErrno(errno);
-        return aside;
+// Keeps a file that could not be read whole as <target>.damaged, the newest
+// one only. A second name keeps the settings file in place until the new one
+// replaces it; where the folder allows no second name the file is moved, and
+// true is returned so that a failed replacement can move it back.
+bool KeepDamaged(const fs::path& target, const fs::path& kept, const Failure& fail) {
+    struct stat info {};
+    if (::lstat(kept.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) fail.Throw(kept.string() + " is in the way: it is not a regular file");
+        if (::unlink(kept.c_str()) != 0) fail.ThrowErrno(errno);
     }
-    fail.Throw("too many old unreadable files beside it");
+    if (::link(target.c_str(), kept.c_str()) == 0) return false;
+    if (::rename(target.c_str(), kept.c_str()) != 0) fail.ThrowErrno(errno);
+    return true;
 }
 
 void WriteAll(int fd, const std::string& text, const Failure& fail) {
@@ -150,26 +151,34 @@ private:
     fs::path path_;
 };
 
-void WriteReplacing(const fs::path& target, const std::string& text, bool moveAsideFirst,
-                    const Failure& fail) {
+// Replaces `target` with `text`; a file that lost anything in reading is
+// kept beside it first.
+void WriteReplacing(const fs::path& target, const std::string& text, FileState state, const Failure& fail) {
     TemporaryFile temp(target, fail);
     WriteAll(temp.Fd(), text, fail);
-    // Keep the permissions of the file we replace; a new one is private.
+    // Keep the permissions of the file we replace; a new one is private, as
+    // is the one for a file we could not even read.
     mode_t mode = 0600;
     struct stat info {};
-    if (!moveAsideFirst && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (state != FileState::Unusable && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         mode = info.st_mode & 07777;
     if (::fchmod(temp.Fd(), mode) != 0) fail.ThrowErrno(errno);
     if (::fsync(temp.Fd()) != 0) fail.ThrowErrno(errno);
     if (temp.Close() != 0) fail.ThrowErrno(errno);
 
-    if (moveAsideFirst) {
-        const fs::path aside = MoveAside(target, fail);
-        PrintRegistryMessage("the unreadable settings file " + target.string() + " was moved to " +
-                             aside.string() + "; a new one is written");
+    const bool damaged = state == FileState::Damaged || state == FileState::Unusable;
+    fs::path kept = target;
+    kept += ".damaged";
+    const bool moved = damaged && KeepDamaged(target, kept, fail);
+    if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        if (moved) ::rename(kept.c_str(), target.c_str());
+        fail.ThrowErrno(error);
     }
-    if (::rename(temp.Path().c_str(), target.c_str()) != 0) fail.ThrowErrno(errno);
     temp.Keep();
+    if (damaged)
+        PrintRegistryMessage("the settings file " + target.string() + " could not be read whole; it is kept as " +
+                             kept.string() + " and a new one is written");
 
     // Make the rename itself durable; failing here loses nothing already written.
     UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -200,7 +209,7 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
     if (text.size() > kMaxRegistryFileSize)
         fail.Throw("the settings would be larger than the limit of " +
                    std::to_string(kMaxRegistryFileSize) + " bytes");
-    WriteReplacing(target, text, before.state == FileState::Unusable, fail);
+    WriteReplacing(target, text, before.state, fail);
     return after;
 }
 

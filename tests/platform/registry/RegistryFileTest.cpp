@@ -77,7 +77,7 @@ TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys) {
 }
 
 // A damaged file gives what could be read with one warning; the next save
-// writes a clean file.
+// keeps the original as registry.reg.damaged, says so, and writes a clean file.
 TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
     const std::string good = "[" + kKey + "]\n\"Kept\"=\"yes\"\n";
     // Nested far deeper than a key may be: one damaged line.
@@ -101,7 +101,12 @@ TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
         EXPECT_EQ(store.Value(kKey, "Kept"), "yes");
 
         store.SetValue(kKey, "New", "1");
+        testing::internal::CaptureStderr();
         store.Save();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, "vantoria: the settings file " + File().string() + " could not be read whole; it is kept as " +
+                            File().string() + ".damaged and a new one is written\n");
+        EXPECT_EQ(test::ReadFile(File().string() + ".damaged"), text);
         const RegistrySnapshot after = ReadRegistryFile(File());
         EXPECT_EQ(after.state, FileState::Clean) << after.problem;
         EXPECT_EQ(after.model.Value(kKey, "Kept"), "yes");
@@ -109,7 +114,7 @@ TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
     }
 }
 
-// A regular file that cannot be read is moved aside, never destroyed, and a
+// A regular file that cannot be read is kept aside, never destroyed, and a
 // clean file takes its place.
 TEST_F(RegistryTest, UnusableFilesAreMovedAsideBySave) {
     fs::create_directories(File().parent_path());
@@ -121,10 +126,11 @@ TEST_F(RegistryTest, UnusableFilesAreMovedAsideBySave) {
 
     testing::internal::CaptureStderr();
     SaveOneValue(kKey, "V", "1");
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("was moved to"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("is kept as " + File().string() + ".damaged"),
+              std::string::npos);
     EXPECT_EQ(ReadRegistryFile(File()).state, FileState::Clean);
     EXPECT_NE(FileText().find("TileWallPaper"), std::string::npos);  // seeded as a new file
-    EXPECT_EQ(fs::file_size(fs::path(File()) += ".unreadable"), kMaxRegistryFileSize + 1);
+    EXPECT_EQ(fs::file_size(fs::path(File()) += ".damaged"), kMaxRegistryFileSize + 1);
 }
 
 // Anything but a regular file, there or at the end of a link, stays exactly
@@ -180,7 +186,7 @@ TEST_F(RegistryTest, UnreadableFileGivesDefaultsAndIsKeptAside) {
     });
     EXPECT_TRUE(outcome.passed) << outcome.stderrText;
     EXPECT_NE(outcome.stderrText.find("Permission denied"), std::string::npos) << outcome.stderrText;
-    EXPECT_NE(test::ReadFile(File().string() + ".unreadable").find("secret"), std::string::npos);
+    EXPECT_NE(test::ReadFile(File().string() + ".damaged").find("secret"), std::string::npos);
 }
 
 TEST_F(RegistryTest, UnwritableFolderFailsWithOneErrorAndHarmsNothing) {
