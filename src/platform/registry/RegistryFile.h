@@ -55,11 +55,15 @@ struct RegistrySnapshot {
 
 RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file);
 
-// Applies `changes` to the file as described above. When the file did not
-// exist (or was unusable) the new file is first seeded as a new user profile
-// would be: [HKEY_CURRENT_USER\Control Panel\desktop] with "TileWallPaper"="0"
-// and "Wallpaper"="". Nothing is written when the changes leave a clean file
-// as it was. Returns the registry as it now stands.
+// Gives the registry the keys a new user profile has, where they are
+// missing: [HKEY_CURRENT_USER\Control Panel\desktop] with "TileWallPaper"="0"
+// and "Wallpaper"="". Done at every load and every save, so that a file
+// that lost the key (or never had it) gets it back.
+void SeedUserProfile(RegistryModel& model);
+
+// Applies `changes` to the file as described above, on top of the seeded
+// profile. Nothing is written when the changes leave a clean file as it was.
+// Returns the registry as it now stands.
 // Throws RegistryError: "cannot save settings to <file>: <reason>".
 RegistryModel SaveRegistryChanges(const std::filesystem::path& file, const RegistryChanges& changes);
 

@@ -56,13 +56,6 @@ UniqueFd TakeLock(const fs::path& file, const Failure& fail) {
     return lock;
 }
 
-void SeedUserProfile(RegistryModel& model) {
-    const std::string desktop = JoinKeyPath(kCurrentUser, "Control Panel\\desktop");
-    if (model.HasKey(desktop)) return;
-    model.SetValue(desktop, "TileWallPaper", "0");
-    model.SetValue(desktop, "Wallpaper", "");
-}
-
 // The file a rename must replace: through symbolic links, the file they
 // lead to (which may not exist yet), so that linked dotfiles stay linked.
 fs::path ReplacementTarget(const fs::path& file) {
@@ -187,6 +180,13 @@ void WriteReplacing(const fs::path& target, const std::string& text, FileState s
 
 }  // namespace
 
+void SeedUserProfile(RegistryModel& model) {
+    const std::string desktop = JoinKeyPath(kCurrentUser, "Control Panel\\desktop");
+    if (model.HasKey(desktop)) return;
+    model.SetValue(desktop, "TileWallPaper", "0");
+    model.SetValue(desktop, "Wallpaper", "");
+}
+
 RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& changes) {
     const Failure fail(file);
     std::error_code error;
@@ -200,8 +200,7 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
     if (before.state == FileState::Failed) fail.Throw(before.reason);
 
     RegistryModel after = before.model;
-    const bool fresh = before.state == FileState::Missing || before.state == FileState::Unusable;
-    if (fresh) SeedUserProfile(after);
+    SeedUserProfile(after);
     changes.ApplyTo(after);
     if (before.state == FileState::Clean && after == before.model) return after;
 

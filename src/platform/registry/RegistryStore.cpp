@@ -11,6 +11,7 @@ RegistryStore::RegistryStore(std::filesystem::path file) : file_(std::move(file)
     RegistrySnapshot snapshot = ReadRegistryFile(file_);
     if (!snapshot.problem.empty()) PrintRegistryMessage(snapshot.problem);
     model_ = std::move(snapshot.model);
+    SeedUserProfile(model_);
 }
 
 bool RegistryStore::KeyExists(std::string_view key) const {

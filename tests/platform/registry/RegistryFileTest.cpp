@@ -27,21 +27,24 @@ void SaveOneValue(const std::string& key, const std::string& name, const std::st
     store.Save();
 }
 
-TEST_F(RegistryTest, FirstSaveSeedsTheProfileOnlyOnce) {
+TEST_F(RegistryTest, SavesSeedTheProfileWheneverItIsMissing) {
     SaveOneValue(kKey, "PathWall", "/home/u");
     EXPECT_EQ(FileText(), "Windows Registry Editor Version 5.00\n\n" + kSeed +
                               "[HKEY_CURRENT_USER\\Software]\n\n"
                               "[HKEY_CURRENT_USER\\Software\\Brightmoss]\n\n"
                               "[" + kKey + "]\n\"PathWall\"=\"/home/u\"\n\n");
 
-    // Once the file exists, the desktop key is never created again.
+    // A file that lost the desktop key has it again at the next load and save.
     {
         RegistryStore store;
         store.EraseKey("HKEY_CURRENT_USER\\Control Panel");
         store.Save();
     }
-    SaveOneValue(kKey, "PathWall", "/other");
     EXPECT_EQ(FileText().find("Control Panel"), std::string::npos);
+    EXPECT_EQ(RegistryStore().Value("HKEY_CURRENT_USER\\Control Panel\\desktop", "TileWallPaper"), "0");
+    SaveOneValue(kKey, "PathWall", "/other");
+    EXPECT_NE(FileText().find(kSeed.substr(kSeed.find("[HKEY_CURRENT_USER\\Control Panel\\desktop]"))),
+              std::string::npos);
 }
 
 TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys) {
@@ -109,7 +112,6 @@ TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
         const RegistrySnapshot after = ReadRegistryFile(File());
         EXPECT_EQ(after.state, FileState::Clean) << after.problem;
         EXPECT_EQ(after.model.Value(kKey, "Kept"), "yes");
-        EXPECT_FALSE(after.model.HasKey("HKEY_CURRENT_USER\\Control Panel"));  // not a first creation
     }
 }
 
