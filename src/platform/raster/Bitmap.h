@@ -102,9 +102,9 @@ public:
     // Writes an uncompressed 24-bit Windows bitmap (bottom-up rows), creating
     // or replacing the file. Only a regular file is written over: a device,
     // a FIFO or a folder at `path` (directly or through a link) is refused
-    // and left as it is. The file is written under a temporary name in the
-    // same folder and then renamed over `path`, so a failed write leaves any
-    // previous file intact. A symbolic link at `path` stays: the kernel
+    // and left as it is. The file is written as an unnamed file in the same
+    // folder and then renamed over `path`, so a failed write leaves any
+    // previous file intact and a killed one leaves nothing. A symbolic link at `path` stays: the kernel
     // follows it (with its protections for shared sticky folders) and the
     // file it leads to is rewritten in place. An empty bitmap is refused: a
     // header-only file is no picture a desktop could show. Throws RasterError

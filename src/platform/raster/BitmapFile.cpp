@@ -111,19 +111,22 @@ private:
     ino_t ino_ = 0;
 };
 
-// A temporary file beside the target that is removed unless Commit renames
-// it over the target: a failed write never touches the file already there.
+// The new picture, written to an unnamed file in the target's folder that
+// gets a name only once it is complete: a process killed while writing
+// leaves nothing behind, and a failed write never touches the file already
+// there. Where the file system has no unnamed files, a named temporary file
+// is used instead, removed on every path but a kill.
 class TempFile {
 public:
     TempFile(const std::string& target, const struct stat* old) : target_(target) {
-        static std::atomic<unsigned> counter{0};
         const std::size_t slash = target.rfind('/');
-        const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        // A short name of its own, so any name that fits the folder works.
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = dir + ".vantoria-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-            fd_ = UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (fd_ || errno != EEXIST) break;
+        dir_ = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+        fd_ = UniqueFd(::open(dir_.empty() ? "." : dir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (!fd_ && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            NextName([this](const std::string& name) {
+                fd_ = UniqueFd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+                return bool(fd_);
+            });
         }
         if (!fd_) Fail(target_, errno);
         if (old) (void)::fchmod(fd_.Get(), old->st_mode & 07777);  // keep the replaced file's mode
@@ -137,6 +140,8 @@ public:
     int Fd() const { return fd_.Get(); }
 
     void Commit() {
+        if (path_.empty() && !NextName([this](const std::string& name) { return LinkAs(name); }))
+            Fail(target_, errno);
         if (fd_.Reset() != 0) Fail(target_, errno);  // delayed write errors show here
         // Swapping the two names and then dropping the old file is as atomic
         // as renaming over it, but spares the forced write-out some file
@@ -158,8 +163,35 @@ public:
     }
 
 private:
+    // Sets path_ to a fresh temporary name for which `make` succeeds; a
+    // short name of its own, so any name that fits the folder works.
+    template <class Make>
+    bool NextName(Make make) {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name =
+                dir_ + ".vantoria-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+            if (make(name)) {
+                path_ = name;
+                return true;
+            }
+            if (errno != EEXIST) break;
+        }
+        return false;
+    }
+
+    // Gives the unnamed file `name`.
+    bool LinkAs(const std::string& name) const {
+        if (::linkat(fd_.Get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno == EEXIST) return false;
+        // Without the privilege that AT_EMPTY_PATH asks for, through /proc.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+
     std::string target_;
-    std::string path_;
+    std::string dir_;   // the target's folder, with its trailing "/"; "" for the working folder
+    std::string path_;  // the temporary name, once there is one
     UniqueFd fd_;
 };
 

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vantoria::raster {
@@ -104,6 +105,28 @@ TEST(BitmapFileTest, FailuresNameThePathAndTheReasonAndKeepThePreviousFile) {
     EXPECT_EQ(error, "cannot write " + (dir / "keep.bmp") + ": File too large");
     EXPECT_EQ(ReadFile(dir / "keep.bmp"), before);
     EXPECT_EQ(dir.Entries(), 1);
+}
+
+// A change killed while it writes the buffer leaves no temporary file: the
+// file size limit's signal kills the writer part-way, as a kill would.
+TEST(BitmapFileTest, AWriterKilledHalfwayLeavesNothingBehind) {
+    TempDir dir;
+    test::CoordPicture(100, 100).SaveToFile(dir / "Runo.bmp");
+    const std::string before = ReadFile(dir / "Runo.bmp");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit noCore{0, 0}, small{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+        test::CoordPicture(200, 200).SaveToFile(dir / "Runo.bmp");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(dir.Entries(), 1);
+    EXPECT_EQ(ReadFile(dir / "Runo.bmp"), before);
 }
 
 // A device, a FIFO or a folder at the buffer path, reached directly, through
