@@ -123,7 +123,8 @@ TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
     const std::string buffer = buffer_;
     const test::ChildOutcome outcome = test::RunUnprivileged(box_.Dir(), [&buffer] {
         std::string problem;
-        return !ApplyWallPaper(buffer, true, &problem) && problem.find("cannot save settings") == 0;
+        return !ApplyWallPaper(buffer, true, &problem) &&
+               problem.starts_with("the desktop setting could not be recorded in ");
     });
     for (const auto& folder : folders) fs::permissions(folder, fs::perms::owner_all);
     EXPECT_TRUE(outcome.passed) << outcome.stderrText;

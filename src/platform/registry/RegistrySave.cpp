@@ -30,9 +30,7 @@ constexpr auto kLockRetry = std::chrono::milliseconds(10);
 class Failure {
 public:
     explicit Failure(const fs::path& file) : file_(file) {}
-    [[noreturn]] void Throw(const std::string& reason) const {
-        throw RegistryError("cannot save settings to " + file_.string() + ": " + reason);
-    }
+    [[noreturn]] void Throw(const std::string& reason) const { throw RegistryError(file_, reason); }
     [[noreturn]] void ThrowErrno(int error) const { Throw(std::strerror(error)); }
 
 private:
@@ -42,9 +40,12 @@ private:
 UniqueFd TakeLock(const fs::path& file, const Failure& fail) {
     const fs::path lockPath = RegistryLockPath(file);
     UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (!lock && errno == EACCES)  // someone else's lock file: flock works read-only too
+    const int first = errno;
+    if (!lock && first == EACCES)  // someone else's lock file: flock works read-only too
         lock = UniqueFd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (!lock) fail.ThrowErrno(errno);
+    // The first failure is the one that explains: in a read-only folder the
+    // second try only finds no lock file.
+    if (!lock) fail.ThrowErrno(first);
 
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {

@@ -93,7 +93,9 @@ TEST_F(RegistryTest, DamagedFilesAreReadInPartAndRewrittenClean) {
         good,  // no header
         "Windows Registry Editor Version 5.00\n\n" + good + deep,
     };
+    int n = 0;
     for (const std::string& text : cases) {
+        ::setenv("XDG_CONFIG_HOME", (Dir() / ("config" + std::to_string(n++))).c_str(), 1);  // one report each
         WriteFileText(text);
         testing::internal::CaptureStderr();
         RegistryStore store;
@@ -190,6 +192,7 @@ TEST_F(RegistryTest, UnreadableFileGivesDefaultsAndIsKeptAside) {
     EXPECT_NE(test::ReadFile(File().string() + ".damaged").find("secret"), std::string::npos);
 }
 
+// The error names the first cause, also when there is no lock file yet.
 TEST_F(RegistryTest, UnwritableFolderFailsWithOneErrorAndHarmsNothing) {
     SaveOneValue(kKey, "V", "old");
     const std::string before = FileText();
@@ -198,20 +201,32 @@ TEST_F(RegistryTest, UnwritableFolderFailsWithOneErrorAndHarmsNothing) {
     fs::permissions(RegistryLockPath(File()), fs::perms::all);
     fs::permissions(File().parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
                                               fs::perms::others_read | fs::perms::others_exec);
-    const test::ChildOutcome outcome = test::RunUnprivileged(Dir(), [] {
-        RegistryStore store;
-        store.SetValue(kKey, "V", "new");
-        try {
-            store.Save();
-        } catch (const RegistryError& error) {
-            return std::string(error.what()) ==
-                   "cannot save settings to " + RegistryFilePath().string() + ": Permission denied";
-        }
-        return false;
-    });
-    EXPECT_TRUE(outcome.passed);
-    EXPECT_EQ(outcome.stderrText, "");
-    EXPECT_EQ(FileText(), before);
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) fs::remove(RegistryLockPath(File()));
+        const test::ChildOutcome outcome = test::RunUnprivileged(Dir(), [] {
+            RegistryStore store;
+            store.SetValue(kKey, "V", "new");
+            try {
+                store.Save();
+            } catch (const RegistryError& error) {
+                return std::string(error.what()) ==
+                       "cannot save settings to " + RegistryFilePath().string() + ": Permission denied";
+            }
+            return false;
+        });
+        EXPECT_TRUE(outcome.passed) << round;
+        EXPECT_EQ(outcome.stderrText, "");
+        EXPECT_EQ(FileText(), before);
+    }
+}
+
+// Every accessor reads the file, but a damaged one is reported once a process.
+TEST_F(RegistryTest, ADamagedFileIsReportedOnce) {
+    WriteFileText("no header\n");
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 4; ++i) RegistryStore store;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
 // A settings file made read-only is frozen, for root as for its owner.
