@@ -23,13 +23,15 @@ bool WallComposer::ComposeWallPaper(int mode, const std::string& pictureFile) co
     return true;
 }
 
-bool WallComposer::StepFailed(const char* step) const {
-    std::string why = "unknown error";
+bool WallComposer::RunStep(const char* step, const std::function<void()>& body) const {
+    std::string why;
     try {
-        throw;
+        body();
+        return true;
     } catch (const std::exception& e) {
         why = e.what();
     } catch (...) {
+        why = "unknown error";
     }
     if (stepFailure_.empty()) stepFailure_ = std::string(step) + " failed: " + why;
     return false;

@@ -10,6 +10,7 @@
 #include "platform/raster/Bitmap.h"
 #include "platform/raster/ScreenSize.h"
 
+#include <functional>
 #include <string>
 
 namespace vantoria {
@@ -53,8 +54,9 @@ public:
 
 private:
     void RunSteps(int mode, raster::Bitmap& work) const;
-    // Called from a step's catch block: keeps the first failure, returns false.
-    bool StepFailed(const char* step) const;
+    // Runs the body of `step`: true when it ran to its end. A failure is
+    // kept (the first of a composition) and gives false; none escapes.
+    bool RunStep(const char* step, const std::function<void()>& body) const;
 
     const raster::Bitmap& picture_;
     const TApSystem& settings_;
