@@ -225,9 +225,9 @@ void Bitmap::SaveToFile(const std::string& path, const std::string& sourceFile) 
     const auto header = Header(width_, height_, static_cast<std::uint32_t>(image));
 
     // What is there now: links are resolved by the kernel, never by us.
-    struct stat link {};
+    struct stat entry {};
     struct stat old {};
-    const bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    const bool isLink = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) Fail(path, errno);
     const SourceFile source(sourceFile);
