@@ -52,7 +52,7 @@ void WallpaperChanger::DecodeAndApply(const std::string& file) {
 
     const compose::Composition composition = compose::ChooseComposition(settings_);
     const compose::WallComposer composer(master_, settings_, screen_);
-    composer.ComposeWallPaper(composition.mode);
+    composer.ComposeWallPaper(composition.mode, file);
 
     std::string problem;
     ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem,

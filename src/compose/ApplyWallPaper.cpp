@@ -28,7 +28,10 @@ bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem, co
         if (reg.OpenKey("\\Control Panel\\desktop", false)) reg.WriteString("TileWallPaper", tile ? "1" : "0");
         reg.CloseKey();
     } catch (const registry::RegistryError& error) {
-        Report(problem, error.what());
+        // What failed is the desktop's setting, not the program's own.
+        Report(problem, error.Reason().empty() ? std::string(error.what())
+                                               : "the desktop setting could not be recorded in " +
+                                                     error.File().string() + ": " + error.Reason());
         return false;
     }
     SetWallpaper(path, problem, otherSizes);

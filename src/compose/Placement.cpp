@@ -27,7 +27,7 @@ void Block(Bitmap& into, int x, int y, const Bitmap& from, int l, int t, int r, 
 // top-left corner shows one copy in the middle of the screen (halves rounded
 // down); a side longer than the screen's is cut to the middle part.
 bool WallComposer::CentreForTiling(Bitmap& work) const {
-    try {
+    return RunStep("CentreForTiling", [&] {
         const Bitmap t = work;
         const int wb = t.Width();
         const int hb = t.Height();
@@ -38,7 +38,7 @@ bool WallComposer::CentreForTiling(Bitmap& work) const {
         // larger than the screen only by its doubling keeps its size.
         const int w = screen.width < picture_.Width() ? screen.width : wb;
         const int h = screen.height < picture_.Height() ? screen.height : hb;
-        if (ox == 0 && oy == 0 && w == wb && h == hb) return true;
+        if (ox == 0 && oy == 0 && w == wb && h == hb) return;
 
         Bitmap out(w, h);
         const int rx = wb - ox;
@@ -48,16 +48,13 @@ bool WallComposer::CentreForTiling(Bitmap& work) const {
         Block(out, ox, 0, t, 0, ry, rx, hb);
         Block(out, 0, 0, t, rx, ry, wb, hb);
         work = std::move(out);
-        return true;
-    } catch (...) {
-        return StepFailed("CentreForTiling");
-    }
+    });
 }
 
 // W x 2H: the picture, with the rows of copies above and below it shifted
 // right by half its width (rounded up), wrapping around.
 bool WallComposer::AlternateVertically(Bitmap& work) const {
-    try {
+    return RunStep("AlternateVertically", [&] {
         const Bitmap t = work;
         const int w = t.Width();
         const int h = t.Height();
@@ -72,16 +69,13 @@ bool WallComposer::AlternateVertically(Bitmap& work) const {
         Block(out, 0, b + h, t, hw, 0, w, hh);
         Block(out, 0, 0, t, hw, hh, w, h);
         work = std::move(out);
-        return true;
-    } catch (...) {
-        return StepFailed("AlternateVertically");
-    }
+    });
 }
 
 // 2W x H: the picture, with the columns of copies left and right of it
 // shifted down by half its height (rounded up), wrapping around.
 bool WallComposer::AlternateHorizontally(Bitmap& work) const {
-    try {
+    return RunStep("AlternateHorizontally", [&] {
         const Bitmap t = work;
         const int w = t.Width();
         const int h = t.Height();
@@ -96,10 +90,7 @@ bool WallComposer::AlternateHorizontally(Bitmap& work) const {
         Block(out, a + w, 0, t, 0, hh, hw, h);
         Block(out, 0, 0, t, hw, hh, w, h);
         work = std::move(out);
-        return true;
-    } catch (...) {
-        return StepFailed("AlternateHorizontally");
-    }
+    });
 }
 
 }  // namespace vantoria::compose

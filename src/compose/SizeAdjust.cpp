@@ -23,37 +23,28 @@ void FitInto(Bitmap& work, const Bitmap& source, raster::ScreenSize screen) {
 }  // namespace
 
 bool WallComposer::StretchToScreen(Bitmap& work) const {
-    try {
+    return RunStep("StretchToScreen", [&] {
         const Bitmap t = work;
         const raster::ScreenSize screen = screen_();
         Bitmap out(screen.width, screen.height);
         out.StretchDraw(MakeRect(0, 0, screen.width, screen.height), t);
         work = std::move(out);
-        return true;
-    } catch (...) {
-        return StepFailed("StretchToScreen");
-    }
+    });
 }
 
 bool WallComposer::FitToScreen(Bitmap& work) const {
-    try {
+    return RunStep("FitToScreen", [&] {
         const Bitmap t = work;
         FitInto(work, t, screen_());
-        return true;
-    } catch (...) {
-        return StepFailed("FitToScreen");
-    }
+    });
 }
 
 // Fits the picture itself rather than the working bitmap; as this step runs
 // on an unchanged copy of the picture, the result is FitToScreen's.
 bool WallComposer::FitPictureToScreen(Bitmap& work) const {
-    try {
+    return RunStep("FitPictureToScreen", [&] {
         FitInto(work, picture_, screen_());
-        return true;
-    } catch (...) {
-        return StepFailed("FitPictureToScreen");
-    }
+    });
 }
 
 }  // namespace vantoria::compose

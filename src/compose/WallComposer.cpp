@@ -11,20 +11,16 @@ WallComposer::WallComposer(const raster::Bitmap& picture, const TApSystem& setti
                            raster::ScreenSizeSource screen)
     : picture_(picture), settings_(settings), screen_(std::move(screen)) {}
 
-bool WallComposer::ComposeWallPaper(int mode) const {
+bool WallComposer::ComposeWallPaper(int mode, const std::string& pictureFile) const {
     stepFailure_.clear();
-    raster::Bitmap work = picture_;  // shares the pixels until a step writes
-    try {
-        RunSteps(mode, work);
-    } catch (...) {
-        return false;
-    }
-    work.SaveToFile(WallBufferPath(settings_));
+    raster::Bitmap work;
+    if (!Compose(mode, work)) return false;
+    work.SaveToFile(WallBufferPath(settings_), pictureFile);
     return true;
 }
 
 bool WallComposer::Compose(int mode, raster::Bitmap& work) const {
-    work = picture_;
+    work = picture_;  // shares the pixels until a step writes
     try {
         RunSteps(mode, work);
     } catch (...) {
@@ -33,13 +29,15 @@ bool WallComposer::Compose(int mode, raster::Bitmap& work) const {
     return true;
 }
 
-bool WallComposer::StepFailed(const char* step) const {
-    std::string why = "unknown error";
+bool WallComposer::RunStep(const char* step, const std::function<void()>& body) const {
+    std::string why;
     try {
-        throw;
+        body();
+        return true;
     } catch (const std::exception& e) {
         why = e.what();
     } catch (...) {
+        why = "unknown error";
     }
     if (stepFailure_.empty()) stepFailure_ = std::string(step) + " failed: " + why;
     return false;

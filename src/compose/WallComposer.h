@@ -10,6 +10,7 @@
 #include "platform/raster/Bitmap.h"
 #include "platform/raster/ScreenSize.h"
 
+#include <functional>
 #include <string>
 
 namespace vantoria {
@@ -31,7 +32,10 @@ public:
     // false, writing nothing, if the steps failed as a whole. A failure to
     // write the file (bad path, empty picture, disk full) throws
     // raster::RasterError; the previous buffer file is then left as it was.
-    bool ComposeWallPaper(int mode) const;
+    // `pictureFile` is the file the picture was read from: a buffer path that
+    // names it (by any path) is refused before anything is written, so the
+    // user's picture is never overwritten.
+    bool ComposeWallPaper(int mode, const std::string& pictureFile = {}) const;
 
     // The same composition into `work`, without writing it (the wallpaper of
     // a monitor whose size differs from the buffer's). False when the steps
@@ -55,8 +59,9 @@ public:
 
 private:
     void RunSteps(int mode, raster::Bitmap& work) const;
-    // Called from a step's catch block: keeps the first failure, returns false.
-    bool StepFailed(const char* step) const;
+    // Runs the body of `step`: true when it ran to its end. A failure is
+    // kept (the first of a composition) and gives false; none escapes.
+    bool RunStep(const char* step, const std::function<void()>& body) const;
 
     const raster::Bitmap& picture_;
     const TApSystem& settings_;

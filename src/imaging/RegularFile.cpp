@@ -8,11 +8,12 @@
 
 namespace vantoria::imaging {
 
-UniqueFd OpenRegularFile(const char* path) {
+UniqueFd OpenRegularFile(const char* path, struct stat* info) {
     // O_NONBLOCK so that opening a FIFO cannot hang; cleared again below.
     UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) return fd;
-    struct stat st {};
+    struct stat own {};
+    struct stat& st = info ? *info : own;
     if (::fstat(fd.Get(), &st) != 0) return {};
     if (!S_ISREG(st.st_mode)) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;

@@ -67,7 +67,9 @@ TEST_F(ApplyWallPaperTest, AnEmptyPathWritesTheFlagThenRemovesTheWallpaper) {
     EXPECT_EQ(Value("Wallpaper"), "");
 }
 
-TEST_F(ApplyWallPaperTest, AMissingDesktopKeyIsNotCreatedAndTheWallpaperStillApplied) {
+// A settings file without the desktop key gets it at load, as a profile
+// has it, so the very first tiled change is tiled.
+TEST_F(ApplyWallPaperTest, AFileWithoutTheDesktopKeyGetsItAtLoad) {
     box_.WriteRegistry("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"a\"=\"b\"\n");
     {
         // A desktop that refuses records nothing, which shows what ApplyWallPaper itself wrote.
@@ -75,12 +77,12 @@ TEST_F(ApplyWallPaperTest, AMissingDesktopKeyIsNotCreatedAndTheWallpaperStillApp
         std::string problem;
         EXPECT_TRUE(ApplyWallPaper(buffer_, true, &problem));
         EXPECT_THAT(problem, HasSubstr("VANTORIA_DESKTOP=amiga"));
-        EXPECT_EQ(Value("TileWallPaper"), "<no key>");
+        EXPECT_EQ(Value("TileWallPaper"), "1");
+        EXPECT_EQ(Value("Wallpaper"), "");
     }
-    // The platform records the wallpaper as Windows does, creating the key.
     EXPECT_TRUE(ApplyWallPaper(buffer_, true));
     EXPECT_EQ(Value("Wallpaper"), buffer_);
-    EXPECT_EQ(Value("TileWallPaper"), "<none>");
+    EXPECT_EQ(Value("TileWallPaper"), "1");
     EXPECT_THAT(FileText(), HasSubstr("\"a\"=\"b\""));
 }
 
@@ -121,7 +123,8 @@ TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
     const std::string buffer = buffer_;
     const test::ChildOutcome outcome = test::RunUnprivileged(box_.Dir(), [&buffer] {
         std::string problem;
-        return !ApplyWallPaper(buffer, true, &problem) && problem.find("cannot save settings") == 0;
+        return !ApplyWallPaper(buffer, true, &problem) &&
+               problem.starts_with("the desktop setting could not be recorded in ");
     });
     for (const auto& folder : folders) fs::permissions(folder, fs::perms::owner_all);
     EXPECT_TRUE(outcome.passed) << outcome.stderrText;

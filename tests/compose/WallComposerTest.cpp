@@ -126,5 +126,30 @@ TEST_F(WallComposerTest, WriteFailuresReachTheCallerAndKeepThePreviousFile) {
     EXPECT_EQ(ReadFile(WallBufferPath(settings)), before);
 }
 
+// A buffer file that names the picture itself, by whatever path, would
+// overwrite the user's picture: refused before anything is written.
+TEST_F(WallComposerTest, NeverWritesOverThePictureItCameFrom) {
+    picture = CoordPicture(20, 10);
+    picture.SaveToFile(dir / "photo.bmp");
+    const std::string before = ReadFile(dir / "photo.bmp");
+    std::filesystem::create_directory(dir / "sub");
+    std::filesystem::create_symlink("photo.bmp", dir / "link.bmp");
+    std::filesystem::create_hard_link(dir / "photo.bmp", dir / "hard.bmp");
+    for (const std::string buffer : {"photo.bmp", "sub/../photo.bmp", "link.bmp", "hard.bmp"}) {
+        settings.WallBuffer = buffer;
+        for (const std::string shown : {"photo.bmp", "link.bmp"}) {
+            try {
+                composer.ComposeWallPaper(1, dir / shown);
+                ADD_FAILURE() << buffer << " written over " << shown;
+            } catch (const RasterError& e) {
+                EXPECT_NE(std::string(e.what()).find("it is the picture being shown, " + (dir / shown)),
+                          std::string::npos) << e.what();
+            }
+        }
+    }
+    EXPECT_EQ(ReadFile(dir / "photo.bmp"), before);
+    EXPECT_EQ(dir.Entries(), 4);
+}
+
 }  // namespace
 }  // namespace vantoria::compose::test

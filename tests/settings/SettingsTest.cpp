@@ -108,13 +108,16 @@ TEST_F(RegistryTest, StoredOddValuesReadAsTheRulesSay) {
     {
         registry::TRegIniFile ini(kSettingsKey);
         ini.WriteString("Runo", "BtnFlat", "5");
+        ini.WriteString("Runo", "NoRunAp", "-1");
+        ini.WriteString("Runo", "AutoWallChg", "2");
+        ini.WriteString("Runo", "StartLastWall", "256");
         ini.WriteString("Runo", "SaveWindowPos", "5");
         ini.WriteString("Runo", "WallPosition", "centre");
         ini.WriteString("Runo", "AutoWallChgTime", "99999999999");
         ini.WriteString("Runo", "PathPlugin", "");
     }
     TApSystem s = Loaded();
-    EXPECT_TRUE(s.BtnFlat);
+    EXPECT_TRUE(s.BtnFlat && s.NoRunAp && s.AutoWallChg && s.StartLastWall);  // any non-zero is true
     EXPECT_EQ(s.SaveWindowPos, 5);
     EXPECT_EQ(s.WallPosition, 2);
     EXPECT_EQ(s.AutoWallChgTime, 1);
@@ -123,7 +126,8 @@ TEST_F(RegistryTest, StoredOddValuesReadAsTheRulesSay) {
 
     ASSERT_TRUE(SaveOrEraseSettings(s));
     const std::string text = FileText();
-    EXPECT_NE(text.find("\"BtnFlat\"=\"1\""), std::string::npos);
+    for (const char* flag : {"BtnFlat", "NoRunAp", "AutoWallChg", "StartLastWall"})
+        EXPECT_NE(text.find("\"" + std::string(flag) + "\"=\"1\""), std::string::npos) << flag;
     EXPECT_NE(text.find("\"SaveWindowPos\"=\"5\""), std::string::npos);
     EXPECT_NE(text.find("\"WallPosition\"=\"2\""), std::string::npos);
 }

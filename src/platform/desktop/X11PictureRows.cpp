@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "imaging/RegularFile.h"
 #include "platform/desktop/X11Connection.h"
 #include "platform/dib/Dib.h"
 #include "platform/posix/UniqueFd.h"
@@ -121,15 +122,10 @@ std::unique_ptr<PictureRows> DecodeWhole(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<PictureRows> OpenPictureRows(const std::string& path) {
-    // O_NONBLOCK so that opening a FIFO cannot hang; only a regular file is
-    // read here, and with blocking reads again.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) return DecodeWhole(path);  // which names the failure as the decoder does
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) return DecodeWhole(path);
-    if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
-    const int flags = ::fcntl(fd.Get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) Fail(path, std::strerror(errno));
+    UniqueFd fd = imaging::OpenRegularFile(path.c_str(), &st);
+    if (!fd && (errno == EISDIR || errno == EINVAL)) Fail(path, "not a regular file");
+    if (!fd) return DecodeWhole(path);  // which names the failure as the decoder does
     const std::optional<PlainLayout> layout = PlainLayoutOf(fd.Get(), static_cast<std::size_t>(st.st_size), path);
     if (!layout) return DecodeWhole(path);
     return std::make_unique<FileRows>(std::move(fd), path, *layout);

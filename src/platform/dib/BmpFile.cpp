@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/RegularFile.h"
 #include "platform/dib/ByteReader.h"
 #include "platform/dib/CheckedSize.h"
 #include "platform/dib/Decoder.h"
@@ -115,17 +116,9 @@ raster::Bitmap DecodeBmp(std::span<const std::uint8_t> file, const Limits& limit
 }
 
 raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
-    // O_NONBLOCK so that opening a FIFO cannot hang; only a regular file is
-    // read, and with blocking reads again.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) throw DibError(SystemError("open", path));
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) throw DibError(SystemError("read", path));
-    if (!S_ISREG(st.st_mode)) throw DibError(path + " is not a regular file");
-    const int flags = ::fcntl(fd.Get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        throw DibError(SystemError("read", path));
-    }
+    const UniqueFd fd = imaging::OpenRegularFile(path.c_str(), &st);
+    if (!fd) throw DibError(imaging::OpenFailure(path));
     const auto fileSize = static_cast<std::size_t>(st.st_size);
 
     std::vector<std::uint8_t> prefix(std::min(fileSize, kPrefixBytes));

@@ -100,13 +100,18 @@ public:
     void CopyRect(const Rect& dest, const Bitmap& src, const Rect& source);
 
     // Writes an uncompressed 24-bit Windows bitmap (bottom-up rows), creating
-    // or replacing the file. The file is written under a temporary name in
-    // the same folder and then renamed over `path`, so a failed write leaves
-    // any previous file intact; a symbolic link is followed and stays. An
-    // empty bitmap is refused: a header-only file is no picture a desktop
-    // could show. Throws RasterError on failure, e.g.
-    // "cannot write /p/Runo.bmp: No space left on device".
-    void SaveToFile(const std::string& path) const;
+    // or replacing the file. Only a regular file is written over: a device,
+    // a FIFO or a folder at `path` (directly or through a link) is refused
+    // and left as it is. The file is written as an unnamed file in the same
+    // folder and then renamed over `path`, so a failed write leaves any
+    // previous file intact and a killed one leaves nothing. A symbolic link at `path` stays: the kernel
+    // follows it (with its protections for shared sticky folders) and the
+    // file it leads to is rewritten in place. An empty bitmap is refused: a
+    // header-only file is no picture a desktop could show. Throws RasterError
+    // on failure, e.g. "cannot write /p/Runo.bmp: No space left on device".
+    // `sourceFile`, when given, is the file the picture came from: should
+    // `path` name that same file (by any path), nothing is written.
+    void SaveToFile(const std::string& path, const std::string& sourceFile = {}) const;
 
 private:
     struct Store;

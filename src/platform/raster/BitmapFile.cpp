@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/posix/UniqueFd.h"
+
 namespace vantoria::raster {
 
 namespace {
@@ -76,46 +78,83 @@ int WriteAll(int fd, std::vector<iovec>& pieces) {
     return 0;
 }
 
-// A temporary file beside the target that is removed unless Commit renames
-// it over the target: a failed write never touches the file already there.
+[[noreturn]] void Fail(const std::string& path, const std::string& why) {
+    throw RasterError("cannot write " + path + ": " + why);
+}
+
+// Only a regular file is ever written over: a device, a FIFO or a folder at
+// the buffer path, directly, through a link or through "..", stays as it is.
+void RequireRegular(const std::string& path, const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) Fail(path, EISDIR);
+    if (!S_ISREG(st.st_mode)) Fail(path, "it is not a regular file, and is left as it is");
+}
+
+// The file the picture was read from, which the buffer must never replace:
+// compared by device and inode, so any path to it counts.
+class SourceFile {
+public:
+    explicit SourceFile(const std::string& path) : path_(path) {
+        struct stat st {};
+        known_ = !path.empty() && ::stat(path.c_str(), &st) == 0;
+        dev_ = st.st_dev;
+        ino_ = st.st_ino;
+    }
+    void RefuseToReplace(const std::string& target, const struct stat& st) const {
+        if (known_ && st.st_dev == dev_ && st.st_ino == ino_)
+            Fail(target, "it is the picture being shown, " + path_ + "; choose another buffer file name");
+    }
+
+private:
+    const std::string& path_;
+    bool known_ = false;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
+};
+
+// The new picture, written to an unnamed file in the target's folder that
+// gets a name only once it is complete: a process killed while writing
+// leaves nothing behind, and a failed write never touches the file already
+// there. Where the file system has no unnamed files, a named temporary file
+// is used instead, removed on every path but a kill.
 class TempFile {
 public:
-    explicit TempFile(const std::string& target) : target_(target) {
-        static std::atomic<unsigned> counter{0};
+    TempFile(const std::string& target, const struct stat* old) : target_(target) {
         const std::size_t slash = target.rfind('/');
-        const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        // A short name of its own, so any name that fits the folder works.
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = dir + ".vantoria-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0 || errno != EEXIST) break;
+        dir_ = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+        fd_ = UniqueFd(::open(dir_.empty() ? "." : dir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (!fd_ && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            NextName([this](const std::string& name) {
+                fd_ = UniqueFd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+                return bool(fd_);
+            });
         }
-        if (fd_ < 0) Fail(target_, errno);
-        // Keep the permissions of the file being replaced.
-        struct stat old {};
-        if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-            (void)::fchmod(fd_, old.st_mode & 07777);
-        }
+        if (!fd_) Fail(target_, errno);
+        if (old) (void)::fchmod(fd_.Get(), old->st_mode & 07777);  // keep the replaced file's mode
     }
     ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
         if (!path_.empty()) ::unlink(path_.c_str());
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    int Fd() const { return fd_; }
+    int Fd() const { return fd_.Get(); }
 
     void Commit() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) Fail(target_, errno);  // delayed write errors show here
+        if (path_.empty() && !NextName([this](const std::string& name) { return LinkAs(name); }))
+            Fail(target_, errno);
+        if (fd_.Reset() != 0) Fail(target_, errno);  // delayed write errors show here
         // Swapping the two names and then dropping the old file is as atomic
         // as renaming over it, but spares the forced write-out some file
         // systems start when a rename replaces a file (about 15 ms for a
         // screen-sized bitmap). The buffer file is rebuilt at every change,
         // so it needs no more than atomic replacement.
         if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+            struct stat old {};
+            if (::lstat(path_.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+                // Something else took the file's place meanwhile: put it back.
+                ::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE);
+                RequireRegular(target_, old);
+            }
             ::unlink(path_.c_str());  // now the previous picture
         } else if (::rename(path_.c_str(), target_.c_str()) != 0) {
             Fail(target_, errno);
@@ -124,48 +163,78 @@ public:
     }
 
 private:
+    // Sets path_ to a fresh temporary name for which `make` succeeds; a
+    // short name of its own, so any name that fits the folder works.
+    template <class Make>
+    bool NextName(Make make) {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name =
+                dir_ + ".vantoria-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+            if (make(name)) {
+                path_ = name;
+                return true;
+            }
+            if (errno != EEXIST) break;
+        }
+        return false;
+    }
+
+    // Gives the unnamed file `name`.
+    bool LinkAs(const std::string& name) const {
+        if (::linkat(fd_.Get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno == EEXIST) return false;
+        // Without the privilege that AT_EMPTY_PATH asks for, through /proc.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+
     std::string target_;
-    std::string path_;
-    int fd_ = -1;
+    std::string dir_;   // the target's folder, with its trailing "/"; "" for the working folder
+    std::string path_;  // the temporary name, once there is one
+    UniqueFd fd_;
 };
 
-// The file to replace: symbolic links are followed, even to a file that does
-// not exist yet, so that a link stays a link and its target gets the picture.
-std::string ResolveTarget(std::string path) {
-    for (int depth = 0; depth < 40; ++depth) {  // the kernel's own limit
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0 || std::size_t(n) >= target.size()) break;
-        target.resize(std::size_t(n));
-        const std::size_t slash = path.rfind('/');
-        path = target.front() == '/' || slash == std::string::npos
-                   ? target
-                   : path.substr(0, slash + 1) + target;
-    }
-    return path;
+// Writes through a symbolic link at the buffer path, in place. The kernel
+// follows the link, with its protections for shared sticky folders, and the
+// link stays a link.
+void WriteThroughLink(const std::string& path, std::vector<iovec>& pieces, std::size_t total,
+                      const SourceFile& source) {
+    // O_NONBLOCK: a FIFO put there meanwhile must not hang the open.
+    const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    struct stat st {};
+    if (!fd || ::fstat(fd.Get(), &st) != 0) Fail(path, errno);
+    RequireRegular(path, st);
+    source.RefuseToReplace(path, st);
+    if (const int err = WriteAll(fd.Get(), pieces)) Fail(path, err);
+    if (::ftruncate(fd.Get(), static_cast<off_t>(total)) != 0) Fail(path, errno);
 }
 
 }  // namespace
 
-void Bitmap::SaveToFile(const std::string& path) const {
-    struct stat st {};
+void Bitmap::SaveToFile(const std::string& path, const std::string& sourceFile) const {
     if (path.empty()) Fail(path, ENOENT);
-    if (path.back() == '/' || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
-        Fail(path, EISDIR);
-    }
+    if (path.back() == '/') Fail(path, EISDIR);
     if (Empty()) {
-        throw RasterError("cannot write " + path + ": the picture is empty (" +
-                          std::to_string(width_) + " x " + std::to_string(height_) + ")");
+        Fail(path, "the picture is empty (" + std::to_string(width_) + " x " + std::to_string(height_) + ")");
     }
     const std::size_t row = RowBytes(width_);
     const std::size_t pixels = static_cast<std::size_t>(width_) * 3;
     const std::size_t image = row * static_cast<std::size_t>(height_);
-    if (image > UINT32_MAX - kHeaderBytes) {
-        throw RasterError("cannot write " + path + ": too large for a Windows bitmap");
-    }
+    if (image > UINT32_MAX - kHeaderBytes) Fail(path, "too large for a Windows bitmap");
     const auto header = Header(width_, height_, static_cast<std::uint32_t>(image));
+
+    // What is there now: links are resolved by the kernel, never by us.
+    struct stat entry {};
+    struct stat old {};
+    const bool isLink = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) Fail(path, errno);
+    const SourceFile source(sourceFile);
+    if (exists) {
+        RequireRegular(path, old);
+        source.RefuseToReplace(path, old);
+    }
 
     // The file wants the bottom row first. Bottom-up storage is the file's
     // layout already and goes out in one piece; otherwise one piece a row,
@@ -183,7 +252,11 @@ void Bitmap::SaveToFile(const std::string& path) const {
         }
     }
 
-    TempFile file(ResolveTarget(path));
+    if (isLink) {
+        WriteThroughLink(path, pieces, kHeaderBytes + image, source);
+        return;
+    }
+    TempFile file(path, exists ? &old : nullptr);
     if (const int err = WriteAll(file.Fd(), pieces)) Fail(path, err);
     file.Commit();
 }

@@ -2,6 +2,7 @@
 // The one error type of the registry store, and the one way its messages
 // reach the user on the command line.
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -16,6 +17,19 @@ namespace vantoria::registry {
 class RegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    // A failed save: "cannot save settings to <file>: <reason>".
+    RegistryError(const std::filesystem::path& file, std::string reason)
+        : std::runtime_error("cannot save settings to " + file.string() + ": " + reason),
+          file_(file),
+          reason_(std::move(reason)) {}
+
+    // For a failed save, the file and the short cause; empty otherwise.
+    const std::filesystem::path& File() const { return file_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::filesystem::path file_;
+    std::string reason_;
 };
 
 // Writes "vantoria: <message>" as one line to standard error, in one write

@@ -9,13 +9,15 @@
 // atomically (temporary file in the same folder, fsync, rename). Two
 // processes saving at once therefore never lose each other's keys.
 //
-// Files the reader cannot use at all (larger than kMaxRegistryFileSize, not
-// readable, a directory or other non-file in its place) are never destroyed:
-// the program runs on defaults, and the next save moves the old file aside to
-// registry.reg.unreadable (or .unreadable.N) before writing a clean one, and
-// says so on standard error. A damaged but readable file is simply rewritten
-// clean by the next save. If the file is a symbolic link, the file it points
-// to is replaced, so that linked dotfiles stay linked.
+// Only a regular file that the user may write is ever replaced. Anything
+// else in the file's place (a FIFO, a device node, a folder, directly or
+// through a link) and a read-only file are left as they are: the program
+// runs on what it could read and every save fails with a message. Before a
+// file that lost anything in reading (damaged lines, or nothing readable at
+// all, e.g. larger than kMaxRegistryFileSize) is rewritten, the original is
+// kept beside it as registry.reg.damaged (the newest one only), which is
+// said once on standard error. If the file is a symbolic link, the file it
+// leads to is replaced, so that linked dotfiles stay linked.
 
 #include <cstddef>
 #include <filesystem>
@@ -38,9 +40,10 @@ std::filesystem::path RegistryLockPath(const std::filesystem::path& file);
 enum class FileState {
     Missing,   // no file yet (first start)
     Clean,     // read completely
-    Damaged,   // read in part: see the problem text
-    Unusable,  // nothing read, and a save moves it aside first
-    Failed,    // nothing read for a passing reason (e.g. I/O error); a save refuses
+    Damaged,   // read in part: see the problem text; a save keeps it first
+    Unusable,  // a regular file, nothing read; a save keeps it first
+    Failed,    // nothing read: no regular file there, or a passing reason
+               // (e.g. I/O error); a save refuses
 };
 
 struct RegistrySnapshot {
@@ -52,11 +55,15 @@ struct RegistrySnapshot {
 
 RegistrySnapshot ReadRegistryFile(const std::filesystem::path& file);
 
-// Applies `changes` to the file as described above. When the file did not
-// exist (or was unusable) the new file is first seeded as a new user profile
-// would be: [HKEY_CURRENT_USER\Control Panel\desktop] with "TileWallPaper"="0"
-// and "Wallpaper"="". Nothing is written when the changes leave a clean file
-// as it was. Returns the registry as it now stands.
+// Gives the registry the keys a new user profile has, where they are
+// missing: [HKEY_CURRENT_USER\Control Panel\desktop] with "TileWallPaper"="0"
+// and "Wallpaper"="". Done at every load and every save, so that a file
+// that lost the key (or never had it) gets it back.
+void SeedUserProfile(RegistryModel& model);
+
+// Applies `changes` to the file as described above, on top of the seeded
+// profile. Nothing is written when the changes leave a clean file as it was.
+// Returns the registry as it now stands.
 // Throws RegistryError: "cannot save settings to <file>: <reason>".
 RegistryModel SaveRegistryChanges(const std::filesystem::path& file, const RegistryChanges& changes);
 

@@ -24,6 +24,8 @@ std::filesystem::path HomeDirectory() {
     return ".";
 }
 
+constexpr const char* kNotRegular = "not a regular file";
+
 RegistrySnapshot Unreadable(FileState state, const std::filesystem::path& file, const std::string& why) {
     RegistrySnapshot snapshot;
     snapshot.state = state;
@@ -55,17 +57,19 @@ namespace {
 RegistrySnapshot ReadUnguarded(const std::filesystem::path& file) {
     // O_NONBLOCK: a FIFO in the file's place must not hang us.
     UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info {};
     if (!fd) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) return {};
-        const bool lasting = error == EACCES || error == EPERM || error == ELOOP ||
-                             error == EISDIR || error == ENXIO || error == EOVERFLOW;
-        return Unreadable(lasting ? FileState::Unusable : FileState::Failed, file, std::strerror(error));
+        // Only a regular file is ever replaced; one we may not read is kept
+        // aside by the next save.
+        const bool regular = ::stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        const bool lasting = error == EACCES || error == EPERM || error == EOVERFLOW;
+        return Unreadable(regular && lasting ? FileState::Unusable : FileState::Failed, file,
+                          std::strerror(error));
     }
-    struct stat info {};
     if (::fstat(fd.Get(), &info) != 0) return Unreadable(FileState::Failed, file, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) return Unreadable(FileState::Unusable, file, std::strerror(EISDIR));
-    if (!S_ISREG(info.st_mode)) return Unreadable(FileState::Unusable, file, "not a regular file");
+    if (!S_ISREG(info.st_mode)) return Unreadable(FileState::Failed, file, kNotRegular);
 
     const std::string tooLarge = "larger than " + std::to_string(kMaxRegistryFileSize / (1024 * 1024)) + " MiB";
     if (static_cast<std::uintmax_t>(info.st_size) > kMaxRegistryFileSize)

@@ -30,9 +30,7 @@ constexpr auto kLockRetry = std::chrono::milliseconds(10);
 class Failure {
 public:
     explicit Failure(const fs::path& file) : file_(file) {}
-    [[noreturn]] void Throw(const std::string& reason) const {
-        throw RegistryError("cannot save settings to " + file_.string() + ": " + reason);
-    }
+    [[noreturn]] void Throw(const std::string& reason) const { throw RegistryError(file_, reason); }
     [[noreturn]] void ThrowErrno(int error) const { Throw(std::strerror(error)); }
 
 private:
@@ -42,9 +40,12 @@ private:
 UniqueFd TakeLock(const fs::path& file, const Failure& fail) {
     const fs::path lockPath = RegistryLockPath(file);
     UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (!lock && errno == EACCES)  // someone else's lock file: flock works read-only too
+    const int first = errno;
+    if (!lock && first == EACCES)  // someone else's lock file: flock works read-only too
         lock = UniqueFd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (!lock) fail.ThrowErrno(errno);
+    // The first failure is the one that explains: in a read-only folder the
+    // second try only finds no lock file.
+    if (!lock) fail.ThrowErrno(first);
 
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
@@ -56,35 +57,55 @@ UniqueFd TakeLock(const fs::path& file, const Failure& fail) {
     return lock;
 }
 
-void SeedUserProfile(RegistryModel& model) {
-    const std::string desktop = JoinKeyPath(kCurrentUser, "Control Panel\\desktop");
-    if (model.HasKey(desktop)) return;
-    model.SetValue(desktop, "TileWallPaper", "0");
-    model.SetValue(desktop, "Wallpaper", "");
-}
-
-// The file a rename must replace: through a symbolic link, its target.
+// The file a rename must replace: through symbolic links, the file they
+// lead to (which may not exist yet), so that linked dotfiles stay linked.
 fs::path ReplacementTarget(const fs::path& file) {
-    std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(file, error))) {
-        fs::path target = fs::canonical(file, error);
-        if (!error) return target;
+    fs::path path = file;
+    for (int depth = 0; depth < 40; ++depth) {  // the kernel's own limit
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    return file;
+    return path;  // a loop of links, refused below as not a regular file
 }
 
-// Moves an unusable file (or directory) out of the way without overwriting
-// anything; returns where it went.
-fs::path MoveAside(const fs::path& target, const Failure& fail) {
-    for (int n = 0; n < 1000; ++n) {
-        fs::path aside = target;
-        aside += n == 0 ? std::string(".unreadable") : ".unreadable." + std::to_string(n);
-        struct stat info {};
-        if (::lstat(aside.c_str(), &info) == 0) continue;
-        if (::rename(target.c_str(), aside.c_str()) != 0) fail.ThrowErrno(errno);
-        return aside;
+// Whether the user may write the file. Root may write anything, but a file
+// that nobody may write was made read-only on purpose.
+bool UserMayWrite(const fs::path& target, const struct stat& info) {
+    if (::geteuid() == 0) return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Only a regular file that the user may write is ever replaced. A link to
+// /dev/null or to a folder is someone's way of keeping the settings out, a
+// read-only file someone's way of freezing them; either stays as it is.
+void CheckReplaceable(const fs::path& target, const Failure& fail) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0) {
+        if (errno == ENOENT) return;  // a new file
+        fail.ThrowErrno(errno);
     }
-    fail.Throw("too many old unreadable files beside it");
+    if (!S_ISREG(info.st_mode)) fail.Throw(target.string() + " is not a regular file and is left as it is");
+    if (UserMayWrite(target, info)) return;
+    if (::geteuid() != 0 && ::geteuid() != info.st_uid) fail.ThrowErrno(EACCES);  // someone else's
+    fail.Throw(target.string() + " is read-only and is left as it is");
+}
+
+// Keeps a file that could not be read whole as <target>.damaged, the newest
+// one only. A second name keeps the settings file in place until the new one
+// replaces it; where the folder allows no second name the file is moved, and
+// true is returned so that a failed replacement can move it back.
+bool KeepDamaged(const fs::path& target, const fs::path& kept, const Failure& fail) {
+    struct stat info {};
+    if (::lstat(kept.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) fail.Throw(kept.string() + " is in the way: it is not a regular file");
+        if (::unlink(kept.c_str()) != 0) fail.ThrowErrno(errno);
+    }
+    if (::link(target.c_str(), kept.c_str()) == 0) return false;
+    if (::rename(target.c_str(), kept.c_str()) != 0) fail.ThrowErrno(errno);
+    return true;
 }
 
 void WriteAll(int fd, const std::string& text, const Failure& fail) {
@@ -124,26 +145,34 @@ private:
     fs::path path_;
 };
 
-void WriteReplacing(const fs::path& target, const std::string& text, bool moveAsideFirst,
-                    const Failure& fail) {
+// Replaces `target` with `text`; a file that lost anything in reading is
+// kept beside it first.
+void WriteReplacing(const fs::path& target, const std::string& text, FileState state, const Failure& fail) {
     TemporaryFile temp(target, fail);
     WriteAll(temp.Fd(), text, fail);
-    // Keep the permissions of the file we replace; a new one is private.
+    // Keep the permissions of the file we replace; a new one is private, as
+    // is the one for a file we could not even read.
     mode_t mode = 0600;
     struct stat info {};
-    if (!moveAsideFirst && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (state != FileState::Unusable && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         mode = info.st_mode & 07777;
     if (::fchmod(temp.Fd(), mode) != 0) fail.ThrowErrno(errno);
     if (::fsync(temp.Fd()) != 0) fail.ThrowErrno(errno);
     if (temp.Close() != 0) fail.ThrowErrno(errno);
 
-    if (moveAsideFirst) {
-        const fs::path aside = MoveAside(target, fail);
-        PrintRegistryMessage("the unreadable settings file " + target.string() + " was moved to " +
-                             aside.string() + "; a new one is written");
+    const bool damaged = state == FileState::Damaged || state == FileState::Unusable;
+    fs::path kept = target;
+    kept += ".damaged";
+    const bool moved = damaged && KeepDamaged(target, kept, fail);
+    if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        if (moved) ::rename(kept.c_str(), target.c_str());
+        fail.ThrowErrno(error);
     }
-    if (::rename(temp.Path().c_str(), target.c_str()) != 0) fail.ThrowErrno(errno);
     temp.Keep();
+    if (damaged)
+        PrintRegistryMessage("the settings file " + target.string() + " could not be read whole; it is kept as " +
+                             kept.string() + " and a new one is written");
 
     // Make the rename itself durable; failing here loses nothing already written.
     UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -152,6 +181,13 @@ void WriteReplacing(const fs::path& target, const std::string& text, bool moveAs
 
 }  // namespace
 
+void SeedUserProfile(RegistryModel& model) {
+    const std::string desktop = JoinKeyPath(kCurrentUser, "Control Panel\\desktop");
+    if (model.HasKey(desktop)) return;
+    model.SetValue(desktop, "TileWallPaper", "0");
+    model.SetValue(desktop, "Wallpaper", "");
+}
+
 RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& changes) {
     const Failure fail(file);
     std::error_code error;
@@ -159,12 +195,13 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
     if (error) fail.Throw(error.message());
 
     const UniqueFd lock = TakeLock(file, fail);
+    const fs::path target = ReplacementTarget(file);
+    CheckReplaceable(target, fail);
     const RegistrySnapshot before = ReadRegistryFile(file);
     if (before.state == FileState::Failed) fail.Throw(before.reason);
 
     RegistryModel after = before.model;
-    const bool fresh = before.state == FileState::Missing || before.state == FileState::Unusable;
-    if (fresh) SeedUserProfile(after);
+    SeedUserProfile(after);
     changes.ApplyTo(after);
     if (before.state == FileState::Clean && after == before.model) return after;
 
@@ -172,7 +209,7 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
     if (text.size() > kMaxRegistryFileSize)
         fail.Throw("the settings would be larger than the limit of " +
                    std::to_string(kMaxRegistryFileSize) + " bytes");
-    WriteReplacing(ReplacementTarget(file), text, before.state == FileState::Unusable, fail);
+    WriteReplacing(target, text, before.state, fail);
     return after;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/registry/RegistryStore.h"
 
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "platform/registry/RegistryError.h"
@@ -7,10 +9,24 @@
 
 namespace vantoria::registry {
 
+namespace {
+
+// Every accessor reads the file afresh; the user hears of one problem with
+// one file once in the life of the process, not at each reading.
+void ReportOnce(const std::string& problem) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    const std::lock_guard<std::mutex> guard(mutex);
+    if (reported.insert(problem).second) PrintRegistryMessage(problem);
+}
+
+}  // namespace
+
 RegistryStore::RegistryStore(std::filesystem::path file) : file_(std::move(file)) {
     RegistrySnapshot snapshot = ReadRegistryFile(file_);
-    if (!snapshot.problem.empty()) PrintRegistryMessage(snapshot.problem);
+    if (!snapshot.problem.empty()) ReportOnce(snapshot.problem);
     model_ = std::move(snapshot.model);
+    SeedUserProfile(model_);
 }
 
 bool RegistryStore::KeyExists(std::string_view key) const {

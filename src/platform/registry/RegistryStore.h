@@ -17,7 +17,9 @@ namespace vantoria::registry {
 class RegistryStore {
 public:
     // Reads the file now. A damaged or unreadable file is reported with one
-    // line on standard error, and the view holds what could be read.
+    // line on standard error, once per process for the same problem with the
+    // same file, and the view holds what could be read, with
+    // the user profile's keys seeded where missing (see SeedUserProfile).
     explicit RegistryStore(std::filesystem::path file = RegistryFilePath());
 
     const std::filesystem::path& File() const { return file_; }

@@ -10,21 +10,67 @@
 namespace vantoria::registry {
 namespace {
 
-std::string DecodeToUtf8(std::string_view bytes, ParseReport& report) {
-    auto encoding = QStringConverter::Utf8;
-    if (bytes.starts_with("\xFF\xFE"))
-        encoding = QStringConverter::Utf16LE;
-    else if (bytes.starts_with("\xFE\xFF"))
-        encoding = QStringConverter::Utf16BE;
-    QStringDecoder decoder(encoding);  // drops a leading byte order mark
-    QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (decoder.hasError()) report.invalidEncoding = true;
-    // A NUL would end the text of a Windows string value; it has no place here.
-    if (text.contains(QChar(u'\0'))) {
-        report.invalidEncoding = true;
-        text.remove(QChar(u'\0'));
+// The file's text as bytes. UTF-16 (with its byte order mark, as the
+// registry editor writes it) is converted to UTF-8; anything else is taken
+// byte for byte, so that names in other encodings that an older version
+// wrote raw are read back exactly.
+std::string FileText(std::string_view bytes, ParseReport& report) {
+    std::string text;
+    const bool le = bytes.starts_with("\xFF\xFE"), be = bytes.starts_with("\xFE\xFF");
+    if (le || be) {
+        QStringDecoder decoder(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        const QString decoded = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        if (decoder.hasError()) report.invalidEncoding = true;
+        text = decoded.toStdString();
+    } else {
+        if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+        text = bytes;
     }
-    return text.toStdString();
+    // A NUL would end the text of a Windows string value; it has no place here.
+    if (const auto nul = std::erase(text, '\0'); nul > 0) report.invalidEncoding = true;
+    return text;
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], 0 when none starts there.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+    const auto at = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = at(i);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;  // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // overlong
+        if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;   // overlong
+        if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length || at(i + 1) < low || at(i + 1) > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+    return length;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The byte of an escape "\x{HH}" whose backslash is at text[i]; -1 when
+// the text there is no such escape (or would be a NUL).
+int EscapedByte(std::string_view text, std::size_t i) {
+    if (text.size() - i < 6 || text.substr(i, 3) != "\\x{" || text[i + 5] != '}') return -1;
+    const int high = HexDigit(text[i + 3]), low = HexDigit(text[i + 4]);
+    if (high < 0 || low < 0 || (high | low) == 0) return -1;
+    return high * 16 + low;
 }
 
 std::string_view Trim(std::string_view line) {
@@ -50,6 +96,11 @@ std::optional<std::string> ReadQuoted(std::string_view line, std::size_t& pos) {
             continue;
         }
         if (i + 1 >= line.size()) return std::nullopt;  // cut off after a backslash
+        if (const int byte = EscapedByte(line, i); byte >= 0) {
+            text += static_cast<char>(byte);
+            i += 5;
+            continue;
+        }
         const char next = line[++i];
         switch (next) {
             case '\\': text += '\\'; break;
@@ -130,9 +181,24 @@ bool IsHeader(std::string_view line) {
 }
 
 void AppendQuoted(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     out += '"';
-    for (const char c : text) {
-        switch (c) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8Length(text, i);
+        if (length == 0) {  // a byte that is no part of UTF-8 text
+            const auto byte = static_cast<unsigned char>(text[i++]);
+            out += "\\x{";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+            out += '}';
+            continue;
+        }
+        if (length > 1) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        switch (const char c = text[i++]) {
             case '\\': out += "\\\\"; break;
             case '"': out += "\\\""; break;
             case '\n': out += "\\n"; break;
@@ -154,12 +220,12 @@ std::string ParseReport::Describe() const {
     if (missingHeader) add("no header line");
     if (skippedLines == 1) add("1 unreadable line");
     if (skippedLines > 1) add(std::to_string(skippedLines) + " unreadable lines");
-    if (invalidEncoding) add("bytes that are not UTF-8");
+    if (invalidEncoding) add("bytes that are not text");
     return text;
 }
 
 RegistryModel ParseRegistryText(std::string_view bytes, ParseReport& report) {
-    const std::string text = DecodeToUtf8(bytes, report);
+    const std::string text = FileText(bytes, report);
     RegistryModel model;
     std::optional<std::string> currentKey;  // none before the first block or after a bad one
     bool sawContent = false;

@@ -143,6 +143,12 @@ TEST(DibDecode, ColourIndexesPastTheTableAreBlack) {
     Bytes info = Info(d);   // a block shorter than its table: whole entries count
     info.resize(40 + 3 * 4 + 2);
     ExpectRows(DecodeDib(info, d.pixels), {{0, 1, 2, -1}});
+
+    // Entries past the declared count are no colours, even when present.
+    d = {.width = 4, .height = 1, .bits = 8, .colorsUsed = 2, .palette = Palette(4), .pixels = {0, 1, 2, 3}};
+    ExpectRows(Decode(d), {{0, 1, -1, -1}});
+    const Bytes file = File(d);
+    ExpectRows(vantoria::dib::DecodeBmp(file), {{0, 1, -1, -1}});
 }
 
 TEST(DibDecode, TruncatedRowsAreDecodedAndTheRestIsBlack) {

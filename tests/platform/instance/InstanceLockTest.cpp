@@ -3,16 +3,29 @@
 #include "support/Child.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
 
 using vantoria::InstanceLock;
 
 namespace {
 
+namespace fs = std::filesystem;
+
 class InstanceLockTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1); }
+    void SetUp() override {
+        fs::create_directory(runtime_);
+        ::chmod(runtime_.c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        ::setenv("TMPDIR", dir_.Path().c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("TMPDIR"); }
     vantoria::test::TempDir dir_;
+    const std::string runtime_ = dir_.Path() + "/run";
 };
 
 TEST_F(InstanceLockTest, SecondHolderIsRefusedUntilTheFirstLetsGo) {
@@ -37,13 +50,42 @@ TEST_F(InstanceLockTest, MovedLockStaysHeldAndGoesWithItsLastOwner) {
     EXPECT_TRUE(InstanceLock::Acquire("Runo"));
 }
 
-TEST_F(InstanceLockTest, LockFileLivesInTheRuntimeFolderElseInTemp) {
-    EXPECT_EQ(InstanceLock::PathFor("Runo"), dir_.Path() + "/Runo");
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ::setenv("TMPDIR", dir_.Path().c_str(), 1);
-    const std::string path = InstanceLock::PathFor("Runo");
-    EXPECT_EQ(path.rfind(dir_.Path() + "/Runo-", 0), 0u) << path;
-    ::unsetenv("TMPDIR");
+// Only a lock that is really held keeps us from starting, and silently.
+// A runtime folder that is missing, someone else's or unusable sends the lock
+// to a private folder in temp; a private folder that is not ours is never
+// used; when nothing works, one line says why.
+TEST_F(InstanceLockTest, FailuresFallBackToAPrivateFolderOrAreSaid) {
+    const std::string privateFolder = dir_.Path() + "/vantoria-" + std::to_string(::geteuid());
+    EXPECT_EQ(InstanceLock::RuntimeFolder(), runtime_);
+    EXPECT_EQ(InstanceLock::PrivateFolder(), privateFolder);
+
+    fs::create_directory(runtime_ + "/Runo");  // a lock path that is a folder
+    for (const std::string runtime : {runtime_, dir_.Path() + "/missing", std::string("relative")}) {
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        testing::internal::CaptureStderr();
+        auto lock = InstanceLock::Acquire("Runo");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        ASSERT_TRUE(lock) << runtime;
+        EXPECT_FALSE(InstanceLock::Acquire("Runo")) << runtime;  // held in the private folder
+        struct stat st {};
+        ASSERT_EQ(::stat(privateFolder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_TRUE(fs::is_regular_file(privateFolder + "/Runo"));
+    }
+    ASSERT_EQ(::chown(runtime_.c_str(), 65534, 65534), 0);  // someone else's runtime folder
+    ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    EXPECT_EQ(InstanceLock::RuntimeFolder(), "");
+
+    // Another user's folder of the fallback's name, planted to keep us out.
+    fs::remove_all(privateFolder);
+    fs::create_directory(privateFolder);
+    ASSERT_EQ(::chown(privateFolder.c_str(), 65534, 65534), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(InstanceLock::Acquire("Runo"));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "vantoria: cannot take the single-instance lock Runo (" + privateFolder +
+                        " is not a folder of this user's that only this user may write)\n");
+    EXPECT_FALSE(fs::exists(privateFolder + "/Runo"));
 }
 
 }  // namespace

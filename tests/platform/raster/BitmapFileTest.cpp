@@ -5,6 +5,8 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vantoria::raster {
@@ -103,6 +105,63 @@ TEST(BitmapFileTest, FailuresNameThePathAndTheReasonAndKeepThePreviousFile) {
     EXPECT_EQ(error, "cannot write " + (dir / "keep.bmp") + ": File too large");
     EXPECT_EQ(ReadFile(dir / "keep.bmp"), before);
     EXPECT_EQ(dir.Entries(), 1);
+}
+
+// A change killed while it writes the buffer leaves no temporary file: the
+// file size limit's signal kills the writer part-way, as a kill would.
+TEST(BitmapFileTest, AWriterKilledHalfwayLeavesNothingBehind) {
+    TempDir dir;
+    test::CoordPicture(100, 100).SaveToFile(dir / "Runo.bmp");
+    const std::string before = ReadFile(dir / "Runo.bmp");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit noCore{0, 0}, small{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+        test::CoordPicture(200, 200).SaveToFile(dir / "Runo.bmp");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(dir.Entries(), 1);
+    EXPECT_EQ(ReadFile(dir / "Runo.bmp"), before);
+}
+
+// A device, a FIFO or a folder at the buffer path, reached directly, through
+// a link or through "..", is refused and stays exactly as it was.
+TEST(BitmapFileTest, WritesOverNothingButARegularFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    std::filesystem::create_directory(dir / "folder");
+    const Bitmap b = test::CoordPicture(4, 4);
+    for (const std::string thing : {"fifo", "null", "folder"}) {
+        ASSERT_EQ(::symlink(thing.c_str(), (dir / (thing + ".lnk")).c_str()), 0);
+        for (const std::string& path : {dir / thing, dir / (thing + ".lnk"), dir / ("sub/../" + thing)}) {
+            const std::string error = ErrorOf(b, path);
+            EXPECT_TRUE(error.find("not a regular file") != std::string::npos ||
+                        error.find("Is a directory") != std::string::npos) << path << ": " << error;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(std::filesystem::is_character_file(dir / "null"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
+    EXPECT_EQ(dir.Entries(), 7);  // the three, their links, "sub": nothing else
+
+    // In a shared sticky folder the kernel refuses to follow another user's
+    // link, where the system asks it to; the link's target stays untouched.
+    if (ReadFile("/proc/sys/fs/protected_symlinks").starts_with("1") && ::geteuid() == 0) {
+        std::filesystem::create_directory(dir / "shared");
+        ::chmod((dir / "shared").c_str(), 01777);
+        std::ofstream(dir / "victim") << "precious";
+        ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "shared/Runo.bmp").c_str()), 0);
+        ASSERT_EQ(::lchown((dir / "shared/Runo.bmp").c_str(), 65534, 65534), 0);
+        EXPECT_NE(ErrorOf(b, dir / "shared/Runo.bmp"), "no error");
+        EXPECT_EQ(ReadFile(dir / "victim"), "precious");
+    }
 }
 
 }  // namespace

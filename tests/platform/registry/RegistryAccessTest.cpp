@@ -64,9 +64,10 @@ TEST_F(RegistryTest, IniFileEraseSectionKeepsItsOwnKey) {
 TEST_F(RegistryTest, RegistryOpenKeyCreatesOnlyWhenAllowed) {
     {
         TRegistry reg;
-        EXPECT_FALSE(reg.OpenKey("\\Control Panel\\desktop", false));
+        EXPECT_FALSE(reg.OpenKey("\\Control Panel\\Colors", false));
         EXPECT_FALSE(reg.HasCurrentKey());
-        EXPECT_THROW(reg.WriteString("TileWallPaper", "1"), RegistryError);
+        EXPECT_THROW(reg.WriteString("Background", "1"), RegistryError);
+        EXPECT_TRUE(reg.KeyExists("\\Control Panel\\desktop"));  // the profile's, from the start
     }
     EXPECT_FALSE(std::filesystem::exists(File()));  // nothing to save, nothing created
 
@@ -78,7 +79,7 @@ TEST_F(RegistryTest, RegistryOpenKeyCreatesOnlyWhenAllowed) {
         reg.WriteString("V", "1");
         reg.CloseKey();
     }
-    // The file now exists and was seeded as a new profile.
+    // The file now exists, seeded as a new profile.
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey("\\control panel\\DESKTOP", false));
     EXPECT_EQ(reg.ReadString("TileWallPaper"), "0");

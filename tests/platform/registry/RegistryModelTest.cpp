@@ -74,16 +74,16 @@ TEST(RegistryText, DamagedTextKeepsWhatCanBeRead) {
         "[HKEY_CURRENT_USER\\K]\n"
         "  \"Spaced\" = \"ok\"  \n"
         "; a comment\n"
-        "\"Bad\xff\"=\"\xe3\x81\"\n"          // invalid UTF-8, still readable
+        "\"Bad\xff\"=\"\xe3\x81\"\n"          // not UTF-8: read byte for byte
         "\"Cut\"=\"/home/u";                    // cut off mid-line
     ParseReport report;
     const RegistryModel model = ParseRegistryText(text, report);
     EXPECT_TRUE(report.missingHeader);
-    EXPECT_TRUE(report.invalidEncoding);
+    EXPECT_FALSE(report.invalidEncoding);
     EXPECT_EQ(report.skippedLines, 5u);
     EXPECT_EQ(model.Value("HKEY_CURRENT_USER\\K", "Good"), "1");
     EXPECT_EQ(model.Value("HKEY_CURRENT_USER\\K", "Spaced"), "ok");
-    EXPECT_TRUE(model.Value("HKEY_CURRENT_USER\\K", "Bad\uFFFD").has_value());  // bad bytes become U+FFFD
+    EXPECT_EQ(model.Value("HKEY_CURRENT_USER\\K", "Bad\xff"), "\xe3\x81");
     EXPECT_FALSE(model.Value("HKEY_CURRENT_USER\\K", "Cut"));
     EXPECT_EQ(model.Keys().size(), 1u);
 }
