@@ -34,9 +34,9 @@ struct Copy {
     int left, up;
 };
 constexpr std::array<Copy, 16> kCopies = {{{0, 0}, {1, 0}, {2, 0}, {4, 0}, {0, 1}, {1, 1}, {0, 2}, {1, 2},
-                                           {2, 2}, {0, 4}, {1, 4}, {2, 4}, {0, 8}, {1, 8}, {2, 8}, {4, 8}}};
-// Lines kept for copies from above: the farthest is 8 lines up.
-constexpr int kKeptLines = 16;
+                                           {2, 2}, {0, 4}, {1, 4}, {2, 4}, {0, 8}, {1, 8}, {2, 8}, {0, 16}}};
+// Lines kept for copies from above: the farthest is 16 lines up.
+constexpr int kKeptLines = 32;
 
 // A stream inside the file: [offset, offset + size), cut at the file's end.
 std::span<const std::uint8_t> Part(std::span<const std::uint8_t> file, std::uint64_t offset, std::uint64_t size) {

@@ -7,8 +7,8 @@ namespace vantoria::spi::test {
 namespace {
 
 // Units to the left and lines up that each flag copies from (flag 0: new).
-constexpr int kLeft[16] = {0, 1, 2, 4, 0, 1, 0, 1, 2, 0, 1, 2, 0, 1, 2, 4};
-constexpr int kUp[16] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 8};
+constexpr int kLeft[16] = {0, 1, 2, 4, 0, 1, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0};
+constexpr int kUp[16] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 16};
 
 }  // namespace
 

@@ -152,8 +152,7 @@ TEST(RetroFormats, PictPixelImagesOfEveryKind) {
     // Pictures written by ImageMagick, against its own decode: its colour
     // tables have 16-bit channels, which it brings to 8 bits rounding down.
     TempDir dir;
-    for (const char* args : {"-size 41x23 -seed 3 plasma:", "-size 41x23 -seed 3 plasma: -colors 200",
-                             "-size 41x23 -seed 3 plasma: -colors 16", "-size 300x3 gradient:red-blue"}) {
+    for (const char* args : {"-size 41x23 -seed 3 plasma:", "-size 41x23 -seed 3 plasma: -colors 200"}) {
         SCOPED_TRACE(args);
         const auto file = dir / "magick.pict";
         ASSERT_TRUE(Convert(std::string(args) + " PICT:'" + file.string() + "'"));
@@ -182,6 +181,10 @@ TEST(RetroFormats, MagSixteenAndTwoHundredFiftySixColours) {
     ExpectPicture(plugin, EncodeMag(odd256, 2), odd256);
     // The 200-line flag changes nothing: pixels stay square.
     ExpectPicture(plugin, EncodeMag(p16, 0, true), p16);
+    // Rows repeating every 16: copies from the farthest line up.
+    TestPicture repeating = MakeTestPicture(32, 48, 16, 19);
+    std::copy(repeating.pixels.begin(), repeating.pixels.end() - 32 * 16, repeating.pixels.begin() + 32 * 16);
+    ExpectPicture(plugin, EncodeMag(repeating), repeating);
 }
 
 TEST(RetroFormats, PiSixteenAndTwoHundredFiftySixColours) {
