@@ -24,7 +24,7 @@ namespace {
 constexpr std::size_t kFileHeader = 512;
 // Picture size (2) and frame (8) come before the version opcode.
 constexpr std::size_t kFrameEnd = 10;
-// Opcodes and their data lengths as QuickDraw defines them.
+// The opcodes that end the picture and that mark version 2.
 constexpr std::uint16_t kOpEnd = 0x00FF;
 constexpr std::uint16_t kOpVersion2 = 0x02FF;
 // More pixel images than this, or more drawing than this many times the
