@@ -24,9 +24,10 @@ namespace {
 constexpr std::size_t kFileHeader = 512;
 // Picture size (2) and frame (8) come before the version opcode.
 constexpr std::size_t kFrameEnd = 10;
-// The opcodes that end the picture and that mark version 2.
+// The opcodes that end the picture, mark version 2, hold a compressed image.
 constexpr std::uint16_t kOpEnd = 0x00FF;
 constexpr std::uint16_t kOpVersion2 = 0x02FF;
+constexpr std::uint16_t kOpCompressed = 0x8200;
 // More pixel images than this, or more drawing than this many times the
 // picture's area, are refused: a real picture has a few, side by side.
 constexpr std::size_t kMaxImages = 4096;
@@ -304,11 +305,12 @@ public:
         if (!start) throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, "not a PICT picture");
         ByteReader r(bytes_.view, start->base + 2);
         frame_ = ReadRect(r);
-        const bool drawsVectors = ReadOpcodes(r, *start);
+        ReadOpcodes(r, *start);
         if (images_.empty()) {
-            throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, drawsVectors
-                ? "the picture holds only vector drawing, which this plug-in does not draw"
-                : "the picture holds no image");
+            throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT,
+                              compressed_    ? "the picture holds a compressed (QuickTime) image, which this plug-in does not read"
+                              : drawsVectors_ ? "the picture holds only vector drawing, which this plug-in does not draw"
+                                              : "the picture holds no image");
         }
         // The first image's resolution: its source size over its destination size.
         const Image& first = images_.front();
@@ -341,8 +343,7 @@ private:
     };
 
     // Walks the opcodes to the end of the picture, keeping the images.
-    bool ReadOpcodes(ByteReader& r, const Start& start) {
-        bool drawsVectors = false;
+    void ReadOpcodes(ByteReader& r, const Start& start) {
         r.Seek(start.base + kFrameEnd + (start.version == 2 ? 4 : 2));
         for (;;) {
             std::uint16_t op;
@@ -352,12 +353,13 @@ private:
             } else {
                 op = r.U8();
             }
-            if (op == kOpEnd) return drawsVectors;
+            if (op == kOpEnd) return;
             if (op == 0x90 || op == 0x91 || op == 0x98 || op == 0x99 || op == 0x9A || op == 0x9B) {
                 if (images_.size() == kMaxImages) Broken("too many images");
                 images_.push_back(ReadImage(r, op));
             } else {
-                drawsVectors |= SkipOpcode(r, op);
+                compressed_ |= op == kOpCompressed;
+                drawsVectors_ |= SkipOpcode(r, op);
             }
         }
     }
@@ -481,6 +483,7 @@ private:
     Ratio scaleX_, scaleY_;
     PictureSize size_;
     std::int64_t totalRows_ = 0;
+    bool drawsVectors_ = false, compressed_ = false;
 };
 
 std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<PictDecoder>(source); }

@@ -145,9 +145,13 @@ TEST(RetroFormats, PictPixelImagesOfEveryKind) {
     PictWriter vectors({0, 0, 20, 20}, true);
     vectors.Op(0x0031), vectors.Rect({2, 2, 10, 10});
     vectors.Op(0x0020), vectors.out.U32BE(0), vectors.out.U32BE(0x00100010);
-    const Picture refused = DecodeMemory(plugin, vectors.Finish());
-    EXPECT_EQ(refused.infoCode, SUSIE_ERR_UNKNOWN_FORMAT);
-    EXPECT_EQ(refused.code, SUSIE_ERR_UNKNOWN_FORMAT);
+    // So is a picture whose only image is compressed (QuickTime).
+    PictWriter compressed({0, 0, 20, 20}, true);
+    compressed.Op(0x8200), compressed.out.U32BE(4), compressed.out.U32BE(0);
+    for (const Picture& refused : {DecodeMemory(plugin, vectors.Finish()), DecodeMemory(plugin, compressed.Finish())}) {
+        EXPECT_EQ(refused.infoCode, SUSIE_ERR_UNKNOWN_FORMAT);
+        EXPECT_EQ(refused.code, SUSIE_ERR_UNKNOWN_FORMAT);
+    }
 
     // Pictures written by ImageMagick, against its own decode: its colour
     // tables have 16-bit channels, which it brings to 8 bits rounding down.
