@@ -20,7 +20,6 @@ public:
 
     std::size_t Pos() const { return pos_; }
     std::size_t Left() const { return bytes_.size() - pos_; }
-    std::span<const std::uint8_t> All() const { return bytes_; }
 
     void Seek(std::uint64_t pos) {
         if (pos > bytes_.size()) EndsEarly();
