@@ -1,0 +1,162 @@
+// The plug-ins built on format libraries (WebP, TIFF, AVIF/HEIC, JPEG XL,
+// XPM, MNG/JNG) against each format's own reference decoder: the files are
+// made at test time by the format's tools (or ImageMagick), decoded by the
+// format's command-line decoder, and that output flattened onto black by
+// convert is the expected picture. Then cut-off and corrupted files.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <span>
+
+#include "PluginHarness.h"
+
+namespace vantoria::spi::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Shell commands run with $D set to the test's folder. A format's `setup`
+// makes its source pictures once (ImageMagick starts slowly: in parallel);
+// each case's `make` writes the file under test to $D/pic, and `reference`
+// the reference decoder's output to $D/ref.* (none: convert reads $D/pic).
+struct Case {
+    const char* name;
+    const char* make;
+    const char* reference;
+    int tolerance;  // largest difference allowed per byte
+};
+
+#define PHOTO "convert -size 17x9 -seed 7 plasma:red-blue "
+#define ALPHA "\\( -size 17x9 gradient:white-black \\) -alpha off -compose copy_opacity -composite "
+
+bool Shell(const TempDir& dir, const std::string& script) {
+    ::setenv("D", dir.Path().c_str(), 1);
+    return std::system(("(" + script + ") >/dev/null 2>&1").c_str()) == 0;
+}
+
+void ExpectReferencePixels(const char* pluginName, const char* setup, std::span<const Case> cases) {
+    Plugin plugin(pluginName);
+    ASSERT_NE(plugin.isSupported, nullptr);
+    TempDir dir;
+    ASSERT_TRUE(Shell(dir, setup));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Shell(dir, std::string("rm -f $D/pic $D/ref.* && ") + c.make));
+        fs::path ref = dir / "pic";
+        if (*c.reference != '\0') {
+            ASSERT_TRUE(Shell(dir, c.reference));
+            for (const auto& entry : fs::directory_iterator(dir.Path()))
+                if (entry.path().stem() == "ref") ref = entry.path();
+        }
+        EXPECT_NE(plugin.Supports(dir / "pic"), 0);
+        const Picture picture = Decode(plugin, dir / "pic");
+        ASSERT_EQ(picture.infoCode, SUSIE_OK);
+        ASSERT_EQ(picture.code, SUSIE_OK);
+        EXPECT_LE(MaxDifference(picture.rgb, Reference(ref)), c.tolerance);
+    }
+}
+
+// dwebp is libwebp itself: the same pixels, but premultiplying alpha may
+// round differently by one.
+const char kWebpSetup[] =
+    PHOTO "$D/photo.png & " PHOTO ALPHA "PNG32:$D/alpha.png & "
+    "convert -size 10x6 gradient:red-yellow $D/a.png & convert -size 17x9 xc:blue $D/b.png & wait";
+#define DWEBP "dwebp -quiet $D/pic -o $D/ref.png"
+const Case kWebp[] = {
+    {"lossy", "cwebp -quiet -q 80 $D/photo.png -o $D/pic", DWEBP, 0},
+    {"lossyAlpha", "cwebp -quiet -q 80 $D/alpha.png -o $D/pic", DWEBP, 1},
+    {"losslessAlpha", "cwebp -quiet -lossless -exact $D/alpha.png -o $D/pic", DWEBP, 1},
+    // An animation whose first frame covers part of the canvas only.
+    {"animation",
+     "cwebp -quiet -lossless $D/a.png -o $D/a.webp && cwebp -quiet -lossless $D/b.png -o $D/b.webp && "
+     "webpmux -frame $D/a.webp +100+4+2 -frame $D/b.webp +100 -loop 0 -o $D/pic",
+     "convert -size 17x9 xc:black $D/a.png -geometry +4+2 -composite $D/ref.png", 0},
+};
+
+TEST(LibraryPlugins, WebpMatchesDwebp) { ExpectReferencePixels("webp.spi", kWebpSetup, kWebp); }
+
+// ImageMagick writes the sample kinds, tiffcp the storage layouts;
+// ImageMagick's decode of each file is the reference.
+const char kTiffSetup[] =
+    PHOTO "-depth 8 $D/rgb8.tif & " PHOTO "-depth 16 $D/rgb16.tif & " PHOTO ALPHA "-depth 8 $D/rgba8.tif & "
+    PHOTO "-colorspace Gray -depth 8 $D/grey8.tif & " PHOTO "-monochrome -compress Group4 $D/bilevel.tif & "
+    PHOTO "-colors 16 -type Palette $D/palette.tif & " PHOTO "-colorspace CMYK -depth 8 $D/cmyk.tif & "
+    PHOTO "-depth 8 -size 17x9 xc:red $D/pages.tif & wait";
+const Case kTiff[] = {
+    {"rgb8Lzw", "tiffcp -c lzw $D/rgb8.tif $D/pic", "", 0},
+    {"rgb8DeflatePredictor", "tiffcp -c zip:2 $D/rgb8.tif $D/pic", "", 0},
+    {"rgb8Planar", "tiffcp -p separate $D/rgb8.tif $D/pic", "", 0},
+    {"rgb8Tiled", "tiffcp -t -w 16 -l 16 -c packbits $D/rgb8.tif $D/pic", "", 0},
+    {"rgb8JpegYcbcr", "tiffcp -c jpeg:r $D/rgb8.tif $D/pic", "", 2},
+    {"rgb16", "tiffcp $D/rgb16.tif $D/pic", "", 1},
+    {"rgba8", "tiffcp -c lzw $D/rgba8.tif $D/pic", "", 1},
+    {"grey8Strips", "tiffcp -r 4 $D/grey8.tif $D/pic", "", 0},
+    {"bilevelG4", "cp $D/bilevel.tif $D/pic", "", 0},
+    {"palette4", "cp $D/palette.tif $D/pic", "", 1},  // 16-bit colour table, shifted to 8
+    {"cmyk8", "cp $D/cmyk.tif $D/pic", "", 1},
+    {"firstOfTwoPages", "cp $D/pages.tif $D/pic", "", 0},
+};
+
+TEST(LibraryPlugins, TiffMatchesImageMagick) { ExpectReferencePixels("tiff.spi", kTiffSetup, kTiff); }
+
+// Damage to one sample a format: cuts and byte flips answer with an error
+// code (or, for flips the format cannot notice, a picture), never a crash.
+struct Sample {
+    const char* plugin;
+    const char* make;  // writes $D/pic, as above
+    int flipRounds;
+};
+
+void PrintTo(const Sample& s, std::ostream* os) { *os << s.plugin; }
+
+const Sample kSamples[] = {
+    {"webp.spi", "convert -size 64x48 -seed 2 plasma: $D/s.png && cwebp -quiet -q 80 $D/s.png -o $D/pic", 200},
+    {"webp.spi", "convert -size 64x48 -seed 2 plasma: " ALPHA " PNG32:$D/s.png && cwebp -quiet -lossless $D/s.png -o $D/pic", 200},
+    {"tiff.spi", "convert -size 64x48 -seed 2 plasma: -compress lzw $D/s.tif && tiffcp -r 8 $D/s.tif $D/pic", 200},
+    {"tiff.spi", "convert -size 64x48 -seed 2 plasma: $D/s.tif && tiffcp -t -w 16 -l 16 -c zip $D/s.tif $D/pic", 200},
+};
+
+class DamagedLibraryFile : public testing::TestWithParam<Sample> {};
+
+TEST_P(DamagedLibraryFile, FailsCleanly) {
+    TempDir dir;
+    ASSERT_TRUE(Shell(dir, GetParam().make));
+    const Plugin plugin(GetParam().plugin);
+    const std::vector<std::uint8_t> bytes = ReadFile(dir / "pic");
+    ASSERT_GT(bytes.size(), 100u);
+    ASSERT_EQ(DecodeMemory(plugin, bytes).code, SUSIE_OK);
+
+    const std::size_t n = bytes.size();
+    for (std::size_t length : {std::size_t{0}, std::size_t{5}, std::size_t{20}, n / 4, n / 2, n * 3 / 4}) {
+        const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        WriteFile(dir / "cut", cut);
+        const Picture fromFile = Decode(plugin, dir / "cut");
+        EXPECT_TRUE(fromFile.code == SUSIE_ERR_BROKEN_DATA || fromFile.code == SUSIE_ERR_UNKNOWN_FORMAT)
+            << "cut at " << length << " of " << n << ": " << fromFile.code;
+        EXPECT_EQ(DecodeMemory(plugin, cut).code, fromFile.code);
+    }
+
+    const std::set<std::int32_t> codes = {SUSIE_OK, SUSIE_ERR_UNKNOWN_FORMAT, SUSIE_ERR_BROKEN_DATA,
+                                          SUSIE_ERR_NO_MEMORY};
+    std::mt19937 random(12345);
+    for (int round = 0; round < GetParam().flipRounds; ++round) {
+        std::vector<std::uint8_t> flipped = bytes;
+        for (int i = 0; i <= round % 4; ++i) {
+            const std::size_t at = (round % 2 == 0) ? random() % std::min<std::size_t>(n, 64) : random() % n;
+            flipped[at] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        }
+        const Picture picture = DecodeMemory(plugin, flipped);
+        EXPECT_TRUE(codes.count(picture.code)) << "round " << round << ": " << picture.code;
+        EXPECT_TRUE(codes.count(picture.infoCode)) << "round " << round << ": " << picture.infoCode;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, DamagedLibraryFile, testing::ValuesIn(kSamples), [](const auto& info) {
+    return fs::path(info.param.plugin).stem().string() + std::to_string(info.index);
+});
+
+}  // namespace
+}  // namespace vantoria::spi::test
