@@ -102,6 +102,20 @@ const Case kTiff[] = {
 
 TEST(LibraryPlugins, TiffMatchesImageMagick) { ExpectReferencePixels("tiff.spi", kTiffSetup, kTiff); }
 
+// heif-convert is libheif itself. Deeper samples reach 8 bits through a
+// 16-bit PNG there and by libheif's own shift here: one apart at most.
+const char kHeifSetup[] =
+    PHOTO "PNG24:$D/photo.png & " PHOTO ALPHA "PNG32:$D/alpha.png & " PHOTO "PNG48:$D/photo16.png & wait";
+#define HEIF_CONVERT "heif-convert $D/pic $D/ref.png"
+const Case kHeif[] = {
+    {"heic", "heif-enc -q 80 $D/photo.png -o $D/pic", HEIF_CONVERT, 1},
+    {"heic10Bits", "heif-enc -b 10 -q 80 $D/photo16.png -o $D/pic", HEIF_CONVERT, 1},
+    {"avif", "heif-enc -A -q 80 $D/photo.png -o $D/pic", HEIF_CONVERT, 1},
+    {"avifAlpha", "heif-enc -A -q 80 $D/alpha.png -o $D/pic", HEIF_CONVERT, 1},
+};
+
+TEST(LibraryPlugins, HeifMatchesHeifConvert) { ExpectReferencePixels("heif.spi", kHeifSetup, kHeif); }
+
 // Damage to one sample a format: cuts and byte flips answer with an error
 // code (or, for flips the format cannot notice, a picture), never a crash.
 struct Sample {
@@ -117,6 +131,8 @@ const Sample kSamples[] = {
     {"webp.spi", "convert -size 64x48 -seed 2 plasma: " ALPHA " PNG32:$D/s.png && cwebp -quiet -lossless $D/s.png -o $D/pic", 200},
     {"tiff.spi", "convert -size 64x48 -seed 2 plasma: -compress lzw $D/s.tif && tiffcp -r 8 $D/s.tif $D/pic", 200},
     {"tiff.spi", "convert -size 64x48 -seed 2 plasma: $D/s.tif && tiffcp -t -w 16 -l 16 -c zip $D/s.tif $D/pic", 200},
+    {"heif.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && heif-enc -q 60 $D/s.png -o $D/pic", 100},
+    {"heif.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && heif-enc -A -q 60 $D/s.png -o $D/pic", 100},
 };
 
 class DamagedLibraryFile : public testing::TestWithParam<Sample> {};
