@@ -116,6 +116,28 @@ const Case kHeif[] = {
 
 TEST(LibraryPlugins, HeifMatchesHeifConvert) { ExpectReferencePixels("heif.spi", kHeifSetup, kHeif); }
 
+// djxl is libjxl itself; its 16-bit output reaches 8 bits through convert.
+// The JPEG turned by its Exif orientation (a quarter clockwise) is carried
+// over losslessly into the JPEG XL file, orientation included.
+#define EXIF_TURNED "\\377\\341\\000\\042Exif\\000\\000II*\\000\\010\\000\\000\\000\\001\\000\\022\\001\\003\\000\\001\\000\\000\\000\\006\\000\\000\\000\\000\\000\\000\\000"
+const char kJxlSetup[] =
+    PHOTO "PNG24:$D/photo.png & " PHOTO ALPHA "PNG32:$D/alpha.png & " PHOTO "PNG48:$D/photo16.png & "
+    PHOTO "-colorspace Gray PNG:$D/grey.png & " PHOTO "$D/plain.jpg & wait";
+#define DJXL "djxl $D/pic $D/ref.png"
+const Case kJxl[] = {
+    {"lossy", "cjxl -d 1 $D/photo.png $D/pic", DJXL, 1},
+    {"lossless", "cjxl -d 0 $D/photo.png $D/pic", DJXL, 0},
+    {"losslessAlpha", "cjxl -d 0 $D/alpha.png $D/pic", DJXL, 1},
+    {"lossless16", "cjxl -d 0 $D/photo16.png $D/pic", DJXL, 1},
+    {"grey", "cjxl -d 1 $D/grey.png $D/pic", DJXL, 1},
+    {"turnedJpeg",
+     "{ head -c 2 $D/plain.jpg; printf '" EXIF_TURNED "'; tail -c +3 $D/plain.jpg; } > $D/turned.jpg && "
+     "cjxl $D/turned.jpg $D/pic",
+     DJXL " && test $(identify -format %w $D/ref.png) = 9", 1},
+};
+
+TEST(LibraryPlugins, JxlMatchesDjxl) { ExpectReferencePixels("jxl.spi", kJxlSetup, kJxl); }
+
 // Damage to one sample a format: cuts and byte flips answer with an error
 // code (or, for flips the format cannot notice, a picture), never a crash.
 struct Sample {
@@ -133,6 +155,8 @@ const Sample kSamples[] = {
     {"tiff.spi", "convert -size 64x48 -seed 2 plasma: $D/s.tif && tiffcp -t -w 16 -l 16 -c zip $D/s.tif $D/pic", 200},
     {"heif.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && heif-enc -q 60 $D/s.png -o $D/pic", 100},
     {"heif.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && heif-enc -A -q 60 $D/s.png -o $D/pic", 100},
+    {"jxl.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && cjxl -d 1 $D/s.png $D/pic", 200},
+    {"jxl.spi", "convert -size 64x48 -seed 2 plasma: " ALPHA "PNG32:$D/s.png && cjxl -d 0 $D/s.png $D/pic", 200},
 };
 
 class DamagedLibraryFile : public testing::TestWithParam<Sample> {};
