@@ -138,6 +138,18 @@ const Case kJxl[] = {
 
 TEST(LibraryPlugins, JxlMatchesDjxl) { ExpectReferencePixels("jxl.spi", kJxlSetup, kJxl); }
 
+// ImageMagick writes and reads XPM on its own; a hand-written file has X11
+// colour names, a transparent colour and two characters a pixel.
+const Case kXpm[] = {
+    {"fromImageMagick", PHOTO "-colors 40 XPM:$D/pic", "", 0},
+    {"namesAndNone",
+     "printf '%s\\n' '/* XPM */' 'static char *x[] = {' '\"4 2 3 2\",' '\"aa c red\",' '\"bb c light grey\",' "
+     "'\"cc c None\",' '\"aabbccaa\",' '\"ccbbaabb\"};' > $D/pic",
+     "", 0},
+};
+
+TEST(LibraryPlugins, XpmMatchesImageMagick) { ExpectReferencePixels("xpm.spi", "true", kXpm); }
+
 // Damage to one sample a format: cuts and byte flips answer with an error
 // code (or, for flips the format cannot notice, a picture), never a crash.
 struct Sample {
@@ -157,6 +169,7 @@ const Sample kSamples[] = {
     {"heif.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && heif-enc -A -q 60 $D/s.png -o $D/pic", 100},
     {"jxl.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && cjxl -d 1 $D/s.png $D/pic", 200},
     {"jxl.spi", "convert -size 64x48 -seed 2 plasma: " ALPHA "PNG32:$D/s.png && cjxl -d 0 $D/s.png $D/pic", 200},
+    {"xpm.spi", "convert -size 64x48 -seed 2 plasma: -colors 60 XPM:$D/pic", 200},
 };
 
 class DamagedLibraryFile : public testing::TestWithParam<Sample> {};
