@@ -150,6 +150,17 @@ const Case kXpm[] = {
 
 TEST(LibraryPlugins, XpmMatchesImageMagick) { ExpectReferencePixels("xpm.spi", "true", kXpm); }
 
+// ImageMagick writes and reads MNG and JNG with its own PNG and JPEG code;
+// the JPEG inside a JNG may be rounded differently by one.
+const Case kMng[] = {
+    {"mngAnimation", PHOTO "-size 17x9 xc:blue -loop 0 MNG:$D/pic", "", 1},
+    {"mngAlpha", PHOTO ALPHA "MNG:$D/pic", "", 1},
+    {"jng", PHOTO "-quality 90 JNG:$D/pic", "", 1},
+    {"jngAlpha", PHOTO ALPHA "-quality 90 JNG:$D/pic", "", 1},
+};
+
+TEST(LibraryPlugins, MngMatchesImageMagick) { ExpectReferencePixels("mng.spi", "true", kMng); }
+
 // Damage to one sample a format: cuts and byte flips answer with an error
 // code (or, for flips the format cannot notice, a picture), never a crash.
 struct Sample {
@@ -170,6 +181,8 @@ const Sample kSamples[] = {
     {"jxl.spi", "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && cjxl -d 1 $D/s.png $D/pic", 200},
     {"jxl.spi", "convert -size 64x48 -seed 2 plasma: " ALPHA "PNG32:$D/s.png && cjxl -d 0 $D/s.png $D/pic", 200},
     {"xpm.spi", "convert -size 64x48 -seed 2 plasma: -colors 60 XPM:$D/pic", 200},
+    {"mng.spi", "convert -size 64x48 -seed 2 plasma: -size 64x48 xc:blue -loop 0 MNG:$D/pic", 200},
+    {"mng.spi", "convert -size 64x48 -seed 2 plasma: JNG:$D/pic", 200},
 };
 
 class DamagedLibraryFile : public testing::TestWithParam<Sample> {};
