@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include "Limits.h"
 #include "PluginError.h"
@@ -87,15 +86,15 @@ public:
             TIFFGetFieldDefaulted(tif_.get(), TIFFTAG_ROWSPERSTRIP, &band);
         const std::uint32_t height = image.height, width = image.width;
         if (band == 0 || band > height) band = height;
-        std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * band);
+        const auto raster = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(width) * band);
 
         for (std::uint32_t y = 0; y < height; y += band) {
             const std::uint32_t rows = std::min(band, height - y);
             image.row_offset = static_cast<int>(y);
             image.col_offset = 0;
-            if (!TIFFRGBAImageGet(&image, raster.data(), width, rows)) Fail();
+            if (!TIFFRGBAImageGet(&image, raster.get(), width, rows)) Fail();
             for (std::uint32_t r = 0; r < rows; ++r) {
-                const std::uint32_t* s = raster.data() + static_cast<std::size_t>(r) * width;
+                const std::uint32_t* s = raster.get() + static_cast<std::size_t>(r) * width;
                 std::uint8_t* d = out.Row(static_cast<int>(y + r));
                 for (std::uint32_t x = 0; x < width; ++x, d += 3) {
                     const std::uint32_t abgr = s[x];

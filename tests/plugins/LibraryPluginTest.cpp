@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <set>
 #include <span>
+#include <string_view>
 
 #include "PluginHarness.h"
 
@@ -223,6 +225,63 @@ TEST_P(DamagedLibraryFile, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(Library, DamagedLibraryFile, testing::ValuesIn(kSamples), [](const auto& info) {
     return fs::path(info.param.plugin).stem().string() + std::to_string(info.index);
 });
+
+// Headers that claim pictures too large to hold are refused before any
+// block is made, as out of memory: 65535 x 65535 in a WebP canvas, a HEIF
+// size property, a TIFF directory, an MNG header and an XPM values line.
+void PutBe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+// Where `what` first stands at or after `from`; the size when nowhere.
+std::size_t Find(const std::vector<std::uint8_t>& b, std::string_view what, std::size_t from = 0) {
+    return static_cast<std::size_t>(std::search(b.begin() + from, b.end(), what.begin(), what.end()) - b.begin());
+}
+
+TEST(LibraryPlugins, HugeClaimedSizesAreRefused) {
+    TempDir dir;
+    ASSERT_TRUE(Shell(dir, PHOTO ALPHA "PNG32:$D/a.png && cwebp -quiet -q 50 $D/a.png -o $D/a.webp && "
+                           "webpmux -frame $D/a.webp +100 -frame $D/a.webp +100 -loop 0 -o $D/x.webp && "
+                           "heif-enc -q 50 $D/a.png -o $D/x.heic & " PHOTO "-depth 8 $D/x.tif & "
+                           PHOTO "MNG:$D/x.mng & " PHOTO "-colors 4 XPM:$D/x.xpm & wait"));
+    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> huge;
+
+    // A still WebP's canvas is its bitstream's size; an animation's may be larger.
+    auto webp = ReadFile(dir / "x.webp");  // VP8X: canvas width - 1 and height - 1, 24 bits each
+    const std::size_t vp8x = Find(webp, "VP8X") + 12;
+    ASSERT_LT(vp8x, webp.size());
+    for (std::size_t i = 0; i < 6; ++i) webp.at(vp8x + i) = "\xFE\xFF\x00"[i % 3];
+    huge.emplace_back("webp.spi", webp);
+
+    auto heif = ReadFile(dir / "x.heic");  // every ispe (colour and alpha): version and flags, width, height
+    for (std::size_t ispe = Find(heif, "ispe"); ispe < heif.size(); ispe = Find(heif, "ispe", ispe + 4))
+        PutBe32(heif, ispe + 8, 65535), PutBe32(heif, ispe + 12, 65535);
+    huge.emplace_back("heif.spi", heif);
+
+    auto tiff = ReadFile(dir / "x.tif");  // little-endian: width and height entries of the first directory
+    EXPECT_EQ(tiff.at(0), 'I');
+    const std::size_t ifd = tiff.at(4) | tiff.at(5) << 8 | tiff.at(6) << 16 | std::size_t{tiff.at(7)} << 24;
+    for (std::size_t e = ifd + 2; e + 12 <= tiff.size() && e < ifd + 2 + 12 * tiff.at(ifd); e += 12)
+        if (tiff[e + 1] == 1 && (tiff[e] == 0 || tiff[e] == 1)) tiff[e + 8] = tiff[e + 9] = 0xFF;
+    huge.emplace_back("tiff.spi", tiff);
+
+    auto mng = ReadFile(dir / "x.mng");  // MHDR width and height
+    PutBe32(mng, 16, 65535), PutBe32(mng, 20, 65535);
+    huge.emplace_back("mng.spi", mng);
+
+    std::vector<std::uint8_t> xpm = ReadFile(dir / "x.xpm");
+    const std::size_t values = Find(xpm, "\"17 9 ") + 1;
+    const std::string bigger = "65535 65535 ";
+    xpm.erase(xpm.begin() + values, xpm.begin() + values + 5);
+    xpm.insert(xpm.begin() + values, bigger.begin(), bigger.end());
+    huge.emplace_back("xpm.spi", xpm);
+
+    for (const auto& [plugin, bytes] : huge) {
+        const Picture picture = DecodeMemory(Plugin(plugin), bytes);
+        EXPECT_EQ(picture.infoCode, SUSIE_ERR_NO_MEMORY) << plugin;
+        EXPECT_EQ(picture.code, SUSIE_ERR_NO_MEMORY) << plugin;
+    }
+}
 
 }  // namespace
 }  // namespace vantoria::spi::test
