@@ -3,7 +3,8 @@
 # command-line decoder, on the same 6000 x 4000 (24 MP) photograph-like
 # picture, in one run, and prints one table a format:
 #   vantoria-change decoding the file through its plug-in, stretching it to
-#   3840 x 2160 and writing the buffer file (--desktop none), against
+#   3840 x 2160 and writing the buffer file (--desktop none), and the
+#   plug-in alone decoding it (vantoria-plugin-decode), against
 #   WebP: dwebp -bmp;  AVIF: heif-convert to PNG and to Y4M (Y4M leaves out
 #   the colour conversion, so it is the decode alone);  JPEG XL: djxl to PPM;
 #   TIFF (LZW): tiffcp -c none and ImageMagick's convert to BMP.
@@ -23,7 +24,7 @@ if [ "${1:-}" = "--reps" ] && [ -n "${2:-}" ]; then reps=$2; fi
 "$src/scripts/install-deps.sh" >/dev/null
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DVANTORIA_BUILD_TESTS=OFF -DVANTORIA_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target vantoria-change plugins >/dev/null
+cmake --build "$build" -j2 --target vantoria-change plugins vantoria-plugin-decode >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoria-plugins.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -61,31 +62,36 @@ best() {
   printf '%s\t%s\t%s\n' "$name" "$bestTime" "$(awk -v k="$bestMem" 'BEGIN{printf "%.0f", k/1024}')"
 }
 
-# The first row is ours; every other row gets our time and memory as a
-# multiple of its own (goal: time x1.30 or less, memory x1.00 or less).
+# The first two rows are ours (the whole program, the plug-in alone); every
+# other row gets their time and memory as multiples of its own (goal: time
+# x1.30 or less, memory x1.00 or less).
 table() {
-  awk -F'\t' 'NR==1{ot=$2; om=$3}
-    {printf "  %-34s %7.3f s %6d MB", $1, $2, $3;
-     if (NR>1) printf "   ours: time x%.2f, memory x%.2f", ot/$2, om/$3;
+  awk -F'\t' 'NR==1{pt=$2; pm=$3} NR==2{dt=$2; dm=$3}
+    {printf "  %-30s %7.3f s %6d MB", $1, $2, $3;
+     if (NR>2) printf "   program: time x%.2f, memory x%.2f; plug-in: time x%.2f, memory x%.2f",
+                      pt/$2, pm/$3, dt/$2, dm/$3;
      printf "\n"}'
 }
 
+# ours FILE PLUGIN: vantoria-change stretching FILE onto the screen, then
+# the plug-in decoding it and nothing else.
 ours() {
   best vantoria-change "$change" --desktop none --no-run --screen 3840x2160 --position 0 --size 1 "$1"
+  best "$2 alone" "$build/bin/vantoria-plugin-decode" "$build/bin/$2" "$1"
 }
 
 echo "== WebP 6000x4000 (lossy)"
-{ ours "$work/big.webp"; best "dwebp -bmp" dwebp "$work/big.webp" -bmp -o "$work/out.bmp"; } | table
+{ ours "$work/big.webp" webp.spi; best "dwebp -bmp" dwebp "$work/big.webp" -bmp -o "$work/out.bmp"; } | table
 echo
 echo "== AVIF 6000x4000"
-{ ours "$work/big.avif"
+{ ours "$work/big.avif" heif.spi
   best "heif-convert to PNG" heif-convert "$work/big.avif" "$work/out.png"
   best "heif-convert to Y4M" heif-convert "$work/big.avif" "$work/out.y4m"; } | table
 echo
 echo "== JPEG XL 6000x4000 (distance 1)"
-{ ours "$work/big.jxl"; best "djxl to PPM" djxl "$work/big.jxl" "$work/out.ppm"; } | table
+{ ours "$work/big.jxl" jxl.spi; best "djxl to PPM" djxl "$work/big.jxl" "$work/out.ppm"; } | table
 echo
 echo "== TIFF 6000x4000 (LZW)"
-{ ours "$work/big.tif"
+{ ours "$work/big.tif" tiff.spi
   best "tiffcp -c none" tiffcp -c none "$work/big.tif" "$work/out.tif"
   best "convert to BMP" convert "$work/big.tif" BMP3:"$work/out.bmp"; } | table
