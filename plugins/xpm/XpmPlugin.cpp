@@ -152,13 +152,13 @@ public:
 
 private:
     static Rgb Resolve(const XpmColor& colour, ColourNames& names) {
-        const char* spec = colour.c_color != nullptr    ? colour.c_color
+        const char* text = colour.c_color != nullptr    ? colour.c_color
                            : colour.g_color != nullptr  ? colour.g_color
                            : colour.g4_color != nullptr ? colour.g4_color
                                                         : colour.m_color;
         Rgb rgb;
-        if (spec == nullptr) return rgb;
-        const std::string_view value(spec);
+        if (text == nullptr) return rgb;
+        const std::string_view value(text);
         if (value.starts_with('#'))
             ParseHex(value.substr(1), rgb);
         else if (NameKey(value) != "none")
