@@ -1,0 +1,145 @@
+// JPEG XL plug-in through libjxl: the first frame (as shown, with the layers
+// of an animation's first frame blended), oriented as the file says, in
+// 8 bits whatever the samples' depth or range (HDR is clipped). Pixels go
+// from the decoder's threads straight into the handed-over rows. Colours
+// come as the file describes them; ICC profiles are not applied.
+
+#include <jxl/decode.h>
+#include <jxl/thread_parallel_runner.h>
+
+#include <cstring>
+
+#include "Limits.h"
+#include "PluginError.h"
+#include "PluginFormat.h"
+
+namespace vantoria::spi {
+namespace {
+
+constexpr std::uint8_t kContainer[12] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+
+bool Recognise(std::span<const std::uint8_t> head) {
+    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0x0A) return true;  // bare codestream
+    return head.size() >= sizeof kContainer && std::memcmp(head.data(), kContainer, sizeof kContainer) == 0;
+}
+
+struct DecoderFree {
+    void operator()(JxlDecoder* dec) const { JxlDecoderDestroy(dec); }
+};
+struct RunnerFree {
+    void operator()(void* runner) const { JxlThreadParallelRunnerDestroy(runner); }
+};
+
+// Colour scaled by alpha, rounded: the pixel over black.
+inline std::uint8_t Over(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
+
+class JxlPictureDecoder final : public Decoder {
+public:
+    explicit JxlPictureDecoder(const Source& source)
+        : bytes_(source.ReadAll()),
+          runner_(JxlThreadParallelRunnerCreate(nullptr, JxlThreadParallelRunnerDefaultNumWorkerThreads())),
+          dec_(JxlDecoderCreate(nullptr)) {
+        if (!runner_ || !dec_) throw std::bad_alloc();
+        // Set before anything is decoded; its threads wait until the pixels.
+        Check(JxlDecoderSetParallelRunner(dec_.get(), JxlThreadParallelRunner, runner_.get()));
+        Check(JxlDecoderSubscribeEvents(dec_.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE));
+        Check(JxlDecoderSetInput(dec_.get(), bytes_.view.data(), bytes_.view.size()));
+        JxlDecoderCloseInput(dec_.get());
+        if (Next() != JXL_DEC_BASIC_INFO) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no picture header");
+        Check(JxlDecoderGetBasicInfo(dec_.get(), &info_));
+        std::int64_t width = info_.xsize, height = info_.ysize;
+        if (info_.orientation >= JXL_ORIENT_TRANSPOSE) std::swap(width, height);  // turned by a quarter
+        CheckSize(width, height);
+        size_ = {static_cast<int>(width), static_cast<int>(height)};
+    }
+
+    PictureSize Size() const override { return size_; }
+
+    void Decode(Dib24& out, Progress&) override {
+        out_ = &out;
+        alpha_ = info_.alpha_bits != 0;
+        premultiplied_ = info_.alpha_premultiplied != 0;
+        const JxlPixelFormat format = {alpha_ ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+        for (;;) {
+            switch (Next()) {
+            case JXL_DEC_COLOR_ENCODING:
+                AskForSrgbIfNeeded();
+                break;
+            case JXL_DEC_NEED_IMAGE_OUT_BUFFER:
+                Check(JxlDecoderSetImageOutCallback(dec_.get(), &format, &JxlPictureDecoder::Put, this));
+                break;
+            case JXL_DEC_FULL_IMAGE:
+                return;  // the first frame is all we show
+            default:
+                throw PluginError(SUSIE_ERR_BROKEN_DATA, "unexpected decoder event");
+            }
+        }
+    }
+
+private:
+    // Pictures in a plain colour space come in it (mostly sRGB already).
+    // Those described by an ICC profile would come in linear sRGB, which
+    // looks dark; they are asked for in sRGB.
+    void AskForSrgbIfNeeded() {
+        JxlColorEncoding original{};
+        if (JxlDecoderGetColorAsEncodedProfile(dec_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL, &original) ==
+            JXL_DEC_SUCCESS)
+            return;
+        JxlColorEncoding srgb{};
+        srgb.color_space = info_.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
+        srgb.white_point = JXL_WHITE_POINT_D65;
+        srgb.primaries = JXL_PRIMARIES_SRGB;
+        srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
+        srgb.rendering_intent = JXL_RENDERING_INTENT_RELATIVE;
+        JxlDecoderSetPreferredColorProfile(dec_.get(), &srgb);  // only a preference
+    }
+
+    // The decoder's next event; errors and a file that ends early throw.
+    JxlDecoderStatus Next() {
+        const JxlDecoderStatus status = JxlDecoderProcessInput(dec_.get());
+        if (status == JXL_DEC_ERROR || status == JXL_DEC_NEED_MORE_INPUT || status == JXL_DEC_SUCCESS)
+            throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken JPEG XL data");
+        return status;
+    }
+
+    static void Check(JxlDecoderStatus status) {
+        if (status != JXL_DEC_SUCCESS) throw PluginError(SUSIE_ERR_BROKEN_DATA, "JPEG XL decoder refused");
+    }
+
+    // Called from the decoder's threads, each with its own stretch of a row.
+    static void Put(void* opaque, std::size_t x, std::size_t y, std::size_t n, const void* pixels) {
+        auto* self = static_cast<JxlPictureDecoder*>(opaque);
+        const auto width = static_cast<std::size_t>(self->size_.width);
+        if (y >= static_cast<std::size_t>(self->size_.height) || x >= width) return;
+        n = std::min(n, width - x);
+        const auto* s = static_cast<const std::uint8_t*>(pixels);
+        std::uint8_t* d = self->out_->Row(static_cast<int>(y)) + 3 * x;
+        if (!self->alpha_) {
+            for (std::size_t i = 0; i < n; ++i, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+        } else if (self->premultiplied_) {
+            for (std::size_t i = 0; i < n; ++i, s += 4, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+        } else {
+            for (std::size_t i = 0; i < n; ++i, s += 4, d += 3)
+                d[0] = Over(s[2], s[3]), d[1] = Over(s[1], s[3]), d[2] = Over(s[0], s[3]);
+        }
+    }
+
+    Bytes bytes_;
+    std::unique_ptr<void, RunnerFree> runner_;
+    std::unique_ptr<JxlDecoder, DecoderFree> dec_;  // destroyed before the runner it uses
+    JxlBasicInfo info_{};
+    PictureSize size_;
+    Dib24* out_ = nullptr;
+    bool alpha_ = false;
+    bool premultiplied_ = false;
+};
+
+std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<JxlPictureDecoder>(source); }
+
+const char* const kInfo[] = {SUSIE_API_VERSION, "Vantoria JPEG XL plug-in", "*.jxl", "JPEG XL pictures"};
+
+}  // namespace
+
+const PluginFormat kPluginFormat = {kInfo, 4, sizeof kContainer, &Recognise, &Open};
+
+}  // namespace vantoria::spi

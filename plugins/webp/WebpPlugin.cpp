@@ -1,0 +1,124 @@
+// WebP plug-in: still pictures and the first frame of animations, through
+// libwebp and its demuxer. The first frame of an animation lies on a
+// transparent canvas, so whatever it does not cover is black. Opaque frames
+// decode straight into the handed-over rows; frames with alpha go through
+// one premultiplied BGRA buffer, which puts them onto black.
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <cstring>
+
+#include "Limits.h"
+#include "PluginError.h"
+#include "PluginFormat.h"
+
+namespace vantoria::spi {
+namespace {
+
+bool Recognise(std::span<const std::uint8_t> head) {
+    return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
+           std::memcmp(head.data() + 8, "WEBP", 4) == 0;
+}
+
+struct DemuxFree {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+struct IteratorRelease {
+    void operator()(WebPIterator* it) const { WebPDemuxReleaseIterator(it); }
+};
+
+[[noreturn]] void Fail(VP8StatusCode status) {
+    if (status == VP8_STATUS_OUT_OF_MEMORY) throw PluginError(SUSIE_ERR_NO_MEMORY, "out of memory");
+    throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken WebP data");
+}
+
+class WebpDecoder final : public Decoder {
+public:
+    explicit WebpDecoder(const Source& source) : bytes_(source.ReadAll()) {
+        const WebPData data = {bytes_.view.data(), bytes_.view.size()};
+        demux_.reset(WebPDemux(&data));
+        if (!demux_) throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken WebP container");
+        width_ = WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_WIDTH);
+        height_ = WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_HEIGHT);
+        CheckSize(width_, height_);
+        if (!WebPDemuxGetFrame(demux_.get(), 1, &frame_)) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no frame");
+        frameHeld_.reset(&frame_);
+        if (frame_.x_offset < 0 || frame_.y_offset < 0 || frame_.width <= 0 || frame_.height <= 0 ||
+            std::int64_t{frame_.x_offset} + frame_.width > width_ ||
+            std::int64_t{frame_.y_offset} + frame_.height > height_)
+            throw PluginError(SUSIE_ERR_BROKEN_DATA, "frame outside the canvas");
+    }
+
+    PictureSize Size() const override { return {static_cast<int>(width_), static_cast<int>(height_)}; }
+
+    void Decode(Dib24& out, Progress&) override {
+        WebPDecoderConfig config;
+        if (!WebPInitDecoderConfig(&config)) throw PluginError(SUSIE_ERR_INTERNAL, "libwebp version mismatch");
+        const VP8StatusCode probe = WebPGetFeatures(frame_.fragment.bytes, frame_.fragment.size, &config.input);
+        if (probe != VP8_STATUS_OK) Fail(probe);
+        if (config.input.width != frame_.width || config.input.height != frame_.height)
+            throw PluginError(SUSIE_ERR_BROKEN_DATA, "frame size differs from its bitstream");
+        config.options.use_threads = 1;
+        if (frame_.width != out.Width() || frame_.height != out.Height()) out.Fill(0);
+        if (config.input.has_alpha)
+            DecodeOntoBlack(out, config);
+        else
+            DecodeDirect(out, config);
+    }
+
+private:
+    // BGR into the frame's place in the bottom-up rows: the lowest address
+    // holds the frame's last row, and flipping writes it there.
+    void DecodeDirect(Dib24& out, WebPDecoderConfig& config) const {
+        WebPDecBuffer& buf = config.output;
+        buf.colorspace = MODE_BGR;
+        buf.is_external_memory = 1;
+        buf.u.RGBA.rgba = out.Row(frame_.y_offset + frame_.height - 1) + 3 * std::size_t(frame_.x_offset);
+        buf.u.RGBA.stride = static_cast<int>(out.Stride());
+        buf.u.RGBA.size = out.Stride() * std::size_t(frame_.height - 1) + 3 * std::size_t(frame_.width);
+        config.options.flip = 1;
+        Run(config);
+    }
+
+    // Premultiplied BGRA is the pixel over black; its alpha is dropped.
+    void DecodeOntoBlack(Dib24& out, WebPDecoderConfig& config) const {
+        const std::size_t pitch = std::size_t(frame_.width) * 4;
+        auto bgra = std::make_unique_for_overwrite<std::uint8_t[]>(pitch * frame_.height);
+        WebPDecBuffer& buf = config.output;
+        buf.colorspace = MODE_bgrA;
+        buf.is_external_memory = 1;
+        buf.u.RGBA.rgba = bgra.get();
+        buf.u.RGBA.stride = static_cast<int>(pitch);
+        buf.u.RGBA.size = pitch * frame_.height;
+        Run(config);
+        for (int y = 0; y < frame_.height; ++y) {
+            const std::uint8_t* s = bgra.get() + pitch * y;
+            std::uint8_t* d = out.Row(frame_.y_offset + y) + 3 * std::size_t(frame_.x_offset);
+            for (int x = 0; x < frame_.width; ++x, s += 4, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+        }
+    }
+
+    void Run(WebPDecoderConfig& config) const {
+        const VP8StatusCode status = WebPDecode(frame_.fragment.bytes, frame_.fragment.size, &config);
+        WebPFreeDecBuffer(&config.output);  // external memory: frees nothing of ours
+        if (status != VP8_STATUS_OK) Fail(status);
+    }
+
+    Bytes bytes_;
+    std::unique_ptr<WebPDemuxer, DemuxFree> demux_;
+    WebPIterator frame_{};
+    std::unique_ptr<WebPIterator, IteratorRelease> frameHeld_;
+    std::int64_t width_ = 0;
+    std::int64_t height_ = 0;
+};
+
+std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<WebpDecoder>(source); }
+
+const char* const kInfo[] = {SUSIE_API_VERSION, "Vantoria WebP plug-in", "*.webp", "WebP pictures"};
+
+}  // namespace
+
+const PluginFormat kPluginFormat = {kInfo, 4, 12, &Recognise, &Open};
+
+}  // namespace vantoria::spi
