@@ -110,5 +110,51 @@ TEST(Hostile, HugeClaimedSizesAreRefused) {
     }
 }
 
+// Where the entropy-coded data of the last scan starts: after its SOS segment.
+std::size_t LastScanData(const std::vector<std::uint8_t>& jpeg) {
+    std::size_t start = 0;
+    for (std::size_t i = 2; i + 3 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) start = i + 2 + (jpeg[i + 2] << 8 | jpeg[i + 3]);
+    return start;
+}
+
+// Scan data that stops early is refused whether or not an end-of-image marker
+// closes the file (the rest would be grey); a file whose data is whole but
+// lacks that marker is shown. Progressive files that end before their last
+// scan are refused too.
+TEST(JpegPlugin, MissingScanDataIsRefusedAMissingEndMarkerIsNot) {
+    TempDir dir;
+    const Plugin plugin("jpeg.spi");
+    for (const char* interlace : {"", "-interlace JPEG "}) {
+        SCOPED_TRACE(interlace);
+        const auto file = dir / "sample.jpg";
+        ASSERT_TRUE(Convert(std::string("-size 64x48 -seed 3 plasma: ") + interlace + "JPEG:'" + file.string() + "'"));
+        const std::vector<std::uint8_t> whole = ReadFile(file);
+        ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+        ASSERT_EQ(whole[whole.size() - 1], 0xD9);
+        const Picture reference = DecodeMemory(plugin, whole);
+        ASSERT_EQ(reference.code, SUSIE_OK);
+
+        const std::vector<std::uint8_t> noEnd(whole.begin(), whole.end() - 2);
+        const Picture unended = DecodeMemory(plugin, noEnd);
+        EXPECT_EQ(unended.code, SUSIE_OK);
+        EXPECT_EQ(unended.rgb, reference.rgb);
+
+        const std::size_t scan = LastScanData(whole);
+        ASSERT_GT(scan, 0u);
+        std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(scan + (whole.size() - 2 - scan) / 2));
+        cut.insert(cut.end(), {0xFF, 0xD9});
+        EXPECT_EQ(DecodeMemory(plugin, cut).code, SUSIE_ERR_BROKEN_DATA);
+        WriteFile(dir / "cut.jpg", cut);
+        EXPECT_EQ(Decode(plugin, dir / "cut.jpg").code, SUSIE_ERR_BROKEN_DATA);
+    }
+    // The progressive sample, without its last scan and its end marker.
+    std::vector<std::uint8_t> progressive = ReadFile(dir / "sample.jpg");
+    std::size_t lastSos = LastScanData(progressive);
+    while (!(progressive[lastSos] == 0xFF && progressive[lastSos + 1] == 0xDA)) --lastSos;
+    progressive.resize(lastSos);
+    EXPECT_EQ(DecodeMemory(plugin, progressive).code, SUSIE_ERR_BROKEN_DATA);
+}
+
 }  // namespace
 }  // namespace vantoria::spi::test
