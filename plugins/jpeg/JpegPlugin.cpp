@@ -1,5 +1,7 @@
 // JPEG plug-in: libjpeg decodes straight into the bottom-up rows of the
-// block it hands over; CMYK pictures go through one row of CMYK.
+// block it hands over; CMYK pictures go through one row of CMYK. The input
+// is read through a small buffer as libjpeg asks for it, never whole: what
+// follows the picture in the file is not read at all.
 //
 // libjpeg reports errors through longjmp, so every call into it runs in
 // Guard(), which turns the jump into a PluginError; nothing with a
@@ -89,9 +91,74 @@ struct Decompressor {
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
 };
 
+constexpr std::size_t kInputBufferBytes = 64 * 1024;
+
+// libjpeg's source manager over a Source.
+struct Input {
+    jpeg_source_mgr mgr{};  // first: libjpeg hands back a pointer to it
+    const Source* source = nullptr;
+    std::uint64_t next = 0;  // where the next read starts
+    JOCTET buffer[kInputBufferBytes] = {};
+};
+
+Input& InputOf(j_decompress_ptr cinfo) { return *reinterpret_cast<Input*>(cinfo->src); }
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+    Input& input = InputOf(cinfo);
+    std::size_t got = 0;
+    bool failed = false;
+    try {
+        got = input.source->ReadAt(input.next, input.buffer, sizeof input.buffer);
+    } catch (...) {
+        failed = true;  // reported below, outside the handler: the jump must not leave it
+    }
+    if (failed) {
+        Errors& errors = ErrorsOf(reinterpret_cast<j_common_ptr>(cinfo));
+        errors.code = SUSIE_ERR_FILE_READ;
+        std::snprintf(errors.text, sizeof errors.text, "read error");
+        std::longjmp(errors.jump, 1);
+    }
+    input.next += got;
+    if (got == 0) {
+        // The file ends: an end-of-image marker stands in, as libjpeg's
+        // own sources do, and the warning says so.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        input.buffer[0] = 0xFF;
+        input.buffer[1] = JPEG_EOI;
+        got = 2;
+    }
+    input.mgr.next_input_byte = input.buffer;
+    input.mgr.bytes_in_buffer = got;
+    return TRUE;
+}
+
+// Skipped segments (camera thumbnails, say) are not read at all.
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+    if (count <= 0) return;
+    Input& input = InputOf(cinfo);
+    auto n = static_cast<std::size_t>(count);
+    if (n <= input.mgr.bytes_in_buffer) {
+        input.mgr.next_input_byte += n;
+        input.mgr.bytes_in_buffer -= n;
+        return;
+    }
+    n -= input.mgr.bytes_in_buffer;
+    input.next += n;
+    input.mgr.bytes_in_buffer = 0;
+}
+
 class JpegDecoder final : public Decoder {
 public:
-    explicit JpegDecoder(const Source& source) : bytes_(source.ReadAll()) {
+    explicit JpegDecoder(const Source& source) {
+        input_.source = &source;
+        input_.mgr.init_source = &InitSource;
+        input_.mgr.fill_input_buffer = &FillInputBuffer;
+        input_.mgr.skip_input_data = &SkipInputData;
+        input_.mgr.resync_to_restart = &jpeg_resync_to_restart;
+        input_.mgr.term_source = &TermSource;
         cinfo_.err = jpeg_std_error(&errors_.mgr);
         errors_.mgr.error_exit = &ErrorExit;
         errors_.mgr.emit_message = &EmitMessage;
@@ -99,7 +166,7 @@ public:
         Guard([this] {
             jpeg_create_decompress(&cinfo_);
             cinfo_.progress = &progress_;
-            jpeg_mem_src(&cinfo_, bytes_.view.data(), static_cast<unsigned long>(bytes_.view.size()));
+            cinfo_.src = &input_.mgr;
             jpeg_read_header(&cinfo_, TRUE);
         });
         CheckSize(cinfo_.image_width, cinfo_.image_height);
@@ -160,7 +227,7 @@ private:
             d[0] = Ink(s[2], s[3]), d[1] = Ink(s[1], s[3]), d[2] = Ink(s[0], s[3]);
     }
 
-    Bytes bytes_;
+    Input input_{};
     Errors errors_;
     jpeg_progress_mgr progress_{};
     Decompressor decompressor_;

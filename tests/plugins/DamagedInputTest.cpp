@@ -3,11 +3,15 @@
 // successful answer still comes with consistent blocks.)
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <random>
 #include <set>
 
 #include "PluginHarness.h"
+#include "imaging/InChild.h"
 
 namespace vantoria::spi::test {
 namespace {
@@ -154,6 +158,29 @@ TEST(JpegPlugin, MissingScanDataIsRefusedAMissingEndMarkerIsNot) {
     while (!(progressive[lastSos] == 0xFF && progressive[lastSos + 1] == 0xDA)) --lastSos;
     progressive.resize(lastSos);
     EXPECT_EQ(DecodeMemory(plugin, progressive).code, SUSIE_ERR_BROKEN_DATA);
+}
+
+// A JPEG followed by a gigabyte of zeros (a sparse file: no disk used) is
+// read only as far as the picture goes; reading it whole took a gigabyte.
+TEST(JpegPlugin, ReadsNoFurtherThanThePicture) {
+    TempDir dir;
+    const auto file = dir / "padded.jpg";
+    ASSERT_TRUE(Convert("-size 64x48 -seed 4 plasma: JPEG:'" + file.string() + "'"));
+    const Plugin plugin("jpeg.spi");
+    const Picture plain = Decode(plugin, file);
+    ASSERT_EQ(plain.code, SUSIE_OK);
+    ASSERT_EQ(::truncate(file.c_str(), off_t{1} << 30), 0);
+    const std::string answer = imagingtest::InChild([&] {
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;
+        const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (256u << 20);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const Picture padded = Decode(plugin, file);
+        return std::to_string(padded.code) + (padded.rgb == plain.rgb ? " same" : " different");
+    });
+    EXPECT_EQ(answer, "0 same");
 }
 
 }  // namespace
