@@ -183,5 +183,32 @@ TEST(JpegPlugin, ReadsNoFurtherThanThePicture) {
     EXPECT_EQ(answer, "0 same");
 }
 
+// 35 bytes that claim a 16384 x 16384 screen around one pixel: the picture is
+// the frame alone, not 768 MB of black. And no plug-in allocates a picture
+// the machine has not the memory for (here capped to a few kilobytes).
+TEST(Hostile, PicturesCostWhatTheyHold) {
+    const std::vector<std::uint8_t> gif = {
+        'G', 'I', 'F', '8', '9', 'a', 0x00, 0x40, 0x00, 0x40, 0x80, 0, 0,  // screen, 2-colour table
+        0, 0, 0, 0x12, 0x34, 0x56,                                          // black, #123456
+        0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,                                    // a 1 x 1 frame at (0, 0)
+        2, 2, 0x4C, 0x01, 0,                                                // clear, index 1, end
+        0x3B};
+    ASSERT_EQ(gif.size(), 35u);
+    const Picture tiny = DecodeMemory(Plugin("gif.spi"), gif);
+    ASSERT_EQ(tiny.code, SUSIE_OK);
+    EXPECT_EQ(tiny.info.width, 1);
+    EXPECT_EQ(tiny.info.height, 1);
+    EXPECT_EQ(tiny.rgb, (std::vector<std::uint8_t>{0x12, 0x34, 0x56}));
+
+    TempDir dir;
+    const auto png = dir / "sample.png";
+    ASSERT_TRUE(Convert("-size 64x48 xc:red PNG24:'" + png.string() + "'"));
+    ::setenv("VANTORIA_MEMORY_LIMIT", "4000", 1);
+    const Picture capped = Decode(Plugin("png.spi"), png);
+    ::unsetenv("VANTORIA_MEMORY_LIMIT");
+    EXPECT_EQ(capped.infoCode, SUSIE_OK);
+    EXPECT_EQ(capped.code, SUSIE_ERR_NO_MEMORY);
+}
+
 }  // namespace
 }  // namespace vantoria::spi::test
