@@ -79,7 +79,11 @@ bool TSpi_load::FailConversion(std::string reason, std::int32_t code) {
 bool TSpi_load::LoadThroughPlugin() {
     // Held here, so the plug-in stays loaded for the whole decode.
     const std::shared_ptr<TSpi_plugin> plugin = currentPlugin_;
-    if (!plugin) throw imaging::SpiError("no image plug-in reads " + fileName_);
+    if (!plugin) {
+        // No plug-in was shown a file that does not open: say why it does not.
+        if (!imaging::OpenRegularFile(fileName_.c_str())) throw imaging::SpiError(imaging::OpenFailure(fileName_));
+        throw imaging::SpiError("no image plug-in reads " + fileName_);
+    }
     if (!plugin->GetPictureInfo) {
         throw imaging::SpiError("the image plug-in chosen for " + fileName_ +
                                 " cannot tell the picture's size (no GetPictureInfo)");

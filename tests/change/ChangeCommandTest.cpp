@@ -22,6 +22,10 @@ TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
     EXPECT_EQ(o.file, "a.bmp");
     EXPECT_EQ(ParseChangeArguments({"--", "-odd name.bmp"}).file, "-odd name.bmp");
     EXPECT_TRUE(ParseChangeArguments({"--help"}).help);
+    // Sizes 2 and 3 both fit the screen's shorter side.
+    EXPECT_NE(ChangeUsage().find("2 and 3 (alike)"), std::string::npos);
+    EXPECT_NE(ChangeUsage().find("shorter side"), std::string::npos);
+    EXPECT_EQ(ChangeUsage().find("screen width"), std::string::npos);
     EXPECT_EQ(ParseChangeArguments({"--desktop", "KDE", "--no-run", "a"}).desktop, "KDE");
     EXPECT_TRUE(ParseChangeArguments({"--no-run", "a"}).noRun);
 

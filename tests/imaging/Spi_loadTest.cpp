@@ -127,6 +127,24 @@ TEST_F(Spi_loadTest, FirstNonNativeFileNobodyAcceptsIsAnError) {
     EXPECT_THROW(loader.LoadPicture(), imaging::SpiError);
 }
 
+// A file no plug-in could be shown because it does not open says so, not
+// that no plug-in reads it.
+TEST_F(Spi_loadTest, AFileThatDoesNotOpenGivesTheOpenError) {
+    box.AddPlugin("accept", "a.spi");
+    Scan();
+    const std::string missing = (box.Root() / "missing.png").string();
+    for (const auto& [path, reason] : {std::pair{missing, "cannot open " + missing + ": No such file or directory"},
+                                       std::pair{box.Folder("folder.png"), std::string("is not a regular file")}}) {
+        loader.SetFile(path);
+        try {
+            loader.LoadPicture();
+            ADD_FAILURE() << path;
+        } catch (const imaging::SpiError& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST_F(Spi_loadTest, PluginWithoutGetPictureInfoIsAnError) {
     box.AddPlugin("no_getpictureinfo", "a.spi");
     Scan();
