@@ -246,6 +246,9 @@ TEST_F(ToolDesktopTest, LxqtLxdeAndSwayGetTheirCommands) {
         SetTile(true);
         ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
         EXPECT_EQ(tools_.Calls("pcmanfm").back(), (Args{"--set-wallpaper", OnlyCachedCopy(), "--wallpaper-mode", "tile"}));
+        SetTile(false);
+        ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
+        EXPECT_EQ(tools_.Calls("pcmanfm").back(), (Args{"--set-wallpaper", OnlyCachedCopy(), "--wallpaper-mode", "center"}));
     }
     const test::ScopedEnv sway("VANTORIA_DESKTOP", "sway");
     SetTile(true);
