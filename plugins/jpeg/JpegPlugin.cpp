@@ -14,11 +14,13 @@
 #include <jerror.h>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "imaging/MemoryBudget.h"
 
 namespace vantoria::spi {
 namespace {
@@ -178,6 +180,15 @@ public:
     void Decode(Dib24& out, Progress& progress) override {
         const bool cmyk = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
         if (cmyk) cmykRow_.resize(std::size_t{cinfo_.image_width} * 4);
+        // A progressive picture is held as coefficients, about as large as
+        // its rows, until its last scan: that too must fit beside the rows.
+        // Beyond the limit libjpeg fails (it has no files to spill to)
+        // instead of the process being killed.
+        if (const auto room = imaging::AvailableMemory()) {
+            const std::uint64_t rows = imaging::PictureBytes(out.Width(), out.Height());
+            const std::uint64_t left = *room > rows ? *room - rows : 1;
+            cinfo_.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(left, LONG_MAX));
+        }
         Guard([&] {
             cinfo_.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
             jpeg_start_decompress(&cinfo_);

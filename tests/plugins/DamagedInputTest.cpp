@@ -205,9 +205,16 @@ TEST(Hostile, PicturesCostWhatTheyHold) {
     ASSERT_TRUE(Convert("-size 64x48 xc:red PNG24:'" + png.string() + "'"));
     ::setenv("VANTORIA_MEMORY_LIMIT", "4000", 1);
     const Picture capped = Decode(Plugin("png.spi"), png);
-    ::unsetenv("VANTORIA_MEMORY_LIMIT");
     EXPECT_EQ(capped.infoCode, SUSIE_OK);
     EXPECT_EQ(capped.code, SUSIE_ERR_NO_MEMORY);
+    // A progressive JPEG also holds its coefficients, about as much again:
+    // room for the rows alone is not enough.
+    const auto jpeg = dir / "progressive.jpg";
+    ASSERT_TRUE(Convert("-size 64x48 -seed 5 plasma: -interlace JPEG JPEG:'" + jpeg.string() + "'"));
+    ::setenv("VANTORIA_MEMORY_LIMIT", "12000", 1);  // the rows take 9216 bytes
+    EXPECT_EQ(Decode(Plugin("jpeg.spi"), jpeg).code, SUSIE_ERR_NO_MEMORY);
+    ::unsetenv("VANTORIA_MEMORY_LIMIT");
+    EXPECT_EQ(Decode(Plugin("jpeg.spi"), jpeg).code, SUSIE_OK);
 }
 
 }  // namespace
