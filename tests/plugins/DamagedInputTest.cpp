@@ -215,6 +215,34 @@ TEST(Hostile, PicturesCostWhatTheyHold) {
     EXPECT_EQ(Decode(Plugin("jpeg.spi"), jpeg).code, SUSIE_ERR_NO_MEMORY);
     ::unsetenv("VANTORIA_MEMORY_LIMIT");
     EXPECT_EQ(Decode(Plugin("jpeg.spi"), jpeg).code, SUSIE_OK);
+
+    // A bitmap file of a few hundred bytes (RLE8) that is 4000 x 4000 pixels,
+    // 48 MB of rows: the DIB plug-in decodes straight into the rows it hands
+    // over, so the picture is held once, not twice.
+    std::vector<std::uint8_t> dib = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 8, 0, 0, 0,
+                                     40, 0, 0, 0, 0xA0, 0x0F, 0, 0, 0xA0, 0x0F, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0};
+    dib.resize(14 + 40, 0);
+    dib.insert(dib.end(), {0, 0, 0, 0, 255, 255, 255, 0});  // two colours
+    for (int i = 0; i < 100; ++i) dib.insert(dib.end(), {200, 1, 0, 0});  // runs, then end of line
+    dib.insert(dib.end(), {0, 1});  // end of picture
+    const auto dibFile = dir / "claim.dib";
+    WriteFile(dibFile, dib);
+    const std::string answer = imagingtest::InChild([&] {
+        const Plugin plugin("dib.spi");
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;
+        const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (80u << 20);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_AS, &limit);
+        SusieHandle info = nullptr, bits = nullptr;
+        const std::int32_t code = plugin.getPicture(dibFile.c_str(), 0, 0, &info, &bits, nullptr, 0);
+        const std::size_t bytes = susie_block_size(bits);
+        susie_block_free(info);
+        susie_block_free(bits);
+        return std::to_string(code) + " " + std::to_string(bytes);
+    });
+    EXPECT_EQ(answer, "0 48000000");
 }
 
 }  // namespace
