@@ -32,17 +32,27 @@ inline std::optional<std::uint64_t> ReadNumber(const std::string& path) {
     return value;
 }
 
-// What the process's control group (cgroup v2) still allows, when it has a
-// limit: a container may have far less than the machine.
+// What the process's control group still allows, when it has a limit: a
+// container may have far less than the machine. cgroup v2, else v1.
 inline std::optional<std::uint64_t> CgroupRoom() {
     std::ifstream in("/proc/self/cgroup");
     std::string line;
     while (std::getline(in, line)) {
-        if (line.rfind("0::", 0) != 0) continue;
-        const std::string dir = "/sys/fs/cgroup" + line.substr(3);
-        const auto max = ReadNumber(dir + "/memory.max");
-        const auto current = ReadNumber(dir + "/memory.current");
-        if (!max) return std::nullopt;
+        std::string dir, limit, usage;
+        if (line.rfind("0::", 0) == 0) {
+            dir = "/sys/fs/cgroup" + line.substr(3);
+            limit = "/memory.max";
+            usage = "/memory.current";
+        } else if (const auto at = line.find(":memory:"); at != std::string::npos) {
+            dir = "/sys/fs/cgroup/memory" + line.substr(at + 8);
+            limit = "/memory.limit_in_bytes";
+            usage = "/memory.usage_in_bytes";
+        } else {
+            continue;
+        }
+        const auto max = ReadNumber(dir + limit);
+        if (!max) continue;  // no limit at this level
+        const auto current = ReadNumber(dir + usage);
         return current && *current < *max ? *max - *current : 0;
     }
     return std::nullopt;
