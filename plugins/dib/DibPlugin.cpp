@@ -3,7 +3,6 @@
 // bitmap decoder reads them straight into the 24-bit rows the plug-in hands
 // over.
 
-
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"

@@ -55,6 +55,14 @@ Errors& ErrorsOf(j_common_ptr cinfo) { return *reinterpret_cast<Errors*>(cinfo->
     std::longjmp(errors.jump, 1);
 }
 
+// For failures of our own, with our text.
+[[noreturn]] void JumpWith(j_common_ptr cinfo, std::int32_t code, const char* text) {
+    Errors& errors = ErrorsOf(cinfo);
+    errors.code = code;
+    std::snprintf(errors.text, sizeof errors.text, "%s", text);
+    std::longjmp(errors.jump, 1);
+}
+
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
     const int msg = cinfo->err->msg_code;
     Jump(cinfo, msg == JERR_OUT_OF_MEMORY || msg == JERR_NO_BACKING_STORE ? SUSIE_ERR_NO_MEMORY
@@ -75,12 +83,8 @@ void EmitMessage(j_common_ptr cinfo, int level) {
 }
 
 void LimitScans(j_common_ptr cinfo) {
-    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (dinfo->input_scan_number > kMaxScans) {
-        ErrorsOf(cinfo).code = SUSIE_ERR_BROKEN_DATA;
-        std::snprintf(ErrorsOf(cinfo).text, sizeof ErrorsOf(cinfo).text, "more than %d scans", kMaxScans);
-        std::longjmp(ErrorsOf(cinfo).jump, 1);
-    }
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        JumpWith(cinfo, SUSIE_ERR_BROKEN_DATA, "too many scans");
 }
 
 // The decompressor, released however its making or use ends. Released
@@ -117,12 +121,7 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     } catch (...) {
         failed = true;  // reported below, outside the handler: the jump must not leave it
     }
-    if (failed) {
-        Errors& errors = ErrorsOf(reinterpret_cast<j_common_ptr>(cinfo));
-        errors.code = SUSIE_ERR_FILE_READ;
-        std::snprintf(errors.text, sizeof errors.text, "read error");
-        std::longjmp(errors.jump, 1);
-    }
+    if (failed) JumpWith(reinterpret_cast<j_common_ptr>(cinfo), SUSIE_ERR_FILE_READ, "read error");
     input.next += got;
     if (got == 0) {
         // The file ends: an end-of-image marker stands in, as libjpeg's
