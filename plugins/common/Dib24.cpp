@@ -6,6 +6,7 @@
 
 #include "Limits.h"
 #include "PluginError.h"
+#include "imaging/MemoryBudget.h"
 
 namespace vantoria::spi {
 
@@ -33,6 +34,9 @@ void PreferHugePages(void* data, std::size_t size) {
 
 Dib24::Dib24(int width, int height) : width_(width), height_(height), stride_(0) {
     CheckSize(width, height);
+    // Refused rather than risk the process being killed halfway through.
+    if (!imaging::PictureMemoryProblem(width, height, 1).empty())
+        throw PluginError(SUSIE_ERR_NO_MEMORY, "not enough memory for the picture");
     stride_ = RowBytes24(width);
     const std::size_t imageBytes = stride_ * static_cast<std::size_t>(height);
     info_ = AllocBlock(sizeof(SusieBitmapInfoHeader));

@@ -1,8 +1,7 @@
 // DIB plug-in: ".dib" files, which are bitmap files ("BM", file header, info
 // header, colour table, pixels) that the host does not read natively. Our own
-// bitmap decoder reads them; the plug-in hands its 24-bit rows over.
-
-#include <cstring>
+// bitmap decoder reads them straight into the 24-bit rows the plug-in hands
+// over.
 
 #include "Limits.h"
 #include "PluginError.h"
@@ -55,12 +54,14 @@ public:
 
     PictureSize Size() const override { return size_; }
 
+    // Straight into the handed-over rows, which have the bitmap's layout
+    // (24-bit, bottom-up, padded to 4 bytes): the picture is held once.
     void Decode(Dib24& out, Progress&) override {
-        const raster::Bitmap bitmap = Guard([&] { return dib::DecodeBmp(bytes_.view); });
-        if (bitmap.Width() != size_.width || bitmap.Height() != size_.height)
-            throw PluginError(SUSIE_ERR_INTERNAL, "decoded size differs from the header");
-        const std::size_t used = static_cast<std::size_t>(size_.width) * 3;
-        for (int y = 0; y < size_.height; ++y) std::memcpy(out.Row(y), bitmap.ScanLine(y), used);
+        raster::Bitmap rows = raster::Bitmap::Adopt(size_.width, size_.height, true, {out.Bits(), [](std::uint8_t*) {}});
+        Guard([&] {
+            dib::DecodeBmpInto(bytes_.view, rows);
+            return 0;
+        });
     }
 
 private:

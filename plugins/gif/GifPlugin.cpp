@@ -2,6 +2,8 @@
 // The picture has the logical screen's size (the frame's extent when the
 // screen claims no size); whatever the first frame does not cover, and its
 // transparent pixels, are black. Indices beyond the colour table are black too.
+// A screen that would leave more than 16 megapixels uncovered is not used:
+// the picture is then the first frame alone.
 
 #include <gif_lib.h>
 
@@ -27,6 +29,10 @@ struct GifClose {
     }
 };
 
+// Black that the first frame leaves uncovered, beyond which the picture is
+// the frame alone: 16 megapixels, 48 MB of rows.
+constexpr std::int64_t kMaxUncoveredPixels = std::int64_t{16} << 20;
+
 // Interlaced frames store every 8th row from 0, every 8th from 4, every 4th
 // from 2, then every 2nd from 1.
 constexpr int kPassY0[4] = {0, 4, 2, 1};
@@ -45,6 +51,19 @@ public:
             width = std::int64_t{frame.Left} + frame.Width;
             height = std::int64_t{frame.Top} + frame.Height;
         }
+        CheckSize(width, height);  // a screen beyond the limits is a false claim
+        // A few bytes can claim a vast screen around a tiny frame; what the
+        // frame does not cover would only be black, at three bytes a pixel.
+        const std::int64_t coveredWidth = std::max<std::int64_t>(
+            0, std::min<std::int64_t>(width, std::int64_t{frame.Left} + frame.Width) - std::max(frame.Left, 0));
+        const std::int64_t coveredHeight = std::max<std::int64_t>(
+            0, std::min<std::int64_t>(height, std::int64_t{frame.Top} + frame.Height) - std::max(frame.Top, 0));
+        if (width * height - coveredWidth * coveredHeight > kMaxUncoveredPixels) {
+            width = frame.Width;
+            height = frame.Height;
+            originX_ = frame.Left;
+            originY_ = frame.Top;
+        }
         CheckSize(width, height);
         size_ = {static_cast<int>(width), static_cast<int>(height)};
     }
@@ -62,7 +81,7 @@ public:
         int done = 0;
         auto readRow = [&](int frameRow) {
             if (DGifGetLine(gif_.get(), line.data(), frame.Width) != GIF_OK) Fail(gif_->Error);
-            PutRow(out, frame.Top + frameRow, line, *map);
+            PutRow(out, frame.Top - originY_ + frameRow, line, *map);
             progress.Report(std::int64_t{++done} * size_.height / frame.Height, size_.height);
         };
         if (frame.Interlace) {
@@ -101,7 +120,7 @@ private:
     void PutRow(Dib24& out, int y, const std::vector<GifPixelType>& line, const ColorMapObject& map) const {
         if (y < 0 || y >= size_.height) return;
         std::uint8_t* row = out.Row(y);
-        const int left = gif_->Image.Left;
+        const int left = gif_->Image.Left - originX_;
         const int last = std::min<int>(size_.width - left, gif_->Image.Width);
         for (int i = std::max(0, -left); i < last; ++i) {
             const int index = line[static_cast<std::size_t>(i)];
@@ -139,6 +158,8 @@ private:
     Reader reader_;
     std::unique_ptr<GifFileType, GifClose> gif_;
     PictureSize size_;
+    int originX_ = 0;  // where the picture's top-left corner lies on the screen
+    int originY_ = 0;
     int transparent_ = NO_TRANSPARENT_COLOR;
     bool readFailed_ = false;
 };

@@ -11,7 +11,6 @@
 #include "settings/ApSystem.h"
 
 #include <exception>
-#include <stdexcept>
 
 namespace vantoria {
 
@@ -25,18 +24,22 @@ WallpaperChanger::WallpaperChanger(TSpi_load& loader, const TApSystem& settings,
 ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
     ChangeOutcome outcome;
     if (file.empty()) return outcome;
+    std::optional<std::string> failure;
     try {
-        DecodeAndApply(file);
-        outcome.applied = true;
+        failure = DecodeAndApply(file);
     } catch (const std::exception& e) {
-        outcome.problem = e.what();
+        failure = e.what();
+    }
+    outcome.applied = !failure;
+    if (failure) {
+        outcome.problem = *failure;
         ReportError(kChangeFailedMessage, outcome.problem);
     }
     if (!settings_.NoRunAp) startAfterChange_(settings_.RunAp);
     return outcome;
 }
 
-void WallpaperChanger::DecodeAndApply(const std::string& file) {
+std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
     loader_.LoadPlugins();
     loader_.SetFile(file);
     loader_.CheckFile();
@@ -44,8 +47,8 @@ void WallpaperChanger::DecodeAndApply(const std::string& file) {
     // raised error: composing an empty or blank picture would only put a
     // black wallpaper on the desktop.
     if (!loader_.LoadPicture() || !loader_.Bitmap() || loader_.Bitmap()->Empty()) {
-        const std::string why = loader_.LastError();
-        throw std::runtime_error(why.empty() ? file + ": the picture could not be read" : why);
+        const std::string& why = loader_.LastError();
+        return why.empty() ? file + ": the picture could not be read" : why;
     }
     master_ = *loader_.Bitmap();
     if (onMasterChanged) onMasterChanged(master_);
@@ -61,7 +64,8 @@ void WallpaperChanger::DecodeAndApply(const std::string& file) {
     // wallpaper then shows the picture as far as the steps got), is a
     // failure the user must hear of, although the change itself went on.
     if (problem.empty()) problem = composer.StepFailure();
-    if (!problem.empty()) throw std::runtime_error(problem);
+    if (!problem.empty()) return problem;
+    return std::nullopt;
 }
 
 }  // namespace vantoria

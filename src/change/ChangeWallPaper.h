@@ -7,6 +7,7 @@
 #include "platform/raster/ScreenSize.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vantoria {
@@ -44,7 +45,9 @@ public:
     std::function<void(const raster::Bitmap&)> onMasterChanged;
 
 private:
-    void DecodeAndApply(const std::string& file);
+    // Why the picture is not on the desktop, or nothing when it is. Errors
+    // raised by the loader and the composition pass through.
+    std::optional<std::string> DecodeAndApply(const std::string& file);
 
     TSpi_load& loader_;
     const TApSystem& settings_;

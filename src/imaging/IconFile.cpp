@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "imaging/FileBytes.h"
@@ -51,6 +52,20 @@ std::vector<Entry> ReadDirectory(Bytes file) {
         entries.push_back(entry);
     }
     if (entries.empty()) throw DibError("truncated icon: no image lies inside the file");
+    // An image is where it starts: entries that share a start are one image,
+    // tried once, with the most bytes any of them grants it.
+    std::vector<Entry> distinct;
+    std::unordered_map<std::size_t, std::size_t> byOffset;  // start -> index in distinct
+    for (const Entry& entry : entries) {
+        const auto [seen, added] = byOffset.try_emplace(entry.offset, distinct.size());
+        if (added) {
+            distinct.push_back(entry);
+        } else {
+            Entry& first = distinct[seen->second];
+            first.bytes = std::max(first.bytes, entry.bytes);
+        }
+    }
+    entries = std::move(distinct);
     // Largest first; of equal sizes the deeper one; otherwise file order.
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         const int areaA = a.width * a.height;
@@ -131,9 +146,13 @@ raster::Bitmap DecodeDibImage(Bytes image, const Entry& entry, const dib::Limits
 }
 
 raster::Bitmap DecodeImage(Bytes file, const Entry& entry, const dib::Limits& limits) {
+    // No image of an icon may be larger than its directory can state; a
+    // header that claims more is refused before anything is allocated.
+    const dib::Limits held{std::min(limits.maxSide, kMaxIconSide),
+                           std::min(limits.maxPixels, std::int64_t{kMaxIconSide} * kMaxIconSide)};
     const Bytes image = file.subspan(entry.offset, entry.bytes);
-    if (IsPng(image)) return DecodePng(image, limits);
-    return DecodeDibImage(image, entry, limits);
+    if (IsPng(image)) return DecodePng(image, held);
+    return DecodeDibImage(image, entry, held);
 }
 
 }  // namespace

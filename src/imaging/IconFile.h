@@ -6,7 +6,8 @@
 // height counts the colour rows and the 1-bit AND mask below them; 32-bit
 // images carry alpha) or as a whole PNG file. Each directory entry is checked
 // against the file; an image that cannot be read gives way to the next
-// largest, and only when none can be read is the icon refused.
+// largest, and only when none can be read is the icon refused. Entries that
+// point at the same image try it once.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,10 @@
 #include "platform/raster/Bitmap.h"
 
 namespace vantoria::imaging {
+
+// The largest image a directory entry can state (0 stands for 256); larger
+// images are refused.
+inline constexpr int kMaxIconSide = 256;
 
 // Larger icon files are refused before they are read.
 inline constexpr std::size_t kMaxIconFileBytes = std::size_t{64} << 20;

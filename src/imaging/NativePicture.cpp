@@ -6,6 +6,7 @@
 
 #include "imaging/FileBytes.h"
 #include "imaging/IconFile.h"
+#include "imaging/MemoryBudget.h"
 #include "platform/dib/Dib.h"
 
 namespace vantoria::imaging {
@@ -14,8 +15,9 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-// Enough for every signature below.
-constexpr std::size_t kSniffBytes = 44;
+// Enough for every signature below and for a bitmap file's headers.
+constexpr std::size_t kFileHeaderBytes = 14;
+constexpr std::size_t kSniffBytes = kFileHeaderBytes + 124;
 
 bool StartsWith(Bytes data, std::size_t at, std::initializer_list<std::uint8_t> magic) {
     if (data.size() < at + magic.size()) return false;
@@ -35,6 +37,21 @@ bool IsMetafile(Bytes head) {
            (StartsWith(head, 0, {0x01, 0x00, 0x00, 0x00}) && StartsWith(head, 40, {' ', 'E', 'M', 'F'}));
 }
 
+// Refuses a bitmap file whose picture the machine has no memory for, before
+// the reader allocates it. Headers it cannot make sense of are left for the
+// reader to report.
+void CheckBitmapMemory(Bytes head, const std::string& path) {
+    if (!StartsWith(head, 0, {'B', 'M'})) return;
+    dib::DibInfo info;
+    try {
+        info = dib::ReadDibHeader(head.subspan(kFileHeaderBytes));
+    } catch (const dib::DibError&) {
+        return;
+    }
+    const std::string problem = PictureMemoryProblem(info.width, info.height);
+    if (!problem.empty()) throw dib::DibError("cannot read " + path + ": " + problem);
+}
+
 }  // namespace
 
 raster::Bitmap LoadNativePicture(const std::string& path) {
@@ -43,6 +60,7 @@ raster::Bitmap LoadNativePicture(const std::string& path) {
     if (IsMetafile(head)) {
         throw dib::DibError("cannot read " + path + ": Windows metafiles are not supported");
     }
+    CheckBitmapMemory(head, path);
     return dib::LoadBmpFile(path);
 }
 

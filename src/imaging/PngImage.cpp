@@ -19,6 +19,10 @@ constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '
 constexpr std::size_t kMaxChunkBytes = std::size_t{16} << 20;
 constexpr std::size_t kMaxChunkCache = std::size_t{64} << 20;
 
+// Adam7: first column and column step of each pass.
+constexpr int kPassX0[7] = {0, 4, 0, 2, 0, 1, 0};
+constexpr int kPassDx[7] = {8, 8, 4, 4, 2, 2, 1};
+
 struct ContextFree {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
@@ -53,25 +57,33 @@ raster::Bitmap DecodePng(std::span<const std::uint8_t> data, const dib::Limits& 
         throw dib::DibError("PNG image too large: " + std::to_string(width) + " x " +
                             std::to_string(height));
     }
-    std::size_t bytes = 0;
-    Check(spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &bytes), "size");
-    std::vector<std::uint8_t> rgba(bytes);
-    Check(spng_decode_image(ctx.get(), rgba.data(), rgba.size(), SPNG_FMT_RGBA8,
-                            SPNG_DECODE_TRNS),
+    // Row by row into the bitmap: one RGBA row is all the extra memory.
+    Check(spng_decode_image(ctx.get(), nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE),
           "pixels");
-
     raster::Bitmap out(width, height);
-    const std::size_t rowBytes = std::size_t(width) * 4;
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* src = rgba.data() + rowBytes * static_cast<std::size_t>(y);
-        std::uint8_t* dst = out.ScanLine(y);
-        for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+    const bool interlaced = ihdr.interlace_method != 0;
+    // Each pass of an interlaced image writes some pixels of a row; the rest
+    // must be black, not whatever the storage held.
+    if (interlaced) out.Fill(0, 0, 0);
+    std::vector<std::uint8_t> rgba(std::size_t(width) * 4);
+    int error = 0;
+    do {
+        spng_row_info row{};
+        Check(spng_get_row_info(ctx.get(), &row), "pixels");
+        error = spng_decode_row(ctx.get(), rgba.data(), rgba.size());
+        if (error != SPNG_EOI) Check(error, "pixels");
+        const int pass = interlaced ? row.pass : 6;  // a plain row is complete, as the last pass
+        if (pass < 0 || pass > 6 || row.row_num >= std::uint32_t(height))
+            throw dib::DibError("damaged PNG image (pixels): row out of range");
+        std::uint8_t* dst = out.ScanLine(static_cast<int>(row.row_num));
+        for (int x = kPassX0[pass]; x < width; x += kPassDx[pass]) {
+            const std::uint8_t* src = rgba.data() + std::size_t(x) * 4;
             const unsigned a = src[3];
-            dst[0] = static_cast<std::uint8_t>((src[2] * a + 127) / 255);
-            dst[1] = static_cast<std::uint8_t>((src[1] * a + 127) / 255);
-            dst[2] = static_cast<std::uint8_t>((src[0] * a + 127) / 255);
+            dst[x * 3 + 0] = static_cast<std::uint8_t>((src[2] * a + 127) / 255);
+            dst[x * 3 + 1] = static_cast<std::uint8_t>((src[1] * a + 127) / 255);
+            dst[x * 3 + 2] = static_cast<std::uint8_t>((src[0] * a + 127) / 255);
         }
-    }
+    } while (error != SPNG_EOI);
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "imaging/FileExtension.h"
+#include "imaging/MemoryBudget.h"
 #include "imaging/NativePicture.h"
 #include "imaging/PluginFolder.h"
 #include "imaging/PluginPicture.h"
@@ -78,7 +79,11 @@ bool TSpi_load::FailConversion(std::string reason, std::int32_t code) {
 bool TSpi_load::LoadThroughPlugin() {
     // Held here, so the plug-in stays loaded for the whole decode.
     const std::shared_ptr<TSpi_plugin> plugin = currentPlugin_;
-    if (!plugin) throw imaging::SpiError("no image plug-in reads " + fileName_);
+    if (!plugin) {
+        // No plug-in was shown a file that does not open: say why it does not.
+        if (!imaging::OpenRegularFile(fileName_.c_str())) throw imaging::SpiError(imaging::OpenFailure(fileName_));
+        throw imaging::SpiError("no image plug-in reads " + fileName_);
+    }
     if (!plugin->GetPictureInfo) {
         throw imaging::SpiError("the image plug-in chosen for " + fileName_ +
                                 " cannot tell the picture's size (no GetPictureInfo)");
@@ -99,34 +104,42 @@ bool TSpi_load::LoadThroughPlugin() {
     const int height = info.height;
     try {
         imaging::CheckReportedSize(width, height);
-        bitmap_->SetSize(width, height);
     } catch (const dib::DibError& e) {
         return FailConversion(e.what(), imaging::kErrerBadData);
-    } catch (const raster::RasterError& e) {
-        return FailConversion(e.what(), imaging::kErrerNoMemory);
     }
+    // Asked before the plug-in allocates the picture, which it may do
+    // without a check of its own.
+    if (const std::string problem = imaging::PictureMemoryProblem(width, height); !problem.empty())
+        return FailConversion(fileName_ + ": " + problem, imaging::kErrerNoMemory);
     color_bit = info.colorDepth;
     text.Reset();
 
+    // The picture is allocated once, by the plug-in. Only a failure leaves
+    // the bitmap at the reported size, holding no picture: black, and the
+    // system gives its pages only when they are touched.
+    bool ok = true;
     SusieHandle infoHandle = nullptr;
     SusieHandle bitsHandle = nullptr;
-    if (plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) !=
-        SUSIE_OK) {
+    if (plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) != SUSIE_OK) {
         // A failing plug-in leaves no block for the caller.
-        return Fail("the image plug-in failed to decode " + fileName_);
+        ok = Fail("the image plug-in failed to decode " + fileName_);
+    } else {
+        try {
+            *bitmap_ = imaging::ConvertPluginPicture(width, height, SusieBlock(infoHandle), SusieBlock(bitsHandle));
+        } catch (const dib::DibError& e) {
+            ok = FailConversion(e.what(), imaging::kErrerBadData);
+        } catch (const raster::RasterError& e) {
+            ok = FailConversion(e.what(), imaging::kErrerNoMemory);
+        } catch (const std::bad_alloc&) {
+            ok = FailConversion("not enough memory for the picture", imaging::kErrerNoMemory);
+        }
     }
-    SusieBlock infoBlock(infoHandle);
-    SusieBlock bitsBlock(bitsHandle);
-    bool ok = true;
-    try {
-        *bitmap_ = imaging::ConvertPluginPicture(width, height, std::move(infoBlock),
-                                                 std::move(bitsBlock));
-    } catch (const dib::DibError& e) {
-        ok = FailConversion(e.what(), imaging::kErrerBadData);
-    } catch (const raster::RasterError& e) {
-        ok = FailConversion(e.what(), imaging::kErrerNoMemory);
-    } catch (const std::bad_alloc&) {
-        ok = FailConversion("not enough memory for the picture", imaging::kErrerNoMemory);
+    if (!ok) {
+        try {
+            bitmap_->SetSize(width, height);
+        } catch (const raster::RasterError& e) {
+            FailConversion(e.what(), imaging::kErrerNoMemory);
+        }
     }
     if (Save) bitmap_->SaveToFile(SFName);
     return ok;

@@ -12,7 +12,9 @@
 // and SFName cannot be written. All three derive from std::runtime_error.
 // What a plug-in does wrong is no exception: LoadPicture returns false and
 // LastError() says why; so does a file for a plug-in that cannot be opened
-// or is not a regular file (a FIFO, a folder), which no plug-in is shown.
+// or is not a regular file (a FIFO, a folder), which no plug-in is shown,
+// and a reported picture the machine has not the memory for, which is
+// refused before the plug-in is asked for it (imaging/MemoryBudget.h).
 
 #include <cstdint>
 #include <memory>

@@ -22,6 +22,10 @@ TEST(ChangeCommandTest, ParsesOptionsAndRefusesBadCommandLines) {
     EXPECT_EQ(o.file, "a.bmp");
     EXPECT_EQ(ParseChangeArguments({"--", "-odd name.bmp"}).file, "-odd name.bmp");
     EXPECT_TRUE(ParseChangeArguments({"--help"}).help);
+    // Sizes 2 and 3 both fit the screen's shorter side.
+    EXPECT_NE(ChangeUsage().find("2 and 3 (alike)"), std::string::npos);
+    EXPECT_NE(ChangeUsage().find("shorter side"), std::string::npos);
+    EXPECT_EQ(ChangeUsage().find("screen width"), std::string::npos);
     EXPECT_EQ(ParseChangeArguments({"--desktop", "KDE", "--no-run", "a"}).desktop, "KDE");
     EXPECT_TRUE(ParseChangeArguments({"--no-run", "a"}).noRun);
     EXPECT_EQ(ParseChangeArguments({"--monitors", "800x600+0+0,640x480+800+0", "a"}).monitors,
@@ -42,12 +46,9 @@ void WriteCoordinateBmp(const std::string& path, int w, int h) {
 
 class ChangeProgramTest : public ::testing::Test {
 protected:
-    std::unique_ptr<Child> Run(std::vector<std::string> args) const {
-        return std::make_unique<Child>(VANTORIA_CHANGE_PROGRAM, args,
-                                       std::map<std::string, std::string>{{"XDG_CONFIG_HOME", config_.Path()},
-                                                                          {"VANTORIA_SCREEN", "1024x768"},
-                                                                          {"VANTORIA_DESKTOP", "none"}},
-                                       work_.Path());
+    std::unique_ptr<Child> Run(std::vector<std::string> args, std::map<std::string, std::string> env = {}) const {
+        env.insert({{"XDG_CONFIG_HOME", config_.Path()}, {"VANTORIA_SCREEN", "1024x768"}, {"VANTORIA_DESKTOP", "none"}});
+        return std::make_unique<Child>(VANTORIA_CHANGE_PROGRAM, args, env, work_.Path());
     }
     std::string Buffer() const { return work_.Path() + "/Runo.bmp"; }
     TempDir config_, work_;
@@ -103,6 +104,25 @@ TEST_F(ChangeProgramTest, FailuresPrintOneLineAndExitWithOne) {
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     }
     EXPECT_EQ(ReadBmpSize(Buffer()), BmpSize{});  // nothing written
+}
+
+TEST_F(ChangeProgramTest, NoDesktopIsAFailureUnlessNoneIsNamed) {
+    const std::string pic = work_.Path() + "/pic.bmp";
+    WriteCoordinateBmp(pic, 8, 8);
+    // Empty counts as unset for every variable the choice reads.
+    const std::map<std::string, std::string> headless{{"VANTORIA_DESKTOP", ""},  {"DISPLAY", ""},
+                                                      {"WAYLAND_DISPLAY", ""},   {"XDG_CURRENT_DESKTOP", ""},
+                                                      {"SWAYSOCK", ""}};
+    auto run = Run({pic}, headless);
+    EXPECT_EQ(run->Wait(), 1);
+    EXPECT_NE(run->Output().find("--desktop NAME"), std::string::npos) << run->Output();
+
+    run = Run({"--desktop", "none", pic}, headless);
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    auto forced = headless;
+    forced["VANTORIA_DESKTOP"] = "none";
+    run = Run({pic}, forced);
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "imaging/IconFile.h"
 
 #include <gtest/gtest.h>
+#include <spng.h>
 
 #include <cstdlib>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "imaging/ImagingTestSupport.h"
+#include "imaging/InChild.h"
 #include "imaging/Spi_load.h"
 #include "platform/dib/DibError.h"
 
@@ -168,6 +170,88 @@ TEST(IconFile, LoaderReadsIconsNatively) {
     EXPECT_TRUE(loader.SetFile(path));
     EXPECT_TRUE(loader.LoadPicture());
     EXPECT_EQ(loader.Bitmap()->Width(), 48);
+}
+
+// A PNG of the test pattern, opaque, made by libspng.
+Bytes Png(int w, int h, bool interlaced) {
+    Bytes rgba;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Bgr c = PatternColor(x, y);
+            rgba.insert(rgba.end(), {c[2], c[1], c[0], 255});
+        }
+    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_ihdr ihdr{std::uint32_t(w), std::uint32_t(h), 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 0, 0,
+                   std::uint8_t(interlaced ? SPNG_INTERLACE_ADAM7 : SPNG_INTERLACE_NONE)};
+    spng_set_ihdr(ctx, &ihdr);
+    EXPECT_EQ(spng_encode_image(ctx, rgba.data(), rgba.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE), 0);
+    std::size_t size = 0;
+    int error = 0;
+    auto* data = static_cast<std::uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
+    Bytes png(data, data + (data ? size : 0));
+    std::free(data);
+    spng_ctx_free(ctx);
+    return png;
+}
+
+std::uint32_t Crc32(const std::uint8_t* p, std::size_t n) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// An icon of `count` directory entries that all name the one `image`.
+Bytes IconRepeating(const Bytes& image, unsigned count) {
+    Bytes b;
+    for (unsigned v : {0u, 1u, count}) Put16(b, v);
+    for (unsigned i = 0; i < count; ++i) {
+        for (unsigned v : {0u, 0u, 1u, 32u}) Put16(b, v);  // 256 x 256 as far as it can tell
+        Put32(b, std::uint32_t(image.size()));
+        Put32(b, 6 + 16 * count);
+    }
+    b.insert(b.end(), image.begin(), image.end());
+    return b;
+}
+
+// Icon images are held to what a directory can state, 256 x 256, before
+// anything is allocated, and one image that many entries name is tried once:
+// 65535 entries naming a damaged PNG that claims 16384 x 16384 pixels used
+// to build a 1 GB buffer per entry. PNG rows go straight into the bitmap,
+// interlaced ones too.
+TEST(IconFile, ImagesAreBoundedAndTriedOnce) {
+    Bytes huge = Png(1, 1, false);
+    for (int at : {16, 20}) {  // IHDR width and height, big-endian: 16384
+        huge[at] = huge[at + 1] = huge[at + 3] = 0;
+        huge[at + 2] = 0x40;
+    }
+    const std::uint32_t crc = Crc32(&huge[12], 17);  // chunk type and data
+    for (int i = 0; i < 4; ++i) huge[29 + i] = std::uint8_t(crc >> (24 - 8 * i));
+    const Bytes hostile = IconRepeating(huge, 65535);
+    const std::string answer = imagingtest::InChild([&]() -> std::string {
+        try {
+            DecodeIcon(hostile);
+            return "decoded";
+        } catch (const dib::DibError& e) {
+            return e.what();
+        }
+    }, 20);
+    EXPECT_EQ(answer.rfind("no image of the icon can be read", 0), 0u) << answer;
+
+    const Bytes big = Png(300, 300, false);
+    const Bytes small = DibImage(16, 16, 24, kNone);
+    const raster::Bitmap drawn = DecodeIcon(Icon({{0, 0, big}, {16, 16, small}}));
+    EXPECT_EQ(drawn.Width(), 16);
+    EXPECT_THROW(DecodeIcon(Icon({{0, 0, big}})), dib::DibError);
+
+    const raster::Bitmap interlaced = DecodeIcon(Icon({{9, 7, Png(9, 7, true)}}));
+    ASSERT_EQ(interlaced.Width(), 9);
+    ASSERT_EQ(interlaced.Height(), 7);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) EXPECT_EQ(PixelAt(interlaced, x, y), PatternColor(x, y)) << x << "," << y;
 }
 
 }  // namespace

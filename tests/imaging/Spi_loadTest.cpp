@@ -6,10 +6,16 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "imaging/ImagingTestSupport.h"
+#include "imaging/InChild.h"
+#include "imaging/NativePicture.h"
+#include "platform/desktop/DesktopTestEnv.h"
 #include "platform/dib/Dib.h"
 
 namespace vantoria {
@@ -119,6 +125,24 @@ TEST_F(Spi_loadTest, FirstNonNativeFileNobodyAcceptsIsAnError) {
     Scan();
     EXPECT_FALSE(loader.SetFile(box.Picture("x.pic")));
     EXPECT_THROW(loader.LoadPicture(), imaging::SpiError);
+}
+
+// A file no plug-in could be shown because it does not open says so, not
+// that no plug-in reads it.
+TEST_F(Spi_loadTest, AFileThatDoesNotOpenGivesTheOpenError) {
+    box.AddPlugin("accept", "a.spi");
+    Scan();
+    const std::string missing = (box.Root() / "missing.png").string();
+    for (const auto& [path, reason] : {std::pair{missing, "cannot open " + missing + ": No such file or directory"},
+                                       std::pair{box.Folder("folder.png"), std::string("is not a regular file")}}) {
+        loader.SetFile(path);
+        try {
+            loader.LoadPicture();
+            ADD_FAILURE() << path;
+        } catch (const imaging::SpiError& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    }
 }
 
 TEST_F(Spi_loadTest, PluginWithoutGetPictureInfoIsAnError) {
@@ -320,6 +344,52 @@ TEST_F(Spi_loadTest, SaveWritesEveryPluginPictureToSFName) {
 
     loader.SFName = (box.Root() / "no-such-folder" / "saved.bmp").string();
     EXPECT_THROW(loader.LoadPicture(), raster::RasterError);
+}
+
+// The address space this process uses now, in bytes.
+std::uint64_t AddressSpace() {
+    std::ifstream in("/proc/self/statm");
+    std::uint64_t pages = 0;
+    in >> pages;
+    return pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// A picture is allocated once, by the plug-in: the host used to reserve the
+// reported size before GetPicture as well, twice the memory in all. And a
+// picture the machine has not the memory for is refused with a clear reason
+// before anything is allocated, natively read bitmaps too.
+TEST_F(Spi_loadTest, PicturesAreAllocatedOnceAndOnlyWhenTheyFit) {
+    box.AddPlugin("accept", "a.spi");
+    Scan();
+    const std::string big = box.Picture("big.pic", "width=4000\nheight=4000");  // 48 MB of rows
+    const std::string answer = imagingtest::InChild([&]() -> std::string {
+        // Room for the picture once, not twice.
+        const rlimit limit{AddressSpace() + (80u << 20), AddressSpace() + (80u << 20)};
+        ::setrlimit(RLIMIT_AS, &limit);
+        loader.SetFile(big);
+        return loader.LoadPicture() ? std::to_string(Picture().Width()) : loader.LastError();
+    });
+    EXPECT_EQ(answer, "4000");
+
+    const test::ScopedEnv cap("VANTORIA_MEMORY_LIMIT", "10000000");
+    box.ClearLog();
+    loader.SetFile(big);
+    EXPECT_FALSE(loader.LoadPicture());
+    EXPECT_EQ(loader.errer, imaging::kErrerNoMemory);
+    EXPECT_NE(loader.LastError().find("4000 x 4000 pixels needs 92 MB of memory, but only 9 MB are free"),
+              std::string::npos) << loader.LastError();
+    EXPECT_EQ(box.Log(), (Lines{"a IsSupported pos=0", "a GetPictureInfo"}));
+
+    raster::Bitmap wide(3000, 1);
+    const std::string bmp = (box.Root() / "wide.bmp").string();
+    wide.SaveToFile(bmp);
+    const test::ScopedEnv tiny("VANTORIA_MEMORY_LIMIT", "10000");
+    try {
+        imaging::LoadNativePicture(bmp);
+        ADD_FAILURE() << "read without the memory for it";
+    } catch (const dib::DibError& e) {
+        EXPECT_NE(std::string(e.what()).find("MB of memory"), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace

@@ -3,11 +3,15 @@
 // successful answer still comes with consistent blocks.)
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <random>
 #include <set>
 
 #include "PluginHarness.h"
+#include "imaging/InChild.h"
 
 namespace vantoria::spi::test {
 namespace {
@@ -108,6 +112,137 @@ TEST(Hostile, HugeClaimedSizesAreRefused) {
         EXPECT_EQ(huge.infoCode, SUSIE_ERR_NO_MEMORY);
         EXPECT_EQ(huge.code, SUSIE_ERR_NO_MEMORY);
     }
+}
+
+// Where the entropy-coded data of the last scan starts: after its SOS segment.
+std::size_t LastScanData(const std::vector<std::uint8_t>& jpeg) {
+    std::size_t start = 0;
+    for (std::size_t i = 2; i + 3 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) start = i + 2 + (jpeg[i + 2] << 8 | jpeg[i + 3]);
+    return start;
+}
+
+// Scan data that stops early is refused whether or not an end-of-image marker
+// closes the file (the rest would be grey); a file whose data is whole but
+// lacks that marker is shown. Progressive files that end before their last
+// scan are refused too.
+TEST(JpegPlugin, MissingScanDataIsRefusedAMissingEndMarkerIsNot) {
+    TempDir dir;
+    const Plugin plugin("jpeg.spi");
+    for (const char* interlace : {"", "-interlace JPEG "}) {
+        SCOPED_TRACE(interlace);
+        const auto file = dir / "sample.jpg";
+        ASSERT_TRUE(Convert(std::string("-size 64x48 -seed 3 plasma: ") + interlace + "JPEG:'" + file.string() + "'"));
+        const std::vector<std::uint8_t> whole = ReadFile(file);
+        ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+        ASSERT_EQ(whole[whole.size() - 1], 0xD9);
+        const Picture reference = DecodeMemory(plugin, whole);
+        ASSERT_EQ(reference.code, SUSIE_OK);
+
+        const std::vector<std::uint8_t> noEnd(whole.begin(), whole.end() - 2);
+        const Picture unended = DecodeMemory(plugin, noEnd);
+        EXPECT_EQ(unended.code, SUSIE_OK);
+        EXPECT_EQ(unended.rgb, reference.rgb);
+
+        const std::size_t scan = LastScanData(whole);
+        ASSERT_GT(scan, 0u);
+        std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(scan + (whole.size() - 2 - scan) / 2));
+        cut.insert(cut.end(), {0xFF, 0xD9});
+        EXPECT_EQ(DecodeMemory(plugin, cut).code, SUSIE_ERR_BROKEN_DATA);
+        WriteFile(dir / "cut.jpg", cut);
+        EXPECT_EQ(Decode(plugin, dir / "cut.jpg").code, SUSIE_ERR_BROKEN_DATA);
+    }
+    // The progressive sample, without its last scan and its end marker.
+    std::vector<std::uint8_t> progressive = ReadFile(dir / "sample.jpg");
+    std::size_t lastSos = LastScanData(progressive);
+    while (!(progressive[lastSos] == 0xFF && progressive[lastSos + 1] == 0xDA)) --lastSos;
+    progressive.resize(lastSos);
+    EXPECT_EQ(DecodeMemory(plugin, progressive).code, SUSIE_ERR_BROKEN_DATA);
+}
+
+// A JPEG followed by a gigabyte of zeros (a sparse file: no disk used) is
+// read only as far as the picture goes; reading it whole took a gigabyte.
+TEST(JpegPlugin, ReadsNoFurtherThanThePicture) {
+    TempDir dir;
+    const auto file = dir / "padded.jpg";
+    ASSERT_TRUE(Convert("-size 64x48 -seed 4 plasma: JPEG:'" + file.string() + "'"));
+    const Plugin plugin("jpeg.spi");
+    const Picture plain = Decode(plugin, file);
+    ASSERT_EQ(plain.code, SUSIE_OK);
+    ASSERT_EQ(::truncate(file.c_str(), off_t{1} << 30), 0);
+    const std::string answer = imagingtest::InChild([&] {
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;
+        const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (256u << 20);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const Picture padded = Decode(plugin, file);
+        return std::to_string(padded.code) + (padded.rgb == plain.rgb ? " same" : " different");
+    });
+    EXPECT_EQ(answer, "0 same");
+}
+
+// 35 bytes that claim a 16384 x 16384 screen around one pixel: the picture is
+// the frame alone, not 768 MB of black. And no plug-in allocates a picture
+// the machine has not the memory for (here capped to a few kilobytes).
+TEST(Hostile, PicturesCostWhatTheyHold) {
+    const std::vector<std::uint8_t> gif = {
+        'G', 'I', 'F', '8', '9', 'a', 0x00, 0x40, 0x00, 0x40, 0x80, 0, 0,  // screen, 2-colour table
+        0, 0, 0, 0x12, 0x34, 0x56,                                          // black, #123456
+        0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,                                    // a 1 x 1 frame at (0, 0)
+        2, 2, 0x4C, 0x01, 0,                                                // clear, index 1, end
+        0x3B};
+    ASSERT_EQ(gif.size(), 35u);
+    const Picture tiny = DecodeMemory(Plugin("gif.spi"), gif);
+    ASSERT_EQ(tiny.code, SUSIE_OK);
+    EXPECT_EQ(tiny.info.width, 1);
+    EXPECT_EQ(tiny.info.height, 1);
+    EXPECT_EQ(tiny.rgb, (std::vector<std::uint8_t>{0x12, 0x34, 0x56}));
+
+    TempDir dir;
+    const auto png = dir / "sample.png";
+    ASSERT_TRUE(Convert("-size 64x48 xc:red PNG24:'" + png.string() + "'"));
+    ::setenv("VANTORIA_MEMORY_LIMIT", "4000", 1);
+    const Picture capped = Decode(Plugin("png.spi"), png);
+    EXPECT_EQ(capped.infoCode, SUSIE_OK);
+    EXPECT_EQ(capped.code, SUSIE_ERR_NO_MEMORY);
+    // A progressive JPEG also holds its coefficients, about as much again:
+    // room for the rows alone is not enough.
+    const auto jpeg = dir / "progressive.jpg";
+    ASSERT_TRUE(Convert("-size 64x48 -seed 5 plasma: -interlace JPEG JPEG:'" + jpeg.string() + "'"));
+    ::setenv("VANTORIA_MEMORY_LIMIT", "12000", 1);  // the rows take 9216 bytes
+    EXPECT_EQ(Decode(Plugin("jpeg.spi"), jpeg).code, SUSIE_ERR_NO_MEMORY);
+    ::unsetenv("VANTORIA_MEMORY_LIMIT");
+    EXPECT_EQ(Decode(Plugin("jpeg.spi"), jpeg).code, SUSIE_OK);
+
+    // A bitmap file of a few hundred bytes (RLE8) that is 4000 x 4000 pixels,
+    // 48 MB of rows: the DIB plug-in decodes straight into the rows it hands
+    // over, so the picture is held once, not twice.
+    std::vector<std::uint8_t> dib = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 8, 0, 0, 0,
+                                     40, 0, 0, 0, 0xA0, 0x0F, 0, 0, 0xA0, 0x0F, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0};
+    dib.resize(14 + 40, 0);
+    dib.insert(dib.end(), {0, 0, 0, 0, 255, 255, 255, 0});  // two colours
+    for (int i = 0; i < 100; ++i) dib.insert(dib.end(), {200, 1, 0, 0});  // runs, then end of line
+    dib.insert(dib.end(), {0, 1});  // end of picture
+    const auto dibFile = dir / "claim.dib";
+    WriteFile(dibFile, dib);
+    const std::string answer = imagingtest::InChild([&] {
+        const Plugin plugin("dib.spi");
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;
+        const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (80u << 20);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_AS, &limit);
+        SusieHandle info = nullptr, bits = nullptr;
+        const std::int32_t code = plugin.getPicture(dibFile.c_str(), 0, 0, &info, &bits, nullptr, 0);
+        const std::size_t bytes = susie_block_size(bits);
+        susie_block_free(info);
+        susie_block_free(bits);
+        return std::to_string(code) + " " + std::to_string(bytes);
+    });
+    EXPECT_EQ(answer, "0 48000000");
 }
 
 }  // namespace

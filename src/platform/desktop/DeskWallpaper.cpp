@@ -56,12 +56,14 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
 DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes) {
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
+    std::string reason;
     if (path.empty()) {
+        const std::optional<CacheLock> lock = CacheLock::Take(reason);
+        if (!lock) return DesktopResult::Failed(reason);
         DesktopResult result = ShowWithTool(kind, path, tile);
-        if (result.ok) RemoveCachedCopies();
+        if (result.ok) RemoveCachedCopies(*lock);
         return result;
     }
-    std::string reason;
     std::optional<FreshCopy> copy = FreshCopy::Make(path, reason);
     if (!copy) return DesktopResult::Failed(reason);
     DesktopResult result = ShowWithTool(kind, copy->Path().string(), tile);

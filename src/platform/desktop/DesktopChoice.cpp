@@ -64,6 +64,8 @@ std::optional<DesktopKind> FromCurrentDesktop(std::string_view list) {
     return std::nullopt;
 }
 
+constexpr std::string_view kNameList = "x11, gnome, cinnamon, mate, kde, xfce, lxqt, lxde, sway or none";
+
 std::string Get(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
@@ -85,20 +87,22 @@ SessionEnvironment SessionEnvironment::FromProcess() {
 DesktopChoice ChooseDesktop(const SessionEnvironment& env) {
     if (!env.forced.empty()) {
         if (auto kind = Lookup(kForcedNames, env.forced)) return {kind, {}};
-        return {std::nullopt, "VANTORIA_DESKTOP=" + env.forced +
-                                  " is not a known desktop (x11, gnome, cinnamon, mate, kde, "
-                                  "xfce, lxqt, lxde, sway or none)"};
+        return {std::nullopt,
+                "VANTORIA_DESKTOP=" + env.forced + " is not a known desktop (" + std::string(kNameList) + ")"};
     }
     if (auto kind = FromCurrentDesktop(env.currentDesktop)) return {kind, {}};
     if (!env.swaySocket.empty()) return {DesktopKind::Sway, {}};
     if (!env.waylandDisplay.empty()) {
         const std::string which = env.currentDesktop.empty() ? "" : " (" + env.currentDesktop + ")";
-        return {std::nullopt, "unsupported Wayland desktop" + which +
-                                  ": set VANTORIA_DESKTOP to one of x11, gnome, cinnamon, mate, "
-                                  "kde, xfce, lxqt, lxde, sway or none"};
+        return {std::nullopt, "unsupported Wayland desktop" + which + ": set VANTORIA_DESKTOP to one of " +
+                                  std::string(kNameList)};
     }
     if (!env.display.empty()) return {DesktopKind::X11, {}};
-    return {DesktopKind::None, {}};
+    // Reporting success here would leave the user looking for a wallpaper
+    // that went nowhere; "none" has to be asked for.
+    return {std::nullopt, "no desktop found (no DISPLAY, WAYLAND_DISPLAY or known XDG_CURRENT_DESKTOP): name one "
+                          "with VANTORIA_DESKTOP=NAME or vantoria-change --desktop NAME, NAME being " +
+                              std::string(kNameList)};
 }
 
 }  // namespace vantoria::desktop

@@ -33,7 +33,8 @@ struct DesktopChoice {
 // VANTORIA_DESKTOP wins (an unknown name is an error). Otherwise the first
 // known entry of XDG_CURRENT_DESKTOP (colon-separated, any case), then a
 // sway socket, then: a Wayland session of another desktop is an error, an
-// X display means the bare X11 setter, and no display at all means "none".
+// X display means the bare X11 setter, and no display at all is an error
+// (the "none" desktop is used only when it is named).
 DesktopChoice ChooseDesktop(const SessionEnvironment& env);
 
 }  // namespace vantoria::desktop

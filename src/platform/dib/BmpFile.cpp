@@ -115,6 +115,11 @@ raster::Bitmap DecodeBmp(std::span<const std::uint8_t> file, const Limits& limit
                         file.subspan(layout.dataOffset, layout.dataBytes));
 }
 
+void DecodeBmpInto(std::span<const std::uint8_t> file, raster::Bitmap& out, const Limits& limits) {
+    const FileLayout layout = ReadLayout(file, file.size(), limits);
+    DecodePixelsInto(layout.info, layout.palette, file.subspan(layout.dataOffset, layout.dataBytes), out);
+}
+
 raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
     struct stat st {};
     const UniqueFd fd = imaging::OpenRegularFile(path.c_str(), &st);

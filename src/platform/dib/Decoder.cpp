@@ -24,24 +24,43 @@ raster::Bitmap NewBitmap(const DibInfo& info) {
                    std::to_string(info.height));
 }
 
-}  // namespace
-
-raster::Bitmap DecodePixels(const DibInfo& info, const Palette& palette,
-                            std::span<const std::uint8_t> bits) {
+// Some pixel data must be there; damaged data is shown as far as it goes.
+void CheckPixels(const DibInfo& info, const Palette& palette, std::span<const std::uint8_t> bits) {
     if (info.bitCount <= 8 && palette.count == 0) throw DibError("missing colour table");
-    // Damaged data is shown as far as it goes, but some must be there.
     if (info.Rle() && bits.size() < 2) throw DibError("truncated bitmap: no pixel data");
     if (!info.Rle() && bits.size() < info.rowBytes) {
         throw DibError("truncated bitmap: " + std::to_string(bits.size()) +
                        " bytes of pixel data, " + std::to_string(info.imageBytes) + " needed");
     }
-    raster::Bitmap out = NewBitmap(info);
+}
+
+void Decode(const DibInfo& info, const Palette& palette, std::span<const std::uint8_t> bits, raster::Bitmap& out) {
     if (info.Rle()) {
         DecodeRle(info, palette, bits, out);
     } else {
         DecodeRows(info, palette, bits, out);
     }
+}
+
+}  // namespace
+
+raster::Bitmap DecodePixels(const DibInfo& info, const Palette& palette,
+                            std::span<const std::uint8_t> bits) {
+    CheckPixels(info, palette, bits);
+    raster::Bitmap out = NewBitmap(info);
+    Decode(info, palette, bits, out);
     return out;
+}
+
+void DecodePixelsInto(const DibInfo& info, const Palette& palette, std::span<const std::uint8_t> bits,
+                      raster::Bitmap& out) {
+    CheckPixels(info, palette, bits);
+    if (out.Width() != info.width || out.Height() != info.height) {
+        throw DibError("the picture is " + std::to_string(info.width) + " x " + std::to_string(info.height) +
+                       ", the bitmap for it " + std::to_string(out.Width()) + " x " +
+                       std::to_string(out.Height()));
+    }
+    Decode(info, palette, bits, out);
 }
 
 raster::Bitmap DecodePixels(const DibInfo& info, const Palette& palette, HeldBits& bits) {

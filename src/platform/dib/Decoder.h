@@ -36,6 +36,9 @@ private:
 
 raster::Bitmap DecodePixels(const DibInfo& info, const Palette& palette,
                             std::span<const std::uint8_t> bits);
+// The same into a bitmap of the picture's size that the caller holds.
+void DecodePixelsInto(const DibInfo& info, const Palette& palette, std::span<const std::uint8_t> bits,
+                      raster::Bitmap& out);
 
 // Adopts the held bits when they are complete 24-bit BI_RGB rows, else
 // converts them (and they are released with `bits`).

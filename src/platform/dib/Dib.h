@@ -55,6 +55,10 @@ raster::Bitmap DecodeDib(std::span<const std::uint8_t> info, OwnedBits bits,
 // the colour table marks a shorter table.
 raster::Bitmap DecodeBmp(std::span<const std::uint8_t> file, const Limits& limits = {});
 
+// The same into `out`, which must have the picture's size: for a caller
+// that holds the memory for it already (the DIB plug-in's handed-over rows).
+void DecodeBmpInto(std::span<const std::uint8_t> file, raster::Bitmap& out, const Limits& limits = {});
+
 // Reads a bitmap file from disk, as DecodeBmp does. Only the headers and the
 // pixel data are read; 24-bit pixels are read straight into the bitmap.
 raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits = {});

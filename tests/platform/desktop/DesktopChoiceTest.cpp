@@ -31,7 +31,8 @@ TEST(DesktopChoiceTest, FollowsTheSessionAndTheOverride) {
         {{"", "Hyprland", "wayland-1", "", "/run/sway.sock"}, K::Sway},
         {{"", "i3", "", ":0", ""}, K::X11},
         {{"", "", "", ":1", ""}, K::X11},
-        {{"", "", "", "", ""}, K::None},
+        {{"", "", "", "", ""}, std::nullopt},
+        {{"", "i3", "", "", ""}, std::nullopt},
         {{"", "Hyprland", "wayland-1", ":0", ""}, std::nullopt},
         {{"", "", "wayland-0", "", ""}, std::nullopt},
         {{"x11", "GNOME", "wayland-0", "", ""}, K::X11},
@@ -52,6 +53,10 @@ TEST(DesktopChoiceTest, ErrorsSayWhatToDo) {
     EXPECT_NE(ChooseDesktop({"windows", "", "", "", ""}).error.find("VANTORIA_DESKTOP=windows"), std::string::npos);
     EXPECT_NE(ChooseDesktop({"", "Hyprland", "wayland-1", "", ""}).error.find("unsupported Wayland desktop"),
               std::string::npos);
+    const std::string none = ChooseDesktop({"", "", "", "", ""}).error;
+    EXPECT_NE(none.find("no desktop found"), std::string::npos) << none;
+    EXPECT_NE(none.find("--desktop NAME"), std::string::npos) << none;
+    EXPECT_NE(none.find("VANTORIA_DESKTOP=NAME"), std::string::npos) << none;
 }
 
 }  // namespace

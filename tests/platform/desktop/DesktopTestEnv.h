@@ -114,11 +114,12 @@ public:
         std::filesystem::create_directories(RegistryFile().parent_path());
         std::ofstream(RegistryFile(), std::ios::binary) << text;
     }
+    // The pictures in the cache folder (not its lock file).
     std::vector<std::string> CachedCopies() const {
         std::vector<std::string> names;
         if (std::filesystem::exists(CacheDir()))
             for (const auto& entry : std::filesystem::directory_iterator(CacheDir()))
-                names.push_back(entry.path().string());
+                if (entry.path().filename().string().starts_with("wallpaper-")) names.push_back(entry.path().string());
         return names;
     }
 

@@ -139,6 +139,12 @@ TEST_F(GSettingsTest, AnOlderGnomeWithoutTheDarkPictureStillChanges) {
 }
 
 TEST_F(GSettingsTest, AMissingSchemaIsNamed) {
+    // Only our own schemas are in sight, none of the machine's, which may
+    // well hold the one that must be missing here.
+    const std::string noData = box_.Dir() + "/no-data";
+    std::filesystem::create_directories(noData);
+    const test::ScopedEnv dataDirs("XDG_DATA_DIRS", noData);
+    const test::ScopedEnv dataHome("XDG_DATA_HOME", noData);
     std::ofstream(schemas_ + "/test.gschema.xml")
         << "<schemalist>" << kOptionsEnum << Schema("org.mate.background", {"picture-filename"}) << "</schemalist>\n";
     ASSERT_TRUE(RunTool({"glib-compile-schemas", schemas_}).ok);

@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "platform/desktop/DeskWallpaper.h"
@@ -124,6 +127,32 @@ TEST_F(ToolDesktopTest, ARefusedChangeKeepsTheShownPictureAndRecordsNothing) {
     EXPECT_EQ(OnlyCachedCopy(), shown);
 }
 
+// Changes running at once (the tray program, scripts) take turns: the
+// desktop is always left with a copy that is still there, and only that one.
+TEST_F(ToolDesktopTest, ConcurrentChangesLeaveTheDesktopACopyThatExists) {
+    const test::ScopedEnv sway("VANTORIA_DESKTOP", "sway");
+    const std::string shown = box_.Dir() + "/shown";
+    // Records what the desktop was given, slowly enough for changes to overlap.
+    const std::filesystem::path script = box_.Dir() + "/tools/bin/swaymsg";
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$4\" > '" << shown << ".new'\nsleep 0.05\nmv '" << shown
+                          << ".new' '" << shown << "'\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    const std::string buffer = Buffer();
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; ++i) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) ::_exit(SetDeskWallpaper(buffer).ok ? 0 : 1);
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(OnlyCachedCopy(), test::ReadFile(shown));
+}
+
 TEST_F(ToolDesktopTest, PathsStayOneArgumentAndAreNeverRunByAShell) {
     // The cache folder is what the tools see; give it every character that
     // a shell or a script would act on.
@@ -217,6 +246,9 @@ TEST_F(ToolDesktopTest, LxqtLxdeAndSwayGetTheirCommands) {
         SetTile(true);
         ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
         EXPECT_EQ(tools_.Calls("pcmanfm").back(), (Args{"--set-wallpaper", OnlyCachedCopy(), "--wallpaper-mode", "tile"}));
+        SetTile(false);
+        ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
+        EXPECT_EQ(tools_.Calls("pcmanfm").back(), (Args{"--set-wallpaper", OnlyCachedCopy(), "--wallpaper-mode", "center"}));
     }
     const test::ScopedEnv sway("VANTORIA_DESKTOP", "sway");
     SetTile(true);
