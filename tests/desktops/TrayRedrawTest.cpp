@@ -46,6 +46,18 @@ TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
         << "/pic.bmp\"\n\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"NoRunAp\"=\"0\"\n\"RunAp\"=\"/bin/touch "
         << work.Path() << "/ran\"\n";
 
+    // A tray host in a strip along the top, so the program docks instead of
+    // asking for one in a message box over the wallpaper.
+    constexpr int kTrayHeight = 24;
+    const unsigned bare = TopLevelWindows(server.Get());
+    Child trayer("/usr/bin/trayer",
+                 {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64", "--heighttype",
+                  "pixel", "--height", std::to_string(kTrayHeight)},
+                 {{"DISPLAY", server.Name()}}, work.Path());
+    ASSERT_TRUE(WaitUntil([&] { return !trayer.Running() || TopLevelWindows(server.Get()) > bare; }))
+        << trayer.Output();
+    ASSERT_TRUE(trayer.Running()) << trayer.Output();
+
     const unsigned before = TopLevelWindows(server.Get());
     Child tray(VANTORIA_PROGRAM, {},
                {{"QT_QPA_PLATFORM", "xcb"},
@@ -75,7 +87,7 @@ TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
         [&] {
             tray.Running();
             first.clear();
-            return RootPixels(server.Get(), kRootW, kRootH)
+            return RootPixels(server.Get(), kRootW, kRootH, kTrayHeight)
                        .Mismatches(
                            [](int x, int y) {
                                const int px = x % 640 - (640 - kW) / 2, py = y - (kRootH - kH) / 2;
