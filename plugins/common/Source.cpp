@@ -1,6 +1,5 @@
 #include "Source.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -8,6 +7,7 @@
 #include <limits>
 
 #include "PluginError.h"
+#include "platform/posix/RegularFile.h"
 
 namespace vantoria::spi {
 
@@ -31,16 +31,10 @@ Source Source::Open(const char* buf, std::intptr_t len, std::int32_t flag) {
     switch (flag & SUSIE_INPUT_MASK) {
     case SUSIE_INPUT_FILE: {
         if (buf == nullptr || len < 0) throw PluginError(SUSIE_ERR_FILE_READ, "no file");
-        // O_NONBLOCK so that opening a FIFO cannot hang; only a regular file
-        // is read, and with blocking reads again.
-        source.fd_ = FileDescriptor(::open(buf, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         struct stat st {};
-        if (!source.fd_ || ::fstat(source.fd_.Get(), &st) != 0)
-            throw PluginError(SUSIE_ERR_FILE_READ, "cannot open the file");
-        if (!S_ISREG(st.st_mode)) throw PluginError(SUSIE_ERR_FILE_READ, "not a regular file");
-        const int flags = ::fcntl(source.fd_.Get(), F_GETFL);
-        if (flags < 0 || ::fcntl(source.fd_.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-            throw PluginError(SUSIE_ERR_FILE_READ, "cannot open the file");
+        source.fd_ = OpenRegularFile(buf, &st);
+        if (!source.fd_)
+            throw PluginError(SUSIE_ERR_FILE_READ, NotRegularFile(errno) ? "not a regular file" : "cannot open the file");
         auto fileSize = static_cast<std::uint64_t>(st.st_size);
         auto offset = static_cast<std::uint64_t>(len);
         if (offset > fileSize) throw PluginError(SUSIE_ERR_FILE_READ, "offset beyond the file");
