@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
 #include "PluginError.h"
+#include "imaging/MemoryBudget.h"
 #include "platform/posix/RegularFile.h"
 
 namespace vantoria::spi {
@@ -64,11 +66,16 @@ std::size_t Source::ReadAt(std::uint64_t pos, void* dst, std::size_t n) const {
     return static_cast<std::size_t>(got);
 }
 
-Bytes Source::ReadAll() const {
-    if (size_ > std::numeric_limits<std::size_t>::max() / 2)
+Bytes Source::ReadAll(std::uint64_t most) const {
+    const std::uint64_t wanted = std::min(size_, most);
+    if (wanted > std::numeric_limits<std::size_t>::max() / 2)
         throw PluginError(SUSIE_ERR_NO_MEMORY, "input too large");
-    auto n = static_cast<std::size_t>(size_);
+    auto n = static_cast<std::size_t>(wanted);
     if (memory_ != nullptr) return Bytes{nullptr, {memory_, n}};
+    // A file padded to gigabytes must not take the machine's memory; the
+    // picture made from it needs the rest.
+    if (const auto room = imaging::AvailableMemory(); room && wanted > *room / imaging::kPictureShare)
+        throw PluginError(SUSIE_ERR_NO_MEMORY, "the file is larger than the memory available for it");
     Bytes bytes;
     bytes.owned = std::make_unique_for_overwrite<std::uint8_t[]>(n);
     // A file that shrank since it was opened simply yields fewer bytes.
