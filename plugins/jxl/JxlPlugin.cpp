@@ -109,7 +109,7 @@ private:
     bool Feed() {
         if (ended_) return false;
         const std::size_t unused = JxlDecoderReleaseInput(dec_.get());
-        std::memmove(input_.data(), input_.data() + held_ - unused, unused);
+        if (unused > 0) std::memmove(input_.data(), input_.data() + held_ - unused, unused);
         held_ = unused;
         if (held_ == input_.size()) input_.resize(std::max<std::size_t>(kFirstPiece, 2 * input_.size()));
         const std::size_t room = input_.size() - held_;
