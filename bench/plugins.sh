@@ -39,28 +39,8 @@ cjxl -d 1 -e 3 "$work/big.png" "$work/big.jxl" >/dev/null 2>&1
 convert "$work/big.ppm" -compress lzw "$work/big.tif"
 rm "$work/big.png"
 
-# A start folder for vantoria-change: private settings, the plug-ins linked
-# in, as the run command does it.
-mkdir -p "$work/start"
-ln -s "$build"/bin/*.spi "$work/start/"
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" HOME="$work"
-change="$build/bin/vantoria-change"
-
-# best NAME COMMAND...: runs the command N times in $work/start, prints
-# "NAME<tab>seconds<tab>megabytes" of the fastest run.
-best() {
-  local name=$1; shift
-  local bestTime="" bestMem=""
-  for _ in $(seq "$reps"); do
-    (cd "$work/start" && /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err") ||
-      { echo "$name failed: $(cat "$work/err")" >&2; return 1; }
-    read -r t m < "$work/time"
-    if [ -z "$bestTime" ] || awk -v a="$t" -v b="$bestTime" 'BEGIN{exit !(a<b)}'; then
-      bestTime=$t; bestMem=$m
-    fi
-  done
-  printf '%s\t%s\t%s\n' "$name" "$bestTime" "$(awk -v k="$bestMem" 'BEGIN{printf "%.0f", k/1024}')"
-}
+. "$src/bench/lib.sh"
+start_folder
 
 # The first two rows are ours (the whole program, the plug-in alone); every
 # other row gets their time and memory as multiples of its own (goal: time

@@ -12,7 +12,7 @@
 
 namespace vantoria::spi {
 
-[[noreturn]] inline void EndsEarly() { throw PluginError(SUSIE_ERR_BROKEN_DATA, "the file ends early"); }
+[[noreturn]] inline void EndsEarly() { Broken("the file ends early"); }
 
 class ByteReader {
 public:

@@ -20,6 +20,9 @@ private:
     std::int32_t code_;
 };
 
+// Damaged data found by a plug-in that parses its format itself.
+[[noreturn]] inline void Broken(const char* why) { throw PluginError(SUSIE_ERR_BROKEN_DATA, why); }
+
 // Runs `body` and answers SUSIE_OK, or the code of what it threw.
 template <class Body>
 std::int32_t Guarded(Body&& body) noexcept {

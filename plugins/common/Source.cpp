@@ -1,13 +1,15 @@
 #include "Source.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
 #include "PluginError.h"
+#include "imaging/MemoryBudget.h"
+#include "platform/posix/RegularFile.h"
 
 namespace vantoria::spi {
 
@@ -31,16 +33,10 @@ Source Source::Open(const char* buf, std::intptr_t len, std::int32_t flag) {
     switch (flag & SUSIE_INPUT_MASK) {
     case SUSIE_INPUT_FILE: {
         if (buf == nullptr || len < 0) throw PluginError(SUSIE_ERR_FILE_READ, "no file");
-        // O_NONBLOCK so that opening a FIFO cannot hang; only a regular file
-        // is read, and with blocking reads again.
-        source.fd_ = FileDescriptor(::open(buf, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         struct stat st {};
-        if (!source.fd_ || ::fstat(source.fd_.Get(), &st) != 0)
-            throw PluginError(SUSIE_ERR_FILE_READ, "cannot open the file");
-        if (!S_ISREG(st.st_mode)) throw PluginError(SUSIE_ERR_FILE_READ, "not a regular file");
-        const int flags = ::fcntl(source.fd_.Get(), F_GETFL);
-        if (flags < 0 || ::fcntl(source.fd_.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-            throw PluginError(SUSIE_ERR_FILE_READ, "cannot open the file");
+        source.fd_ = OpenRegularFile(buf, &st);
+        if (!source.fd_)
+            throw PluginError(SUSIE_ERR_FILE_READ, NotRegularFile(errno) ? "not a regular file" : "cannot open the file");
         auto fileSize = static_cast<std::uint64_t>(st.st_size);
         auto offset = static_cast<std::uint64_t>(len);
         if (offset > fileSize) throw PluginError(SUSIE_ERR_FILE_READ, "offset beyond the file");
@@ -70,11 +66,16 @@ std::size_t Source::ReadAt(std::uint64_t pos, void* dst, std::size_t n) const {
     return static_cast<std::size_t>(got);
 }
 
-Bytes Source::ReadAll() const {
-    if (size_ > std::numeric_limits<std::size_t>::max() / 2)
+Bytes Source::ReadAll(std::uint64_t most) const {
+    const std::uint64_t wanted = std::min(size_, most);
+    if (wanted > std::numeric_limits<std::size_t>::max() / 2)
         throw PluginError(SUSIE_ERR_NO_MEMORY, "input too large");
-    auto n = static_cast<std::size_t>(size_);
+    auto n = static_cast<std::size_t>(wanted);
     if (memory_ != nullptr) return Bytes{nullptr, {memory_, n}};
+    // A file padded to gigabytes must not take the machine's memory; the
+    // picture made from it needs the rest.
+    if (const auto room = imaging::AvailableMemory(); room && wanted > *room / imaging::kPictureShare)
+        throw PluginError(SUSIE_ERR_NO_MEMORY, "the file is larger than the memory available for it");
     Bytes bytes;
     bytes.owned = std::make_unique_for_overwrite<std::uint8_t[]>(n);
     // A file that shrank since it was opened simply yields fewer bytes.

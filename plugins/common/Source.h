@@ -32,9 +32,11 @@ public:
     // fewer only at the end. Throws PluginError(SUSIE_ERR_FILE_READ).
     std::size_t ReadAt(std::uint64_t pos, void* dst, std::size_t n) const;
 
-    // Every byte at once: a view of the caller's buffer, or one read of the
-    // file. Throws PluginError (file read) or std::bad_alloc.
-    Bytes ReadAll() const;
+    // Every byte at once (or the first `most`): a view of the caller's
+    // buffer, or one read of the file. Throws PluginError (file read; no
+    // memory for a file larger than half the memory available) or
+    // std::bad_alloc.
+    Bytes ReadAll(std::uint64_t most = UINT64_MAX) const;
 
 private:
     Source() = default;

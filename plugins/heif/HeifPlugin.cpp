@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Limits.h"
+#include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
 
@@ -58,9 +59,6 @@ void Check(const heif_error& error) {
     }
 }
 
-// Colour scaled by alpha, rounded: the pixel over black.
-inline std::uint8_t Over(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
-
 class HeifDecoder final : public Decoder {
 public:
     explicit HeifDecoder(const Source& source) : bytes_(source.ReadAll()), ctx_(heif_context_alloc()) {
@@ -95,18 +93,9 @@ public:
             heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) != 8)
             throw PluginError(SUSIE_ERR_BROKEN_DATA, "decoded picture differs from its description");
         const bool premultiplied = heif_image_handle_is_premultiplied_alpha(handle_.get()) != 0;
-        for (int y = 0; y < size_.height; ++y) {
-            const std::uint8_t* s = rgb + static_cast<std::size_t>(stride) * y;
-            std::uint8_t* d = out.Row(y);
-            if (!alpha) {
-                for (int x = 0; x < size_.width; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
-            } else if (premultiplied) {
-                for (int x = 0; x < size_.width; ++x, s += 4, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
-            } else {
-                for (int x = 0; x < size_.width; ++x, s += 4, d += 3)
-                    d[0] = Over(s[2], s[3]), d[1] = Over(s[1], s[3]), d[2] = Over(s[0], s[3]);
-            }
-        }
+        for (int y = 0; y < size_.height; ++y)
+            PutRgbOntoBlack(rgb + static_cast<std::size_t>(stride) * y, out.Row(y), static_cast<std::size_t>(size_.width),
+                            alpha, premultiplied);
     }
 
 private:

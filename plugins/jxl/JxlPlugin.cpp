@@ -7,9 +7,12 @@
 #include <jxl/decode.h>
 #include <jxl/thread_parallel_runner.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "Limits.h"
+#include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
 
@@ -30,21 +33,16 @@ struct RunnerFree {
     void operator()(void* runner) const { JxlThreadParallelRunnerDestroy(runner); }
 };
 
-// Colour scaled by alpha, rounded: the pixel over black.
-inline std::uint8_t Over(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
-
 class JxlPictureDecoder final : public Decoder {
 public:
     explicit JxlPictureDecoder(const Source& source)
-        : bytes_(source.ReadAll()),
+        : reader_(source),
           runner_(JxlThreadParallelRunnerCreate(nullptr, JxlThreadParallelRunnerDefaultNumWorkerThreads())),
           dec_(JxlDecoderCreate(nullptr)) {
         if (!runner_ || !dec_) throw std::bad_alloc();
         // Set before anything is decoded; its threads wait until the pixels.
         Check(JxlDecoderSetParallelRunner(dec_.get(), JxlThreadParallelRunner, runner_.get()));
         Check(JxlDecoderSubscribeEvents(dec_.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE));
-        Check(JxlDecoderSetInput(dec_.get(), bytes_.view.data(), bytes_.view.size()));
-        JxlDecoderCloseInput(dec_.get());
         if (Next() != JXL_DEC_BASIC_INFO) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no picture header");
         Check(JxlDecoderGetBasicInfo(dec_.get(), &info_));
         std::int64_t width = info_.xsize, height = info_.ysize;
@@ -96,10 +94,31 @@ private:
 
     // The decoder's next event; errors and a file that ends early throw.
     JxlDecoderStatus Next() {
-        const JxlDecoderStatus status = JxlDecoderProcessInput(dec_.get());
-        if (status == JXL_DEC_ERROR || status == JXL_DEC_NEED_MORE_INPUT || status == JXL_DEC_SUCCESS)
-            throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken JPEG XL data");
-        return status;
+        for (;;) {
+            const JxlDecoderStatus status = JxlDecoderProcessInput(dec_.get());
+            if (status == JXL_DEC_NEED_MORE_INPUT && Feed()) continue;
+            if (status == JXL_DEC_ERROR || status == JXL_DEC_NEED_MORE_INPUT || status == JXL_DEC_SUCCESS)
+                throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken JPEG XL data");
+            return status;
+        }
+    }
+
+    // Gives the decoder what it left of its input and the file's next
+    // bytes, so that only as much of the file is read as the first frame
+    // needs (not gigabytes of padding). False at the end of the file.
+    bool Feed() {
+        if (ended_) return false;
+        const std::size_t unused = JxlDecoderReleaseInput(dec_.get());
+        if (unused > 0) std::memmove(input_.data(), input_.data() + held_ - unused, unused);
+        held_ = unused;
+        if (held_ == input_.size()) input_.resize(std::max<std::size_t>(kFirstPiece, 2 * input_.size()));
+        const std::size_t room = input_.size() - held_;
+        const std::size_t got = reader_.Read(input_.data() + held_, room);
+        held_ += got;
+        ended_ = got < room;
+        Check(JxlDecoderSetInput(dec_.get(), input_.data(), held_));
+        if (ended_) JxlDecoderCloseInput(dec_.get());
+        return true;
     }
 
     static void Check(JxlDecoderStatus status) {
@@ -112,19 +131,15 @@ private:
         const auto width = static_cast<std::size_t>(self->size_.width);
         if (y >= static_cast<std::size_t>(self->size_.height) || x >= width) return;
         n = std::min(n, width - x);
-        const auto* s = static_cast<const std::uint8_t*>(pixels);
-        std::uint8_t* d = self->out_->Row(static_cast<int>(y)) + 3 * x;
-        if (!self->alpha_) {
-            for (std::size_t i = 0; i < n; ++i, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
-        } else if (self->premultiplied_) {
-            for (std::size_t i = 0; i < n; ++i, s += 4, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
-        } else {
-            for (std::size_t i = 0; i < n; ++i, s += 4, d += 3)
-                d[0] = Over(s[2], s[3]), d[1] = Over(s[1], s[3]), d[2] = Over(s[0], s[3]);
-        }
+        PutRgbOntoBlack(static_cast<const std::uint8_t*>(pixels), self->out_->Row(static_cast<int>(y)) + 3 * x, n,
+                        self->alpha_, self->premultiplied_);
     }
 
-    Bytes bytes_;
+    static constexpr std::size_t kFirstPiece = std::size_t{1} << 20;
+    Reader reader_;
+    std::vector<std::uint8_t> input_;  // what the decoder is given: its unused bytes, then new ones
+    std::size_t held_ = 0;
+    bool ended_ = false;
     std::unique_ptr<void, RunnerFree> runner_;
     std::unique_ptr<JxlDecoder, DecoderFree> dec_;  // destroyed before the runner it uses
     JxlBasicInfo info_{};

@@ -27,8 +27,6 @@ bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= kSignatureBytes && std::memcmp(head.data(), kSignature, kSignatureBytes) == 0;
 }
 
-[[noreturn]] void Broken(const char* why) { throw PluginError(SUSIE_ERR_BROKEN_DATA, why); }
-
 // Where a flag copies its unit from: units to the left, lines up.
 struct Copy {
     int left, up;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ByteReader.h"
+#include "CommentHeader.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -25,24 +26,16 @@
 namespace vantoria::spi {
 namespace {
 
-// Where the header proper starts: after the comment, which ends at 0x1A (or
-// straight at a zero), and the filler up to the first zero.
-std::size_t HeaderStart(std::span<const std::uint8_t> file) {
-    std::size_t at = 2;
-    while (at < file.size() && file[at] != 0x1A && file[at] != 0) ++at;
-    while (at < file.size() && file[at] != 0) ++at;
-    return at + 1;
-}
+constexpr std::size_t kSignatureBytes = 2;  // "Pi"
+std::size_t HeaderStart(std::span<const std::uint8_t> file) { return CommentHeaderStart(file, kSignatureBytes); }
 
 // The signature, then a header with a known depth within the first bytes.
 constexpr std::size_t kHeadBytes = 4096;
 bool Recognise(std::span<const std::uint8_t> head) {
-    if (head.size() < 2 || head[0] != 'P' || head[1] != 'i') return false;
+    if (head.size() < kSignatureBytes || head[0] != 'P' || head[1] != 'i') return false;
     const std::size_t header = HeaderStart(head);
     return header + 4 <= head.size() && (head[header + 3] == 4 || head[header + 3] == 8);
 }
-
-[[noreturn]] void Broken(const char* why) { throw PluginError(SUSIE_ERR_BROKEN_DATA, why); }
 
 using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ByteReader.h"
+#include "CommentHeader.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -29,22 +30,14 @@ namespace {
 constexpr std::size_t kHeadBytes = 4096;
 constexpr unsigned kMachineX68000 = 0;
 
-// The header proper: after the comment (ended by 0x1A, or straight by a
-// zero) and the filler up to the first zero.
-std::size_t HeaderStart(std::span<const std::uint8_t> file) {
-    std::size_t at = 3;
-    while (at < file.size() && file[at] != 0x1A && file[at] != 0) ++at;
-    while (at < file.size() && file[at] != 0) ++at;
-    return at + 1;
-}
+constexpr std::size_t kSignatureBytes = 3;  // "PIC"
+std::size_t HeaderStart(std::span<const std::uint8_t> file) { return CommentHeaderStart(file, kSignatureBytes); }
 
 bool Recognise(std::span<const std::uint8_t> head) {
-    if (head.size() < 3 || std::memcmp(head.data(), "PIC", 3) != 0) return false;
+    if (head.size() < kSignatureBytes || std::memcmp(head.data(), "PIC", kSignatureBytes) != 0) return false;
     const std::size_t header = HeaderStart(head);
     return header + 4 <= head.size() && head[header + 2] == 0;  // bits per pixel: a small number
 }
-
-[[noreturn]] void Broken(const char* why) { throw PluginError(SUSIE_ERR_BROKEN_DATA, why); }
 
 using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
 

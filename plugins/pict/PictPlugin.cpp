@@ -87,8 +87,6 @@ struct Image {
     std::size_t dataPos = 0;
 };
 
-[[noreturn]] void Broken(const char* why) { throw PluginError(SUSIE_ERR_BROKEN_DATA, why); }
-
 void SkipRegion(ByteReader& r) {
     const std::uint16_t size = r.U16BE();  // counts itself
     if (size < 2) Broken("bad region");

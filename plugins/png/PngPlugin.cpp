@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Limits.h"
+#include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
 
@@ -27,8 +28,7 @@ struct CtxFree {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 
-// Colour scaled by alpha, rounded: the pixel over black.
-inline std::uint8_t Over8(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
+// Colour scaled by alpha, rounded: the pixel over black (Over for 8 bits).
 inline std::uint8_t Over16(std::uint64_t c, std::uint64_t a) {
     constexpr std::uint64_t kFull = 65535ull * 65535ull;
     return static_cast<std::uint8_t>((c * a * 255 + kFull / 2) / kFull);
@@ -97,7 +97,7 @@ private:
             if (a == 255) {
                 d[0] = s[2], d[1] = s[1], d[2] = s[0];
             } else {
-                d[0] = Over8(s[2], a), d[1] = Over8(s[1], a), d[2] = Over8(s[0], a);
+                d[0] = Over(s[2], a), d[1] = Over(s[1], a), d[2] = Over(s[0], a);
             }
         }
     }

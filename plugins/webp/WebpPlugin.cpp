@@ -33,9 +33,18 @@ struct IteratorRelease {
     throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken WebP data");
 }
 
+// The file's length as its RIFF header states it: bytes after that (a
+// picture padded to gigabytes) are not read.
+std::uint64_t RiffBytes(const Source& source) {
+    std::uint8_t head[8];
+    if (source.ReadAt(0, head, sizeof head) != sizeof head) return 0;
+    return 8 + (std::uint64_t{head[4]} | std::uint64_t{head[5]} << 8 | std::uint64_t{head[6]} << 16 |
+                std::uint64_t{head[7]} << 24);
+}
+
 class WebpDecoder final : public Decoder {
 public:
-    explicit WebpDecoder(const Source& source) : bytes_(source.ReadAll()) {
+    explicit WebpDecoder(const Source& source) : bytes_(source.ReadAll(RiffBytes(source))) {
         const WebPData data = {bytes_.view.data(), bytes_.view.size()};
         demux_.reset(WebPDemux(&data));
         if (!demux_) throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken WebP container");

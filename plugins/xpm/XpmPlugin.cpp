@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Limits.h"
@@ -65,10 +66,10 @@ class ColourNames {
 public:
     bool Find(std::string_view name, Rgb& out) {
         if (!loaded_) Load();
-        const std::string key = NameKey(name);
-        for (const auto& [n, rgb] : names_)
-            if (n == key) return out = rgb, true;
-        return false;
+        const auto found = names_.find(NameKey(name));
+        if (found == names_.end()) return false;
+        out = found->second;
+        return true;
     }
 
 private:
@@ -84,7 +85,7 @@ private:
                 if (line[0] == '!' || std::sscanf(line, "%u %u %u %n", &r, &g, &b, &used) != 3) continue;
                 std::string_view name(line + used);
                 while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
-                names_.emplace_back(NameKey(name), Rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                names_.emplace(NameKey(name), Rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
                                                        static_cast<std::uint8_t>(b)});
             }
             std::fclose(file);
@@ -92,7 +93,7 @@ private:
         }
     }
     bool loaded_ = false;
-    std::vector<std::pair<std::string, Rgb>> names_;
+    std::unordered_map<std::string, Rgb> names_;  // the first entry of a name counts
 };
 
 // The size from the values line, read before libXpm allocates the pixels:
@@ -112,18 +113,27 @@ PictureSize ClaimedSize(const std::string& text) {
     return {static_cast<int>(width), static_cast<int>(height)};
 }
 
+// The text up to its first zero byte, where libXpm stops reading, a piece
+// at a time: a picture padded with gigabytes of zeros costs nothing.
+std::string ReadText(const Source& source) {
+    std::string text;
+    Reader reader(source);
+    char piece[1 << 16];
+    for (;;) {
+        const std::size_t got = reader.Read(piece, sizeof piece);
+        const void* zero = std::memchr(piece, 0, got);
+        text.append(piece, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - piece) : got);
+        if (zero || got < sizeof piece) return text;
+    }
+}
+
 struct XpmImageFree {
     void operator()(XpmImage* image) const { XpmFreeXpmImage(image); }
 };
 
 class XpmDecoder final : public Decoder {
 public:
-    explicit XpmDecoder(const Source& source) {
-        const Bytes bytes = source.ReadAll();
-        text_.assign(reinterpret_cast<const char*>(bytes.view.data()), bytes.view.size());
-        text_.resize(std::strlen(text_.c_str()));  // libXpm reads up to a zero byte
-        size_ = ClaimedSize(text_);
-    }
+    explicit XpmDecoder(const Source& source) : text_(ReadText(source)), size_(ClaimedSize(text_)) {}
 
     PictureSize Size() const override { return size_; }
 

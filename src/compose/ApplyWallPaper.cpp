@@ -21,9 +21,8 @@ void SetWallpaper(const std::string& path, std::string* problem, const MonitorCo
 
 bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem, const MonitorComposer& otherSizes) {
     try {
-        // A user's profile has the desktop key from the start; our registry
-        // file appears on first use, so make it exist the way a profile does.
-        desktop::EnsureUserProfile();
+        // The settings load gives the registry the desktop key a user's
+        // profile has, so it is there even before the file is.
         registry::TRegistry reg;
         if (reg.OpenKey("\\Control Panel\\desktop", false)) reg.WriteString("TileWallPaper", tile ? "1" : "0");
         reg.CloseKey();

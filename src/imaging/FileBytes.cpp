@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "imaging/RegularFile.h"
 #include "platform/dib/DibError.h"
+#include "platform/posix/RegularFile.h"
 
 namespace vantoria::imaging {
 

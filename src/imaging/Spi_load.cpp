@@ -8,8 +8,8 @@
 #include "imaging/NativePicture.h"
 #include "imaging/PluginFolder.h"
 #include "imaging/PluginPicture.h"
-#include "imaging/RegularFile.h"
 #include "platform/dib/DibError.h"
+#include "platform/posix/RegularFile.h"
 
 namespace vantoria {
 
@@ -43,7 +43,7 @@ bool TSpi_load::CheckFile() {
         // A fresh descriptor for every plug-in, at the start of the file and
         // closed after the answer. One that cannot be opened is shown to no
         // plug-in.
-        const UniqueFd fd = imaging::OpenRegularFile(fileName_.c_str());
+        const UniqueFd fd = OpenRegularFile(fileName_.c_str());
         if (!fd) continue;
         if (plugin->IsSupported(fileName_.c_str(), fd.Get()) != 0) {
             currentPlugin_ = plugin;
@@ -81,7 +81,7 @@ bool TSpi_load::LoadThroughPlugin() {
     const std::shared_ptr<TSpi_plugin> plugin = currentPlugin_;
     if (!plugin) {
         // No plug-in was shown a file that does not open: say why it does not.
-        if (!imaging::OpenRegularFile(fileName_.c_str())) throw imaging::SpiError(imaging::OpenFailure(fileName_));
+        if (!OpenRegularFile(fileName_.c_str())) throw imaging::SpiError(OpenFailure(fileName_));
         throw imaging::SpiError("no image plug-in reads " + fileName_);
     }
     if (!plugin->GetPictureInfo) {
@@ -93,7 +93,7 @@ bool TSpi_load::LoadThroughPlugin() {
     // answers), so it is shown only a file that opens as a regular one here.
     // The shipped plug-ins refuse anything else themselves too, should the
     // file be swapped in between.
-    if (!imaging::OpenRegularFile(name)) return Fail(imaging::OpenFailure(fileName_));
+    if (!OpenRegularFile(name)) return Fail(OpenFailure(fileName_));
 
     SusiePictureInfo info{};
     if (plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info) != SUSIE_OK) {

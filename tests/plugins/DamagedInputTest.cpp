@@ -160,6 +160,17 @@ TEST(JpegPlugin, MissingScanDataIsRefusedAMissingEndMarkerIsNot) {
     EXPECT_EQ(DecodeMemory(plugin, progressive).code, SUSIE_ERR_BROKEN_DATA);
 }
 
+// Caps the calling (child) process's address space at what it maps now
+// plus `extra` bytes.
+void LimitAddressSpace(rlim_t extra) {
+    std::ifstream statm("/proc/self/statm");
+    rlim_t pages = 0;
+    statm >> pages;
+    const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extra;
+    const rlimit limit{room, room};
+    ::setrlimit(RLIMIT_AS, &limit);
+}
+
 // A JPEG followed by a gigabyte of zeros (a sparse file: no disk used) is
 // read only as far as the picture goes; reading it whole took a gigabyte.
 TEST(JpegPlugin, ReadsNoFurtherThanThePicture) {
@@ -171,16 +182,37 @@ TEST(JpegPlugin, ReadsNoFurtherThanThePicture) {
     ASSERT_EQ(plain.code, SUSIE_OK);
     ASSERT_EQ(::truncate(file.c_str(), off_t{1} << 30), 0);
     const std::string answer = imagingtest::InChild([&] {
-        std::ifstream statm("/proc/self/statm");
-        rlim_t pages = 0;
-        statm >> pages;
-        const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (256u << 20);
-        const rlimit limit{room, room};
-        ::setrlimit(RLIMIT_AS, &limit);
+        LimitAddressSpace(256u << 20);
         const Picture padded = Decode(plugin, file);
         return std::to_string(padded.code) + (padded.rgb == plain.rgb ? " same" : " different");
     });
     EXPECT_EQ(answer, "0 same");
+}
+
+// A WebP file stops where its RIFF header says; the plug-ins that read the
+// whole file refuse one larger than the memory there is for it.
+TEST(Hostile, PaddedFilesAreNotReadWhole) {
+    TempDir dir;
+    const auto webp = dir / "padded.webp";
+    ASSERT_TRUE(Convert("-size 64x48 -seed 4 plasma: WEBP:'" + webp.string() + "'"));
+    const Plugin plugin("webp.spi");
+    const Picture plain = Decode(plugin, webp);
+    ASSERT_EQ(plain.code, SUSIE_OK);
+    ASSERT_EQ(::truncate(webp.c_str(), off_t{1} << 30), 0);
+    const std::string answer = imagingtest::InChild([&] {
+        LimitAddressSpace(256u << 20);
+        const Picture padded = Decode(plugin, webp);
+        return std::to_string(padded.code) + (padded.rgb == plain.rgb ? " same" : " different");
+    });
+    EXPECT_EQ(answer, "0 same");
+
+    const auto pict = dir / "padded.pict";
+    ASSERT_TRUE(Convert("-size 41x23 -seed 3 plasma: PICT:'" + pict.string() + "'"));
+    ASSERT_EQ(Decode(Plugin("pict.spi"), pict).code, SUSIE_OK);
+    ASSERT_EQ(::truncate(pict.c_str(), off_t{1} << 30), 0);
+    ::setenv("VANTORIA_MEMORY_LIMIT", "100000000", 1);
+    EXPECT_EQ(Decode(Plugin("pict.spi"), pict).code, SUSIE_ERR_NO_MEMORY);
+    ::unsetenv("VANTORIA_MEMORY_LIMIT");
 }
 
 // 35 bytes that claim a 16384 x 16384 screen around one pixel: the picture is
@@ -229,12 +261,7 @@ TEST(Hostile, PicturesCostWhatTheyHold) {
     WriteFile(dibFile, dib);
     const std::string answer = imagingtest::InChild([&] {
         const Plugin plugin("dib.spi");
-        std::ifstream statm("/proc/self/statm");
-        rlim_t pages = 0;
-        statm >> pages;
-        const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (80u << 20);
-        const rlimit limit{room, room};
-        ::setrlimit(RLIMIT_AS, &limit);
+        LimitAddressSpace(80u << 20);
         SusieHandle info = nullptr, bits = nullptr;
         const std::int32_t code = plugin.getPicture(dibFile.c_str(), 0, 0, &info, &bits, nullptr, 0);
         const std::size_t bytes = susie_block_size(bits);

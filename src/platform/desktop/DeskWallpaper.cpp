@@ -1,7 +1,6 @@
 #include "platform/desktop/DeskWallpaper.h"
 
 #include <exception>
-#include <filesystem>
 #include <optional>
 
 #include "platform/desktop/DesktopChoice.h"
@@ -10,7 +9,6 @@
 #include "platform/desktop/X11Root.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryError.h"
-#include "platform/registry/RegistryFile.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -90,16 +88,6 @@ DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& o
         // Out of memory and the like: the change is abandoned, the program goes on.
         return DesktopResult::Failed(std::string("cannot change the wallpaper: ") + error.what());
     }
-}
-
-void EnsureUserProfile() {
-    const std::filesystem::path file = registry::RegistryFilePath();
-    std::error_code error;
-    // Only a file that is surely not there is created; one that cannot be
-    // looked at is left for the registry reader to report.
-    if (std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::not_found) return;
-    // Saving nothing to a missing file writes the seeded profile alone.
-    registry::SaveRegistryChanges(file, registry::RegistryChanges());
 }
 
 }  // namespace vantoria::desktop

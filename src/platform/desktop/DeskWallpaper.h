@@ -24,9 +24,4 @@ namespace vantoria::desktop {
 // than the one the file was composed for show what `otherSizes` composes.
 DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {});
 
-// Creates the registry file seeded with the profile's desktop key, as a new
-// user profile has it, when there is no registry file yet. Throws
-// registry::RegistryError when it cannot be written.
-void EnsureUserProfile();
-
 }  // namespace vantoria::desktop

@@ -12,9 +12,9 @@
 #include <span>
 #include <vector>
 
-#include "imaging/RegularFile.h"
 #include "platform/desktop/X11Connection.h"
 #include "platform/dib/Dib.h"
+#include "platform/posix/RegularFile.h"
 #include "platform/posix/UniqueFd.h"
 
 namespace vantoria::desktop {
@@ -123,7 +123,7 @@ std::unique_ptr<PictureRows> DecodeWhole(const std::string& path) {
 
 std::unique_ptr<PictureRows> OpenPictureRows(const std::string& path) {
     struct stat st {};
-    UniqueFd fd = imaging::OpenRegularFile(path.c_str(), &st);
+    UniqueFd fd = OpenRegularFile(path.c_str(), &st);
     if (!fd && (errno == EISDIR || errno == EINVAL)) Fail(path, "not a regular file");
     if (!fd) return DecodeWhole(path);  // which names the failure as the decoder does
     const std::optional<PlainLayout> layout = PlainLayoutOf(fd.Get(), static_cast<std::size_t>(st.st_size), path);

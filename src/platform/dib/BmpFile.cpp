@@ -12,11 +12,11 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/RegularFile.h"
 #include "platform/dib/ByteReader.h"
 #include "platform/dib/CheckedSize.h"
 #include "platform/dib/Decoder.h"
 #include "platform/dib/Dib.h"
+#include "platform/posix/RegularFile.h"
 #include "platform/posix/UniqueFd.h"
 
 namespace vantoria::dib {
@@ -122,8 +122,8 @@ void DecodeBmpInto(std::span<const std::uint8_t> file, raster::Bitmap& out, cons
 
 raster::Bitmap LoadBmpFile(const std::string& path, const Limits& limits) {
     struct stat st {};
-    const UniqueFd fd = imaging::OpenRegularFile(path.c_str(), &st);
-    if (!fd) throw DibError(imaging::OpenFailure(path));
+    const UniqueFd fd = OpenRegularFile(path.c_str(), &st);
+    if (!fd) throw DibError(OpenFailure(path));
     const auto fileSize = static_cast<std::size_t>(st.st_size);
 
     std::vector<std::uint8_t> prefix(std::min(fileSize, kPrefixBytes));
