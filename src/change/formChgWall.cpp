@@ -1,6 +1,7 @@
 #include "change/formChgWall.h"
 
 #include "app/AppState.h"
+#include "app/Forms.h"
 #include "app/formMain.h"
 #include "change/ChooserHost.h"
 #include "change/Drives.h"
@@ -17,11 +18,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
-#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <cstring>
@@ -188,8 +187,7 @@ void Tform_ChgWall::FormShow() {
     if (ApSystem.SaveWindowPos != 0) {
         move(ApSystem.ChgWallWindow_Left, ApSystem.ChgWallWindow_Top);
     } else if (centred_) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        CentreOnScreen(*this);
     }
     SetCurrentFolder(ApSystem.PathWall);
     dirol_WallChange();
