@@ -150,7 +150,10 @@ TEST_F(FormMainTest, AnOpenDialogBlocksNeitherTheTrayIconNorExit) {
         setupOpen = form_Setup->isVisible() && QApplication::activeModalWidget() == form_Setup;
         form_Main->act_ExitExecute();
     });
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a deadline, should Exit fail
+    QTimer deadline;  // should Exit fail; gone with the test
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    deadline.start(10000);
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_TRUE(setupOpen);
     EXPECT_FALSE(blocked);

@@ -34,11 +34,31 @@ inline std::string WindowTitle(Display* display, Window window) {
     return title;
 }
 
-// The first window below `from` (the root when 0), depth first, for which
-// `wanted` holds.
+// Windows may go away while the tree is walked; the errors that follow are
+// no failure, and Xlib's own handler would end the test program.
+class IgnoreXErrors {
+public:
+    explicit IgnoreXErrors(Display* display) : display_(display) {}
+    ~IgnoreXErrors() {
+        XSync(display_, False);
+        XSetErrorHandler(previous_);
+    }
+    IgnoreXErrors(const IgnoreXErrors&) = delete;
+    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
+
+private:
+    Display* display_;
+    XErrorHandler previous_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+};
+
+// The first window below `from` (the whole tree when 0), depth first, for
+// which `wanted` holds.
 template <typename Predicate>
 std::optional<Window> FindWindowWhere(Display* display, const Predicate& wanted, Window from = 0) {
-    if (!from) from = DefaultRootWindow(display);
+    if (!from) {
+        const IgnoreXErrors ignore(display);
+        return FindWindowWhere(display, wanted, DefaultRootWindow(display));
+    }
     Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
     if (!XQueryTree(display, from, &root, &parent, &children, &count)) return std::nullopt;
