@@ -1,6 +1,7 @@
 #include "change/formChgWall.h"
 
 #include "app/AppState.h"
+#include "app/BitmapImage.h"
 #include "app/Forms.h"
 #include "app/formMain.h"
 #include "change/ChooserHost.h"
@@ -18,12 +19,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
-#include <QImage>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <cstring>
 #include <exception>
 
 namespace vantoria {
@@ -76,12 +75,7 @@ const std::vector<FilterEntry>& FilterEntries() {
 // picture again.
 QPixmap PreviewPixmap(const raster::Bitmap& picture, const PreviewPlacement& place) {
     if (picture.Empty() || place.width <= 0 || place.height <= 0) return {};
-    const raster::Bitmap shown = PreviewPicture(picture, place.width, place.height);
-    QImage image(shown.Width(), shown.Height(), QImage::Format_BGR888);
-    for (int y = 0; y < shown.Height(); ++y) {
-        std::memcpy(image.scanLine(y), shown.ScanLine(y), static_cast<std::size_t>(shown.Width()) * 3);
-    }
-    return QPixmap::fromImage(image);
+    return QPixmap::fromImage(ToQImage(PreviewPicture(picture, place.width, place.height)));
 }
 
 }  // namespace
