@@ -41,10 +41,6 @@ TrayForms::~TrayForms() {
     form_ChgWall = nullptr;
     form_About = nullptr;
     form_Main = nullptr;
-    // The dialogs go before the main form their windows belong to.
-    setup_.reset();
-    chooser_.reset();
-    about_.reset();
 }
 
 void CentreOnScreen(QWidget& window) {

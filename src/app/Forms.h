@@ -22,6 +22,8 @@ public:
     TrayForms& operator=(const TrayForms&) = delete;
 
 private:
+    // Destroyed in reverse: the dialogs before the main form their windows
+    // belong to.
     std::unique_ptr<Tform_Main> main_;
     std::unique_ptr<Tform_About> about_;
     std::unique_ptr<Tform_ChgWall> chooser_;

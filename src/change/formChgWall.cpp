@@ -178,11 +178,7 @@ void Tform_ChgWall::FormCreate() {
 }
 
 void Tform_ChgWall::FormShow() {
-    if (ApSystem.SaveWindowPos != 0) {
-        move(ApSystem.ChgWallWindow_Left, ApSystem.ChgWallWindow_Top);
-    } else if (centred_) {
-        CentreOnScreen(*this);
-    }
+    if (ApSystem.SaveWindowPos != 0) move(ApSystem.ChgWallWindow_Left, ApSystem.ChgWallWindow_Top);
     SetCurrentFolder(ApSystem.PathWall);
     dirol_WallChange();
     SetListMask(ApSystem.FileMask);
@@ -351,7 +347,11 @@ void Tform_ChgWall::SetPreviewEnabled(bool enabled) {
 
 void Tform_ChgWall::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (event->spontaneous()) return;
+    // Centred as the dialog appears, not by FormShow: the automatic change
+    // runs that on an open dialog the user may have moved.
+    if (centred_ && ApSystem.SaveWindowPos == 0) CentreOnScreen(*this);
+    FormShow();
 }
 
 void Tform_ChgWall::hideEvent(QHideEvent* event) {
