@@ -10,6 +10,7 @@
 #include "SamplePicture.h"
 
 #include "app/AppState.h"
+#include "app/BitmapImage.h"
 #include "change/ChooserHost.h"
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
@@ -90,10 +91,7 @@ int main(int argc, char** argv) {
 
     // A 6000 x 4000 photograph-like JPEG.
     {
-        const raster::Bitmap picture = bench::SamplePicture(6000, 4000);
-        QImage image(picture.Width(), picture.Height(), QImage::Format_BGR888);
-        for (int y = 0; y < picture.Height(); ++y)
-            std::copy_n(picture.ScanLine(y), picture.Width() * 3, image.scanLine(y));
+        const QImage image = ToQImage(bench::SamplePicture(6000, 4000));
         if (!image.save(QString::fromStdString((photo / "photo.jpg").string()), "JPEG", 90)) {
             std::fprintf(stderr, "cannot write the JPEG (Qt's JPEG writer missing?)\n");
             return 1;

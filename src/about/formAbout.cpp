@@ -2,6 +2,7 @@
 
 #include "about/SystemInfo.h"
 #include "app/AppState.h"
+#include "app/Forms.h"
 #include "ui_formAbout.h"
 
 #include <QDesktopServices>
@@ -53,7 +54,10 @@ Tform_About::Tform_About(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
 Tform_About::~Tform_About() = default;
 
 void Tform_About::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) {
+        CentreOnScreen(*this);
+        FormShow();
+    }
     QDialog::showEvent(event);
 }
 

@@ -2,6 +2,7 @@
 
 #include "about/formAbout.h"
 #include "app/AppState.h"
+#include "app/BitmapImage.h"
 #include "app/HelpWindow.h"
 #include "app/ScreenWatch.h"
 #include "app/TrayHostWatch.h"
@@ -15,11 +16,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QSessionManager>
-#include <cstring>
 #include <exception>
 
 // The icons live in the GUI library; a static library's resources must be
@@ -118,11 +117,7 @@ void Tform_Main::ChangeWallPaper(const std::string& file) { changer_->ChangeWall
 void Tform_Main::ShowMaster(const raster::Bitmap& picture) {
     // Only the debug view shows the master image; don't convert for nothing.
     if (!isVisible() || picture.Empty()) return;
-    QImage image(picture.Width(), picture.Height(), QImage::Format_BGR888);
-    for (int y = 0; y < picture.Height(); ++y) {
-        std::memcpy(image.scanLine(y), picture.ScanLine(y), static_cast<std::size_t>(picture.Width()) * 3);
-    }
-    ui_->img_Master->setPixmap(QPixmap::fromImage(image));
+    ui_->img_Master->setPixmap(QPixmap::fromImage(ToQImage(picture)));
     ui_->img_Master->resize(picture.Width(), picture.Height());
 }
 

@@ -1,17 +1,15 @@
 // The tray program's entry point: debug mode, the single-instance guard,
 // the four forms, the event loop.
 
-#include "about/formAbout.h"
 #include "app/AppState.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "app/Forms.h"
 #include "app/MessageBoxReporter.h"
 #include "app/SignalBridge.h"
 #include "app/formMain.h"
-#include "change/formChgWall.h"
 #include "platform/instance/InstanceLock.h"
-#include "settings/formSetup.h"
 
 #include <cstdlib>
 #include <exception>
@@ -31,16 +29,6 @@ extern "C" void CloseAtExit() {
     SetReporter(nullptr);
     form_Main->FormClose();
 }
-
-// The form pointers name the forms only while they exist.
-struct FormPointers {
-    ~FormPointers() {
-        form_Setup = nullptr;
-        form_ChgWall = nullptr;
-        form_About = nullptr;
-        form_Main = nullptr;
-    }
-};
 
 }  // namespace
 
@@ -68,27 +56,17 @@ int main(int argc, char** argv) {
     std::atexit(CloseAtExit);
 
     try {
-        // Creation order matters: the main form loads the settings that the
-        // other forms read when they are created.
-        FormPointers pointers;
-        auto main = std::make_unique<Tform_Main>();
-        form_Main = main.get();
-        auto about = std::make_unique<Tform_About>();
-        form_About = about.get();
-        auto chooser = std::make_unique<Tform_ChgWall>();
-        form_ChgWall = chooser.get();
-        auto setup = std::make_unique<Tform_Setup>();
-        form_Setup = setup.get();
+        TrayForms forms;
+        Tform_Main& main = *form_Main;
+        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &main, [&main] { main.close(); });
 
-        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, main.get(), [] { form_Main->close(); });
-
-        main->ShowTrayIcon();
-        if (DebugMode) main->show();
+        main.ShowTrayIcon();
+        if (DebugMode) main.show();
         AppRunning = true;
         Application::exec();
         // Closing by any path has saved the settings; this covers a loop
         // that ended some other way.
-        main->FormClose();
+        main.FormClose();
     } catch (const std::exception& e) {
         Application::ShowException(QString::fromUtf8(e.what()));
     }

@@ -1,6 +1,8 @@
 #include "change/formChgWall.h"
 
 #include "app/AppState.h"
+#include "app/BitmapImage.h"
+#include "app/Forms.h"
 #include "app/formMain.h"
 #include "change/ChooserHost.h"
 #include "change/Drives.h"
@@ -17,14 +19,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
-#include <QGuiApplication>
-#include <QImage>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <cstring>
 #include <exception>
 
 namespace vantoria {
@@ -77,12 +75,7 @@ const std::vector<FilterEntry>& FilterEntries() {
 // picture again.
 QPixmap PreviewPixmap(const raster::Bitmap& picture, const PreviewPlacement& place) {
     if (picture.Empty() || place.width <= 0 || place.height <= 0) return {};
-    const raster::Bitmap shown = PreviewPicture(picture, place.width, place.height);
-    QImage image(shown.Width(), shown.Height(), QImage::Format_BGR888);
-    for (int y = 0; y < shown.Height(); ++y) {
-        std::memcpy(image.scanLine(y), shown.ScanLine(y), static_cast<std::size_t>(shown.Width()) * 3);
-    }
-    return QPixmap::fromImage(image);
+    return QPixmap::fromImage(ToQImage(PreviewPicture(picture, place.width, place.height)));
 }
 
 }  // namespace
@@ -185,12 +178,7 @@ void Tform_ChgWall::FormCreate() {
 }
 
 void Tform_ChgWall::FormShow() {
-    if (ApSystem.SaveWindowPos != 0) {
-        move(ApSystem.ChgWallWindow_Left, ApSystem.ChgWallWindow_Top);
-    } else if (centred_) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
-    }
+    if (ApSystem.SaveWindowPos != 0) move(ApSystem.ChgWallWindow_Left, ApSystem.ChgWallWindow_Top);
     SetCurrentFolder(ApSystem.PathWall);
     dirol_WallChange();
     SetListMask(ApSystem.FileMask);
@@ -359,7 +347,11 @@ void Tform_ChgWall::SetPreviewEnabled(bool enabled) {
 
 void Tform_ChgWall::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (event->spontaneous()) return;
+    // Centred as the dialog appears, not by FormShow: the automatic change
+    // runs that on an open dialog the user may have moved.
+    if (centred_ && ApSystem.SaveWindowPos == 0) CentreOnScreen(*this);
+    FormShow();
 }
 
 void Tform_ChgWall::hideEvent(QHideEvent* event) {

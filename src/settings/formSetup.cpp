@@ -1,6 +1,7 @@
 #include "settings/formSetup.h"
 
 #include "app/AppState.h"
+#include "app/Forms.h"
 #include "app/formMain.h"
 #include "change/formChgWall.h"
 #include "settings/ApSystem.h"
@@ -107,7 +108,10 @@ void Tform_Setup::SetChgTimeLimit(const QString& caption) { ui_->lbl_ChgTimeLimi
 
 void Tform_Setup::showEvent(QShowEvent* event) {
     // Not for the window system re-showing a minimised dialog.
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) {
+        CentreOnScreen(*this);
+        FormShow();
+    }
     QDialog::showEvent(event);
 }
 

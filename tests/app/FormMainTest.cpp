@@ -125,6 +125,42 @@ TEST_F(FormMainTest, DialogCommandsOpenTheirDialogOnceAndTheLeftClickFollowsTheC
     EXPECT_EQ(RunClosingModal([] { form_Main->TrayIconClick(); }), nullptr);
 }
 
+// The tray icon is a window of its own that an open dialog must not block;
+// Exit (also a logout's signal) from the tray menu ends the program and
+// saves even then.
+TEST_F(FormMainTest, AnOpenDialogBlocksNeitherTheTrayIconNorExit) {
+    CreateForms();
+    QWidget trayIconWindow;  // what the tray icon is on an XEmbed tray
+    bool blocked = false;
+    struct BlockWatch : QObject {
+        bool& blocked;
+        explicit BlockWatch(bool& b) : blocked(b) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::WindowBlocked) blocked = true;
+            return false;
+        }
+    } watch(blocked);
+    trayIconWindow.installEventFilter(&watch);
+    trayIconWindow.show();
+
+    ApSystem.WallPosition = 1;
+    bool setupOpen = false;
+    QTimer::singleShot(0, [] { form_Main->act_SetupExecute(); });
+    QTimer::singleShot(100, [&] {
+        setupOpen = form_Setup->isVisible() && QApplication::activeModalWidget() == form_Setup;
+        form_Main->act_ExitExecute();
+    });
+    QTimer deadline;  // should Exit fail; gone with the test
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    deadline.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(setupOpen);
+    EXPECT_FALSE(blocked);
+    EXPECT_FALSE(form_Setup->isVisible());
+    EXPECT_NE(RegistryText().find("\"WallPosition\"=\"1\""), std::string::npos) << RegistryText();
+}
+
 TEST_F(FormMainTest, SettingsAreSavedOnTheSessionsRequestAndAgainAtClose) {
     CreateForms();
     ApSystem.WallPosition = 1;

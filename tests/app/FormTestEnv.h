@@ -6,6 +6,7 @@
 #include "about/formAbout.h"
 #include "app/AppState.h"
 #include "app/Application.h"
+#include "app/Forms.h"
 #include "app/formMain.h"
 #include "change/formChgWall.h"
 #include "platform/desktop/DesktopTestEnv.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QThread>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -45,14 +47,7 @@ protected:
         std::filesystem::current_path(Start());
     }
     void TearDown() override {
-        form_Setup = nullptr;
-        form_ChgWall = nullptr;
-        form_About = nullptr;
-        form_Main = nullptr;
-        setup_.reset();
-        chooser_.reset();
-        about_.reset();
-        main_.reset();
+        forms_.reset();
         std::filesystem::current_path(previousDir_);
         ApSystem = TApSystem{};
         LayoutChanged = false;
@@ -67,16 +62,7 @@ protected:
     }
 
     // In the entry point's order; the main form loads the settings.
-    void CreateForms() {
-        main_ = std::make_unique<Tform_Main>();
-        form_Main = main_.get();
-        about_ = std::make_unique<Tform_About>();
-        form_About = about_.get();
-        chooser_ = std::make_unique<Tform_ChgWall>();
-        form_ChgWall = chooser_.get();
-        setup_ = std::make_unique<Tform_Setup>();
-        form_Setup = setup_.get();
-    }
+    void CreateForms() { forms_ = std::make_unique<TrayForms>(); }
 
     // Runs `command`, which may open a modal dialog; whatever dialog is open
     // once its loop runs is closed again. Returns the dialog that was opened.
@@ -84,6 +70,9 @@ protected:
     QWidget* RunClosingModal(F command) {
         QWidget* opened = nullptr;
         QTimer::singleShot(0, [&] {
+            // Only a dialog whose modal loop runs counts: one merely shown
+            // before is modal too, but was not opened by `command`.
+            if (QThread::currentThread()->loopLevel() == 0) return;
             opened = QApplication::activeModalWidget();
             if (auto* dialog = qobject_cast<QDialog*>(opened)) dialog->reject();
         });
@@ -100,10 +89,7 @@ protected:
     ScopedEnv desktop_{"VANTORIA_DESKTOP", "none"};
     ScopedEnv screen_{"VANTORIA_SCREEN", "64x48"};
     std::filesystem::path previousDir_;
-    std::unique_ptr<Tform_Main> main_;
-    std::unique_ptr<Tform_About> about_;
-    std::unique_ptr<Tform_ChgWall> chooser_;
-    std::unique_ptr<Tform_Setup> setup_;
+    std::unique_ptr<TrayForms> forms_;
 };
 
 }  // namespace vantoria::test

@@ -34,52 +34,68 @@ inline std::string WindowTitle(Display* display, Window window) {
     return title;
 }
 
-// The first mapped window, anywhere in the tree, whose title is `title`.
-inline std::optional<Window> FindMappedWindow(Display* display, const std::string& title, Window from = 0) {
-    if (!from) from = DefaultRootWindow(display);
+// Windows may go away while the tree is walked; the errors that follow are
+// no failure, and Xlib's own handler would end the test program.
+class IgnoreXErrors {
+public:
+    explicit IgnoreXErrors(Display* display) : display_(display) {}
+    ~IgnoreXErrors() {
+        XSync(display_, False);
+        XSetErrorHandler(previous_);
+    }
+    IgnoreXErrors(const IgnoreXErrors&) = delete;
+    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
+
+private:
+    Display* display_;
+    XErrorHandler previous_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+};
+
+// The first window below `from` (the whole tree when 0), depth first, for
+// which `wanted` holds.
+template <typename Predicate>
+std::optional<Window> FindWindowWhere(Display* display, const Predicate& wanted, Window from = 0) {
+    if (!from) {
+        const IgnoreXErrors ignore(display);
+        return FindWindowWhere(display, wanted, DefaultRootWindow(display));
+    }
     Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
     if (!XQueryTree(display, from, &root, &parent, &children, &count)) return std::nullopt;
     std::optional<Window> found;
     for (unsigned int i = 0; i < count && !found; ++i) {
-        XWindowAttributes attributes{};
-        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-            WindowTitle(display, children[i]) == title) {
-            found = children[i];
-        } else {
-            found = FindMappedWindow(display, title, children[i]);
-        }
+        found = wanted(children[i]) ? std::optional<Window>(children[i]) : FindWindowWhere(display, wanted, children[i]);
     }
     if (children) XFree(children);
     return found;
 }
 
+inline bool IsMapped(Display* display, Window window, XWindowAttributes& attributes) {
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+// The first mapped window, anywhere in the tree, whose title is `title`.
+inline std::optional<Window> FindMappedWindow(Display* display, const std::string& title) {
+    return FindWindowWhere(display, [&](Window window) {
+        XWindowAttributes attributes{};
+        return IsMapped(display, window, attributes) && WindowTitle(display, window) == title;
+    });
+}
+
 // The tray program's icon once a tray host has docked it: a small mapped
 // window of the program's class.
-inline std::optional<Window> FindTrayIcon(Display* display, Window from = 0) {
-    if (!from) from = DefaultRootWindow(display);
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, from, &root, &parent, &children, &count)) return std::nullopt;
-    std::optional<Window> found;
-    for (unsigned int i = 0; i < count && !found; ++i) {
-        XWindowAttributes attributes{};
+inline std::optional<Window> FindTrayIcon(Display* display) {
+    return FindWindowWhere(display, [&](Window window) {
         XClassHint hint{};
         bool ours = false;
-        if (XGetClassHint(display, children[i], &hint)) {
+        if (XGetClassHint(display, window, &hint)) {
             ours = hint.res_class && std::string(hint.res_class) == "vantoria";
             XFree(hint.res_name);
             XFree(hint.res_class);
         }
-        if (ours && XGetWindowAttributes(display, children[i], &attributes) &&
-            attributes.map_state == IsViewable && attributes.width <= 32 && attributes.height <= 32) {
-            found = children[i];
-        } else {
-            found = FindTrayIcon(display, children[i]);
-        }
-    }
-    if (children) XFree(children);
-    return found;
+        XWindowAttributes attributes{};
+        return ours && IsMapped(display, window, attributes) && attributes.width <= 32 && attributes.height <= 32;
+    });
 }
 
 // One pixel of what the root window shows, as 0xRRGGBB.

@@ -1,0 +1,51 @@
+#include "app/Forms.h"
+
+#include "about/formAbout.h"
+#include "app/AppState.h"
+#include "app/formMain.h"
+#include "change/formChgWall.h"
+#include "settings/formSetup.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+namespace vantoria {
+
+TrayForms::TrayForms() {
+    // Each pointer is set at once: a later form's creation may use it.
+    main_ = std::make_unique<Tform_Main>();
+    form_Main = main_.get();
+    about_ = std::make_unique<Tform_About>();
+    form_About = about_.get();
+    chooser_ = std::make_unique<Tform_ChgWall>();
+    form_ChgWall = chooser_.get();
+    setup_ = std::make_unique<Tform_Setup>();
+    form_Setup = setup_.get();
+    // The dialogs block one another but never the tray icon, whose menu
+    // keeps working while one is open: they are modal to the main form's
+    // window (shown or not), not to the whole program. Only the windows are
+    // tied, so each dialog still places itself on the screen.
+    form_Main->winId();
+    QWindow* mainWindow = form_Main->windowHandle();
+    for (QDialog* dialog : {static_cast<QDialog*>(form_About), static_cast<QDialog*>(form_ChgWall),
+                            static_cast<QDialog*>(form_Setup)}) {
+        dialog->winId();
+        dialog->windowHandle()->setTransientParent(mainWindow);
+        dialog->setWindowModality(Qt::WindowModal);
+    }
+}
+
+TrayForms::~TrayForms() {
+    form_Setup = nullptr;
+    form_ChgWall = nullptr;
+    form_About = nullptr;
+    form_Main = nullptr;
+}
+
+void CentreOnScreen(QWidget& window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+}
+
+}  // namespace vantoria
