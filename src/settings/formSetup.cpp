@@ -18,7 +18,11 @@ namespace vantoria {
 namespace {
 
 QString FromSetting(const std::string& text) { return QString::fromStdString(text); }
-std::string ToSetting(const QString& text) { return text.toStdString(); }
+// A stored text the user left as it was keeps its bytes: folder and file
+// names need not be UTF-8, and a round trip through QString would garble them.
+void CopyBack(const QString& text, std::string& setting) {
+    if (text != FromSetting(setting)) setting = text.toStdString();
+}
 
 void FillGroup(QButtonGroup& group, std::int32_t index) {
     // An index outside the items selects none, as a radio group does.
@@ -139,10 +143,10 @@ void Tform_Setup::FormShow() {
 }
 
 void Tform_Setup::bbtn_OkClick() {
-    ApSystem.PathPlugin = ToSetting(ui_->edt_SpiFolder->text());
-    ApSystem.PathWall = ToSetting(ui_->edt_WallFolder->text());
-    ApSystem.WallBuffer = ToSetting(ui_->edt_WallBuffer->text());
-    ApSystem.RunAp = ToSetting(ui_->edt_ApFileName->text());
+    CopyBack(ui_->edt_SpiFolder->text(), ApSystem.PathPlugin);
+    CopyBack(ui_->edt_WallFolder->text(), ApSystem.PathWall);
+    CopyBack(ui_->edt_WallBuffer->text(), ApSystem.WallBuffer);
+    CopyBack(ui_->edt_ApFileName->text(), ApSystem.RunAp);
     ApSystem.WallPosition = grp_Wall.checkedId();
     ApSystem.WallSize = grp_Stretch.checkedId();
     ApSystem.WallArrange = grp_Position.checkedId();
@@ -151,7 +155,7 @@ void Tform_Setup::bbtn_OkClick() {
     ApSystem.AutoWallChgTime = ui_->spedt_ChgTime->value();
     ApSystem.StartLastWall = ui_->chkbox_StartLastWall->isChecked();
     ApSystem.SaveWindowPos = ui_->chkbox_SaveWindowPos->isChecked() ? 1 : 0;
-    ApSystem.FileMask = ToSetting(ui_->edt_FileMask->text());
+    CopyBack(ui_->edt_FileMask->text(), ApSystem.FileMask);
     ApSystem.BtnFlat = ui_->chkbox_BtnFlat->isChecked();
 
     accept();

@@ -86,6 +86,16 @@ TEST_F(FormSetupTest, OkCopiesBackAndRebuildsTheWallpaperOnlyAfterALayoutClick) 
     EXPECT_EQ(ApSystem.AutoWallChgTime, 999);
     EXPECT_FALSE(std::filesystem::exists(Buffer()));
 
+    // Names that are not UTF-8 (an old Shift-JIS folder) survive an OK that
+    // left them alone.
+    const std::string sjisFolder = Start() + "/\x95\xc7\x8e\x86";
+    ApSystem.PathWall = sjisFolder;
+    ApSystem.RunAp = "/bin/true \x83\x65";
+    form_Setup->show();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.PathWall, sjisFolder);
+    EXPECT_EQ(ApSystem.RunAp, "/bin/true \x83\x65");
+
     // A layout item changed and changed back still counts.
     form_Setup->show();
     Get<QRadioButton>("rdgrp_Stretch_1")->click();
