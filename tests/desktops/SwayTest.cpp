@@ -57,6 +57,11 @@ protected:
         }
         std::ofstream(home_ + "/config") << "xwayland disable\noutput HEADLESS-1 mode " << kSW << "x" << kSH << "\n";
         WriteBmp24(home_ + "/pic.bmp", kW, kH, PictureAt);
+        // A copy the other user can reach, wherever the build tree lies (a
+        // checkout under /root is closed to it).
+        change_ = dir_.Path() + "/vantoria-change";
+        std::filesystem::copy_file(VANTORIA_CHANGE_PROGRAM, change_);
+        ::chmod(change_.c_str(), 0755);
         ASSERT_EQ(::chown((home_ + "/pic.bmp").c_str(), 65534, 65534), 0);
         env_ = {{"HOME", home_},
                 {"XDG_CONFIG_HOME", home_ + "/config-home"},
@@ -90,7 +95,7 @@ protected:
 
     void Change(const std::string& position) {
         Child change(FindProgram("setpriv"),
-                     AsNobody({VANTORIA_CHANGE_PROGRAM, "--position", position, "--size", "0", "--arrange", "0",
+                     AsNobody({change_, "--position", position, "--size", "0", "--arrange", "0",
                                "--no-run", home_ + "/pic.bmp"}),
                      env_, home_);
         ASSERT_EQ(change.Wait(), 0) << change.Output();
@@ -121,7 +126,7 @@ protected:
     }
 
     TempDir dir_;
-    std::string home_, run_;
+    std::string home_, run_, change_;
     std::map<std::string, std::string> env_;
     std::unique_ptr<Child> sway_;
 };
