@@ -60,7 +60,7 @@ TEST_F(InstanceLockTest, FailuresFallBackToAPrivateFolderOrAreSaid) {
     EXPECT_EQ(InstanceLock::PrivateFolder(), privateFolder);
 
     fs::create_directory(runtime_ + "/Runo");  // a lock path that is a folder
-    for (const std::string runtime : {runtime_, dir_.Path() + "/missing", std::string("relative")}) {
+    for (const std::string& runtime : {runtime_, dir_.Path() + "/missing", std::string("relative")}) {
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         testing::internal::CaptureStderr();
         auto lock = InstanceLock::Acquire("Runo");
