@@ -11,6 +11,7 @@
 #include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "Freer.h"
 
 namespace vantoria::spi {
 namespace {
@@ -31,18 +32,10 @@ bool Recognise(std::span<const std::uint8_t> head) {
     return false;
 }
 
-struct ContextFree {
-    void operator()(heif_context* ctx) const { heif_context_free(ctx); }
-};
-struct HandleRelease {
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-struct ImageRelease {
-    void operator()(heif_image* image) const { heif_image_release(image); }
-};
-struct OptionsFree {
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-};
+using ContextFree = Freer<heif_context_free>;
+using HandleRelease = Freer<heif_image_handle_release>;
+using ImageRelease = Freer<heif_image_release>;
+using OptionsFree = Freer<heif_decoding_options_free>;
 
 void Check(const heif_error& error) {
     switch (error.code) {

@@ -15,6 +15,7 @@
 #include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "Freer.h"
 
 namespace vantoria::spi {
 namespace {
@@ -26,12 +27,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= sizeof kContainer && std::memcmp(head.data(), kContainer, sizeof kContainer) == 0;
 }
 
-struct DecoderFree {
-    void operator()(JxlDecoder* dec) const { JxlDecoderDestroy(dec); }
-};
-struct RunnerFree {
-    void operator()(void* runner) const { JxlThreadParallelRunnerDestroy(runner); }
-};
+using DecoderFree = Freer<JxlDecoderDestroy>;
+using RunnerFree = Freer<JxlThreadParallelRunnerDestroy>;
 
 class JxlPictureDecoder final : public Decoder {
 public:

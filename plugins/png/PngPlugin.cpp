@@ -11,6 +11,7 @@
 #include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "Freer.h"
 
 namespace vantoria::spi {
 namespace {
@@ -24,9 +25,7 @@ bool Recognise(std::span<const std::uint8_t> head) {
            std::memcmp(head.data(), kSignature.data(), kSignature.size()) == 0;
 }
 
-struct CtxFree {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
-};
+using CtxFree = Freer<spng_ctx_free>;
 
 // Colour scaled by alpha, rounded: the pixel over black (Over for 8 bits).
 inline std::uint8_t Over16(std::uint64_t c, std::uint64_t a) {

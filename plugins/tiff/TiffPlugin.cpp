@@ -15,6 +15,7 @@
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "Freer.h"
 
 namespace vantoria::spi {
 namespace {
@@ -31,15 +32,9 @@ bool Recognise(std::span<const std::uint8_t> head) {
 // header that asks for more is refused instead of served.
 constexpr tmsize_t kMaxSingleAlloc = tmsize_t{1} << 30;
 
-struct TiffClose {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-struct RgbaEnd {
-    void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
-};
+using TiffClose = Freer<TIFFClose>;
+using OptionsFree = Freer<TIFFOpenOptionsFree>;
+using RgbaEnd = Freer<TIFFRGBAImageEnd>;
 
 class TiffDecoder final : public Decoder {
 public:

@@ -12,6 +12,7 @@
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "Freer.h"
 
 namespace vantoria::spi {
 namespace {
@@ -21,12 +22,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
            std::memcmp(head.data() + 8, "WEBP", 4) == 0;
 }
 
-struct DemuxFree {
-    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
-};
-struct IteratorRelease {
-    void operator()(WebPIterator* it) const { WebPDemuxReleaseIterator(it); }
-};
+using DemuxFree = Freer<WebPDemuxDelete>;
+using IteratorRelease = Freer<WebPDemuxReleaseIterator>;
 
 [[noreturn]] void Fail(VP8StatusCode status) {
     if (status == VP8_STATUS_OUT_OF_MEMORY) throw PluginError(SUSIE_ERR_NO_MEMORY, "out of memory");

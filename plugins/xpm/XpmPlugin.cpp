@@ -18,6 +18,7 @@
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "Freer.h"
 
 namespace vantoria::spi {
 namespace {
@@ -127,9 +128,7 @@ std::string ReadText(const Source& source) {
     }
 }
 
-struct XpmImageFree {
-    void operator()(XpmImage* image) const { XpmFreeXpmImage(image); }
-};
+using XpmImageFree = Freer<XpmFreeXpmImage>;
 
 class XpmDecoder final : public Decoder {
 public:
