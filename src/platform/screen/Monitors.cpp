@@ -1,5 +1,7 @@
 #include "platform/screen/Monitors.h"
 
+#include "platform/screen/Screen.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <stdexcept>
@@ -34,12 +36,16 @@ bool TakeOffset(std::string_view& text, int& value) {
 }
 
 std::optional<Monitor> ParseOne(std::string_view text) {
+    // The size as --screen takes it, then the two offsets.
+    const std::size_t offsets = text.find_first_of("+-");
+    if (offsets == std::string_view::npos) return std::nullopt;
+    const auto size = ParseScreenSize(std::string(text.substr(0, offsets)));
+    if (!size) return std::nullopt;
     Monitor m;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) return std::nullopt;
-    if (!TakeNumber(text, 1, raster::kMaxSide, m.width) || !TakeChar(text, "xX") || text.empty() ||
-        text.front() == '+' || text.front() == '-' || !TakeNumber(text, 1, raster::kMaxSide, m.height) ||
-        !TakeOffset(text, m.x) || !TakeOffset(text, m.y) || !text.empty())
-        return std::nullopt;
+    m.width = size->width;
+    m.height = size->height;
+    text.remove_prefix(offsets);
+    if (!TakeOffset(text, m.x) || !TakeOffset(text, m.y) || !text.empty()) return std::nullopt;
     return m;
 }
 
