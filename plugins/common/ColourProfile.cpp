@@ -1,6 +1,7 @@
 #include "ColourProfile.h"
 
 #include <lcms2.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -159,6 +160,15 @@ TransformPtr TransformFrom(cmsContext context, cmsHPROFILE profile) {
     return transform;
 }
 
+// The cores this process may run on: one system call, no file read (the
+// library's own count reads /sys, which a sandbox may refuse).
+std::size_t UsableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return static_cast<std::size_t>(std::max(1, CPU_COUNT(&set)));
+}
+
 }  // namespace
 
 ToSrgb::ToSrgb(std::unique_ptr<Lcms> lcms) : lcms_(std::move(lcms)) {}
@@ -210,19 +220,19 @@ void ToSrgb::Convert(std::uint8_t* bgr, std::size_t count) const {
 
 void ToSrgb::Convert(Dib24& picture) const {
     const int height = picture.Height();
-    const std::size_t width = static_cast<std::size_t>(picture.Width());
-    // Rows [from, to) in memory order: the padding between them is skipped.
-    auto rows = [&](int from, int to) {
+    const auto width = static_cast<std::size_t>(picture.Width());
+    // About 10 ns a pixel on one core: a photograph is shared out, in bands
+    // of rows in memory order (the padding between rows is skipped).
+    constexpr std::size_t kPixelsPerBand = std::size_t{1} << 20;
+    const std::size_t pixels = width * static_cast<std::size_t>(height);
+    const std::size_t most = pixels >= 2 * kPixelsPerBand ? std::min<std::size_t>(UsableCores(), 8) : 1;
+    const int bands = static_cast<int>(std::clamp<std::size_t>(pixels / kPixelsPerBand, 1, most));
+    auto band = [&](int i) {
+        const auto from = static_cast<int>(std::int64_t{height} * i / bands);
+        const auto to = static_cast<int>(std::int64_t{height} * (i + 1) / bands);
         for (int y = from; y < to; ++y) Convert(picture.Bits() + picture.Stride() * static_cast<std::size_t>(y), width);
     };
-    // About 10 ns a pixel on one core: a photograph is shared out.
-    constexpr std::size_t kPixelsPerThread = std::size_t{1} << 20;
-    const std::size_t pixels = width * static_cast<std::size_t>(height);
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const int bands = static_cast<int>(std::clamp<std::size_t>(pixels / kPixelsPerThread, 1, std::min<std::size_t>(cores, 8)));
-    auto band = [&](int i) { rows(static_cast<int>(std::int64_t{height} * i / bands),
-                                 static_cast<int>(std::int64_t{height} * (i + 1) / bands)); };
-    std::vector<std::jthread> workers;
+    std::vector<std::jthread> workers;  // joined on leaving, while `band` lives
     int started = 1;
     for (; started < bands; ++started) {
         try {

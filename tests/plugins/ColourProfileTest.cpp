@@ -189,6 +189,8 @@ TEST(ColourProfiles, PngIccpAndCicp) {
     t.Expect(png, "convert $D/photo.png -profile $D/adobe.icc PNG24:$D/pic", "", "", 2);
     t.Expect(png, "convert $D/photo.png -profile $D/swapped.icc PNG24:$D/pic", "", "", 2);
     t.Expect(png, "convert $D/photo.png -profile $D/prophoto.icc PNG48:$D/pic", "", "", 3);
+    // Large enough to be shared out between threads (a band each).
+    t.Expect(png, "convert $D/photo.png -scale 1600x1400! -profile $D/adobe.icc PNG24:$D/pic", "", "", 2);
 
     // cICP after IHDR: Display P3 (12, sRGB curve 13, RGB, full range). It
     // wins over an iCCP chunk.
