@@ -1,7 +1,8 @@
 // JPEG plug-in: libjpeg decodes straight into the bottom-up rows of the
 // block it hands over; CMYK pictures go through one row of CMYK. The input
 // is read through a small buffer as libjpeg asks for it, never whole: what
-// follows the picture in the file is not read at all.
+// follows the picture in the file is not read at all. An ICC profile (APP2)
+// converts the finished rows to sRGB.
 //
 // libjpeg reports errors through longjmp, so every call into it runs in
 // Guard(), which turns the jump into a PluginError; nothing with a

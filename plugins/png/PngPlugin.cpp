@@ -1,5 +1,6 @@
 // PNG plug-in: every colour type and bit depth through libspng, read straight
 // from the file in rows; transparency (alpha or tRNS) is flattened onto black.
+// A cICP or iCCP chunk converts the finished rows to sRGB.
 
 #include <spng.h>
 

@@ -2,7 +2,8 @@
 // libwebp and its demuxer. The first frame of an animation lies on a
 // transparent canvas, so whatever it does not cover is black. Opaque frames
 // decode straight into the handed-over rows; frames with alpha go through
-// one premultiplied BGRA buffer, which puts them onto black.
+// one premultiplied BGRA buffer, which puts them onto black. An ICCP chunk
+// converts the finished frame to sRGB.
 
 #include <webp/decode.h>
 #include <webp/demux.h>
