@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -136,6 +137,22 @@ TEST(ColourProfiles, JpegIccInApp2) {
     for (const char* name : {"cut.jpg", "garbage.jpg"}) t.ExpectSame(jpeg, std::string("cp $D/") + name + " $D/pic", same);
     InsertApp2(t.dir / "plain.jpg", ReadFile(t.dir / "p3.icc"), t.dir / "whole.jpg");
     t.Expect(jpeg, "cp $D/whole.jpg $D/pic", "", "", 2);
+
+    // Damage anywhere in a profile (here ProPhoto's, with its tag table and
+    // curves) costs at most the conversion, never the picture.
+    const std::vector<std::uint8_t> prophoto = ReadFile(t.dir / "prophoto.icc");
+    ASSERT_GT(prophoto.size(), 200u);
+    std::mt19937 random(2024);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::uint8_t> icc = prophoto;
+        for (int i = 0; i <= round % 6; ++i) {
+            // Mostly the header and tag table, where lengths and offsets are.
+            const std::size_t at = round % 3 == 0 ? random() % icc.size() : random() % 200;
+            icc[at] = static_cast<std::uint8_t>(round % 5 == 0 ? 0xFF : random());
+        }
+        InsertApp2(t.dir / "plain.jpg", icc, t.dir / "damaged.jpg");
+        EXPECT_EQ(DecodeMemory(jpeg, ReadFile(t.dir / "damaged.jpg")).code, SUSIE_OK) << "round " << round;
+    }
 }
 
 // A PNG chunk with its length and CRC.
