@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "ColourProfile.h"
+#include "Freer.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
-#include "Freer.h"
 #include "imaging/MemoryBudget.h"
 
 namespace vantoria::spi {
