@@ -139,17 +139,14 @@ ContextPtr NewContext() {
 // To sRGB from `profile`; none when the library refuses it or it changes
 // (next to) nothing.
 TransformPtr TransformFrom(cmsContext context, cmsHPROFILE profile) {
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile);
+    // Signatures as numbers: a file may hold any, not only the enumerations' values.
+    const std::uint32_t space = cmsGetColorSpace(profile);
     if (space != cmsSigRgbData && space != cmsSigGrayData) return nullptr;
-    switch (cmsGetDeviceClass(profile)) {
-    case cmsSigInputClass:
-    case cmsSigDisplayClass:
-    case cmsSigOutputClass:
-    case cmsSigColorSpaceClass:
-        break;
-    default:  // device links, abstract and named-colour profiles describe no picture's samples
+    const std::uint32_t kind = cmsGetDeviceClass(profile);
+    // Device links, abstract and named-colour profiles describe no picture's samples.
+    if (kind != cmsSigInputClass && kind != cmsSigDisplayClass && kind != cmsSigOutputClass &&
+        kind != cmsSigColorSpaceClass)
         return nullptr;
-    }
     const ProfilePtr srgb(cmsCreate_sRGBProfileTHR(context));
     if (!srgb) return nullptr;
     const cmsUInt32Number input = space == cmsSigGrayData ? kGreyOfBgr : TYPE_BGR_8;

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "ColourProfile.h"
@@ -55,6 +56,15 @@ void Check(const heif_error& error) {
             throw PluginError(SUSIE_ERR_NO_MEMORY, error.message);
         throw PluginError(SUSIE_ERR_BROKEN_DATA, error.message);
     }
+}
+
+// A code point as stored: a file may hold values its enumeration does not
+// name, which are not to be read as that type.
+template <class Enum>
+int Number(const Enum& value) {
+    std::underlying_type_t<Enum> number;
+    std::memcpy(&number, &value, sizeof number);
+    return static_cast<int>(number);
 }
 
 class HeifDecoder final : public Decoder {
@@ -113,7 +123,7 @@ private:
             return std::nullopt;
         const std::unique_ptr<heif_color_profile_nclx, NclxFree> held(nclx);
         if (nclx == nullptr) return std::nullopt;
-        return ToSrgb::FromCicp({nclx->color_primaries, nclx->transfer_characteristics});
+        return ToSrgb::FromCicp({Number(nclx->color_primaries), Number(nclx->transfer_characteristics)});
     }
 
     Bytes bytes_;  // read without copy: outlives the context
