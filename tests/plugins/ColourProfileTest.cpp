@@ -2,7 +2,7 @@
 // of the plug-ins in sRGB, as ImageMagick converts them (`-profile sRGB.icc`,
 // Little CMS as well); untagged pictures, sRGB-tagged ones and those whose
 // profile is broken keep their bytes. The files are made at test time from
-// colord's profiles and one for Display P3 made here.
+// colord's profiles and a few made here with Little CMS.
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
