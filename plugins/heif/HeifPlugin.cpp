@@ -1,12 +1,17 @@
 // HEIF plug-in: AVIF and HEIC pictures through libheif, the file's primary
 // image with its rotation, mirroring and cropping applied. Deeper samples
 // (10 and 12 bits) are brought to 8 by libheif; alpha goes onto black.
-// Colour profiles are ignored (the samples are taken as sRGB).
+// Pictures with an ICC profile or nclx colour description are converted to
+// sRGB (ColourProfile.h).
 
 #include <libheif/heif.h>
 
 #include <cstring>
+#include <optional>
+#include <type_traits>
+#include <vector>
 
+#include "ColourProfile.h"
 #include "Limits.h"
 #include "OntoBlack.h"
 #include "PluginError.h"
@@ -36,6 +41,7 @@ using ContextFree = Freer<heif_context_free>;
 using HandleRelease = Freer<heif_image_handle_release>;
 using ImageRelease = Freer<heif_image_release>;
 using OptionsFree = Freer<heif_decoding_options_free>;
+using NclxFree = Freer<heif_nclx_color_profile_free>;
 
 void Check(const heif_error& error) {
     switch (error.code) {
@@ -50,6 +56,15 @@ void Check(const heif_error& error) {
             throw PluginError(SUSIE_ERR_NO_MEMORY, error.message);
         throw PluginError(SUSIE_ERR_BROKEN_DATA, error.message);
     }
+}
+
+// A code point as stored: a file may hold values its enumeration does not
+// name, which are not to be read as that type.
+template <class Enum>
+int Number(const Enum& value) {
+    std::underlying_type_t<Enum> number;
+    std::memcpy(&number, &value, sizeof number);
+    return static_cast<int>(number);
 }
 
 class HeifDecoder final : public Decoder {
@@ -89,9 +104,28 @@ public:
         for (int y = 0; y < size_.height; ++y)
             PutRgbOntoBlack(rgb + static_cast<std::size_t>(stride) * y, out.Row(y), static_cast<std::size_t>(size_.width),
                             alpha, premultiplied);
+        if (const auto toSrgb = EmbeddedProfile(decoded)) toSrgb->Convert(out);
     }
 
 private:
+    // An ICC profile wins over an nclx description; without either in the
+    // file, the one the coded stream carries, if libheif passes it on.
+    std::optional<ToSrgb> EmbeddedProfile(const heif_image* decoded) const {
+        const std::size_t size = heif_image_handle_get_raw_color_profile_size(handle_.get());
+        if (size > 0 && size <= kMaxProfileBytes) {
+            std::vector<std::uint8_t> icc(size);
+            if (heif_image_handle_get_raw_color_profile(handle_.get(), icc.data()).code == heif_error_Ok)
+                return ToSrgb::FromIcc(icc);
+        }
+        heif_color_profile_nclx* nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle_.get(), &nclx).code != heif_error_Ok &&
+            heif_image_get_nclx_color_profile(decoded, &nclx).code != heif_error_Ok)
+            return std::nullopt;
+        const std::unique_ptr<heif_color_profile_nclx, NclxFree> held(nclx);
+        if (nclx == nullptr) return std::nullopt;
+        return ToSrgb::FromCicp({Number(nclx->color_primaries), Number(nclx->transfer_characteristics)});
+    }
+
     Bytes bytes_;  // read without copy: outlives the context
     std::unique_ptr<heif_context, ContextFree> ctx_;
     std::unique_ptr<heif_image_handle, HandleRelease> handle_;

@@ -1,7 +1,8 @@
 // JPEG plug-in: libjpeg decodes straight into the bottom-up rows of the
 // block it hands over; CMYK pictures go through one row of CMYK. The input
 // is read through a small buffer as libjpeg asks for it, never whole: what
-// follows the picture in the file is not read at all.
+// follows the picture in the file is not read at all. An ICC profile (APP2)
+// converts the finished rows to sRGB.
 //
 // libjpeg reports errors through longjmp, so every call into it runs in
 // Guard(), which turns the jump into a PluginError; nothing with a
@@ -15,8 +16,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
+#include "ColourProfile.h"
+#include "Freer.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -168,6 +173,7 @@ public:
             jpeg_create_decompress(&cinfo_);
             cinfo_.progress = &progress_;
             cinfo_.src = &input_.mgr;
+            jpeg_save_markers(&cinfo_, kIccMarker, 0xFFFF);
             jpeg_read_header(&cinfo_, TRUE);
         });
         CheckSize(cinfo_.image_width, cinfo_.image_height);
@@ -213,9 +219,26 @@ public:
             if (cmyk) PutCmykRow(out.Row(y));
             progress.Report(y + static_cast<int>(done), height);
         }
+        if (const auto toSrgb = EmbeddedProfile()) toSrgb->Convert(out);
     }
 
 private:
+    // An ICC profile comes in APP2 segments (in pieces when larger than one).
+    static constexpr int kIccMarker = JPEG_APP0 + 2;
+
+    // The conversion the picture's ICC profile asks for. CMYK pictures keep
+    // their own conversion: a profile of ink is not applied.
+    std::optional<ToSrgb> EmbeddedProfile() {
+        if (cinfo_.out_color_space == JCS_CMYK) return std::nullopt;
+        JOCTET* icc = nullptr;
+        unsigned int length = 0;
+        // A malformed profile is only a warning; without one, nothing.
+        Guard([&] { jpeg_read_icc_profile(&cinfo_, &icc, &length); });
+        const std::unique_ptr<JOCTET, Freer<std::free>> held(icc);
+        if (icc == nullptr) return std::nullopt;
+        return ToSrgb::FromIcc({icc, length});
+    }
+
     // Runs libjpeg calls; its errors come back here as a jump.
     template <class Step>
     void Guard(Step&& step) {

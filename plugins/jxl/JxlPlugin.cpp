@@ -1,16 +1,20 @@
 // JPEG XL plug-in through libjxl: the first frame (as shown, with the layers
 // of an animation's first frame blended), oriented as the file says, in
 // 8 bits whatever the samples' depth or range (HDR is clipped). Pixels go
-// from the decoder's threads straight into the handed-over rows. Colours
-// come as the file describes them; ICC profiles are not applied.
+// from the decoder's threads straight into the handed-over rows, in sRGB:
+// libjxl's own rendering where it has the choice, else converted afterwards
+// from the colour space the pixels come in (ColourProfile.h).
 
 #include <jxl/decode.h>
 #include <jxl/thread_parallel_runner.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "ColourProfile.h"
 #include "Limits.h"
 #include "OntoBlack.h"
 #include "PluginError.h"
@@ -58,12 +62,14 @@ public:
         for (;;) {
             switch (Next()) {
             case JXL_DEC_COLOR_ENCODING:
-                AskForSrgbIfNeeded();
+                AskForSrgb();
+                toSrgb_ = DataProfile();
                 break;
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER:
                 Check(JxlDecoderSetImageOutCallback(dec_.get(), &format, &JxlPictureDecoder::Put, this));
                 break;
             case JXL_DEC_FULL_IMAGE:
+                if (toSrgb_) toSrgb_->Convert(out);
                 return;  // the first frame is all we show
             default:
                 throw PluginError(SUSIE_ERR_BROKEN_DATA, "unexpected decoder event");
@@ -72,21 +78,53 @@ public:
     }
 
 private:
-    // Pictures in a plain colour space come in it (mostly sRGB already).
-    // Those described by an ICC profile would come in linear sRGB, which
-    // looks dark; they are asked for in sRGB.
-    void AskForSrgbIfNeeded() {
+    // Pictures stored in libjxl's own colour space (most lossy ones) can be
+    // rendered in any; unless they were made from sRGB, they are asked for
+    // in sRGB. Others come in the space they were stored in.
+    void AskForSrgb() {
         JxlColorEncoding original{};
         if (JxlDecoderGetColorAsEncodedProfile(dec_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL, &original) ==
-            JXL_DEC_SUCCESS)
+                JXL_DEC_SUCCESS &&
+            IsSrgb(original))
             return;
         JxlColorEncoding srgb{};
         srgb.color_space = info_.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
         srgb.white_point = JXL_WHITE_POINT_D65;
         srgb.primaries = JXL_PRIMARIES_SRGB;
         srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
-        srgb.rendering_intent = JXL_RENDERING_INTENT_RELATIVE;
+        srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
         JxlDecoderSetPreferredColorProfile(dec_.get(), &srgb);  // only a preference
+    }
+
+    // A power of 1/2.2 is how PNG files (gAMA) usually say sRGB, and how
+    // pictures made from them arrive: taken as sRGB, as there.
+    static bool IsSrgb(const JxlColorEncoding& e) {
+        const bool curve = e.transfer_function == JXL_TRANSFER_FUNCTION_SRGB ||
+                           (e.transfer_function == JXL_TRANSFER_FUNCTION_GAMMA && std::abs(e.gamma - 1 / 2.2) < 1e-3);
+        return curve && e.white_point == JXL_WHITE_POINT_D65 &&
+               (e.color_space == JXL_COLOR_SPACE_GRAY ||
+                (e.color_space == JXL_COLOR_SPACE_RGB && e.primaries == JXL_PRIMARIES_SRGB));
+    }
+
+    // The conversion the pixels then still need: none for sRGB, nor for
+    // HDR curves (clipped as they come).
+    std::optional<ToSrgb> DataProfile() const {
+        JxlColorEncoding data{};
+        if (JxlDecoderGetColorAsEncodedProfile(dec_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &data) ==
+                JXL_DEC_SUCCESS &&
+            (IsSrgb(data) || data.transfer_function == JXL_TRANSFER_FUNCTION_PQ ||
+             data.transfer_function == JXL_TRANSFER_FUNCTION_HLG))
+            return std::nullopt;
+        std::size_t size = 0;
+        if (JxlDecoderGetICCProfileSize(dec_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
+                JXL_DEC_SUCCESS ||
+            size > kMaxProfileBytes)
+            return std::nullopt;
+        std::vector<std::uint8_t> icc(size);
+        if (JxlDecoderGetColorAsICCProfile(dec_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, icc.data(), size) !=
+            JXL_DEC_SUCCESS)
+            return std::nullopt;
+        return ToSrgb::FromIcc(icc);
     }
 
     // The decoder's next event; errors and a file that ends early throw.
@@ -144,6 +182,7 @@ private:
     Dib24* out_ = nullptr;
     bool alpha_ = false;
     bool premultiplied_ = false;
+    std::optional<ToSrgb> toSrgb_;
 };
 
 std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<JxlPictureDecoder>(source); }

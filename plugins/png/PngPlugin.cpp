@@ -1,12 +1,15 @@
 // PNG plug-in: every colour type and bit depth through libspng, read straight
 // from the file in rows; transparency (alpha or tRNS) is flattened onto black.
+// A cICP or iCCP chunk converts the finished rows to sRGB.
 
 #include <spng.h>
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "ColourProfile.h"
 #include "Limits.h"
 #include "OntoBlack.h"
 #include "PluginError.h"
@@ -45,6 +48,8 @@ public:
         spng_set_chunk_limits(ctx_.get(), SIZE_MAX, kChunkCacheLimit);
         // A damaged text chunk should not cost the picture.
         spng_set_crc_action(ctx_.get(), SPNG_CRC_ERROR, SPNG_CRC_DISCARD);
+        // libspng does not know cICP yet: it comes among the unknown chunks.
+        spng_set_option(ctx_.get(), SPNG_KEEP_UNKNOWN_CHUNKS, 1);
         Check(spng_set_png_stream(ctx_.get(), &PngDecoder::Read, this));
         Check(spng_get_ihdr(ctx_.get(), &ihdr_));
         CheckSize(ihdr_.width, ihdr_.height);
@@ -85,9 +90,33 @@ public:
             const std::int64_t done = std::int64_t{info.row_num} + 1;
             progress.Report(interlaced ? (info.pass * std::int64_t{height} + done) / 7 : done, height);
         } while (err != SPNG_EOI);
+        if (const auto toSrgb = EmbeddedProfile()) toSrgb->Convert(out);
     }
 
 private:
+    // The conversion the picture's colour chunks (those before its pixels)
+    // ask for: cICP wins over iCCP. A cICP that is not plain full-range RGB
+    // is ignored.
+    std::optional<ToSrgb> EmbeddedProfile() const {
+        std::uint32_t count = 0;
+        if (spng_get_unknown_chunks(ctx_.get(), nullptr, &count) == 0 && count > 0) {
+            std::vector<spng_unknown_chunk> chunks(count);
+            if (spng_get_unknown_chunks(ctx_.get(), chunks.data(), &count) == 0) {
+                for (const spng_unknown_chunk& chunk : chunks) {
+                    if (std::memcmp(chunk.type, "cICP", 4) != 0 || chunk.length != 4 ||
+                        chunk.location == SPNG_AFTER_IDAT)
+                        continue;
+                    const auto* cicp = static_cast<const std::uint8_t*>(chunk.data);
+                    if (cicp[2] == 0 && cicp[3] == 1) return ToSrgb::FromCicp({cicp[0], cicp[1]});
+                    break;
+                }
+            }
+        }
+        spng_iccp iccp{};
+        if (spng_get_iccp(ctx_.get(), &iccp) != 0 || iccp.profile == nullptr) return std::nullopt;
+        return ToSrgb::FromIcc({reinterpret_cast<const std::uint8_t*>(iccp.profile), iccp.profile_len});
+    }
+
     void Convert8(const std::uint8_t* rgba, std::uint8_t* bgr, int pass) const {
         for (std::uint32_t x = kPassX0[pass]; x < ihdr_.width; x += kPassDx[pass]) {
             const std::uint8_t* s = rgba + 4 * x;

@@ -4,14 +4,17 @@
 // has). It is read a band of strips or tiles at a time, so only one band of
 // 32-bit pixels is held beside the handed-over rows. Alpha comes premultiplied
 // (libtiff associates unassociated alpha), which is the pixel over black.
-// Floating-point samples are refused; embedded ICC profiles are ignored.
+// Floating-point samples are refused. An embedded ICC profile of RGB, grey
+// or palette pictures is applied to the finished rows.
 
 #include <tiffio.h>
 
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 
+#include "ColourProfile.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -100,9 +103,31 @@ public:
             }
             progress.Report(y + rows, height);
         }
+        if (const auto toSrgb = EmbeddedProfile()) toSrgb->Convert(out);
     }
 
 private:
+    // Samples of ink, or of colours libtiff converts on its own (CIE L*a*b*,
+    // LogLuv), are not what a profile of the rows describes.
+    std::optional<ToSrgb> EmbeddedProfile() const {
+        std::uint16_t photometric = 0;
+        if (!TIFFGetField(tif_.get(), TIFFTAG_PHOTOMETRIC, &photometric)) return std::nullopt;
+        switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+        case PHOTOMETRIC_RGB:
+        case PHOTOMETRIC_PALETTE:
+        case PHOTOMETRIC_YCBCR:
+            break;
+        default:
+            return std::nullopt;
+        }
+        std::uint32_t length = 0;
+        const void* icc = nullptr;
+        if (!TIFFGetField(tif_.get(), TIFFTAG_ICCPROFILE, &length, &icc) || icc == nullptr) return std::nullopt;
+        return ToSrgb::FromIcc({static_cast<const std::uint8_t*>(icc), length});
+    }
+
     [[noreturn]] void Fail() const {
         if (readFailed_) throw PluginError(SUSIE_ERR_FILE_READ, "read error");
         throw PluginError(SUSIE_ERR_BROKEN_DATA, "broken TIFF data");

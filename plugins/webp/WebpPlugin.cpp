@@ -2,13 +2,16 @@
 // libwebp and its demuxer. The first frame of an animation lies on a
 // transparent canvas, so whatever it does not cover is black. Opaque frames
 // decode straight into the handed-over rows; frames with alpha go through
-// one premultiplied BGRA buffer, which puts them onto black.
+// one premultiplied BGRA buffer, which puts them onto black. An ICCP chunk
+// converts the finished frame to sRGB.
 
 #include <webp/decode.h>
 #include <webp/demux.h>
 
 #include <cstring>
+#include <optional>
 
+#include "ColourProfile.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -24,6 +27,7 @@ bool Recognise(std::span<const std::uint8_t> head) {
 
 using DemuxFree = Freer<WebPDemuxDelete>;
 using IteratorRelease = Freer<WebPDemuxReleaseIterator>;
+using ChunkRelease = Freer<WebPDemuxReleaseChunkIterator>;
 
 [[noreturn]] void Fail(VP8StatusCode status) {
     if (status == VP8_STATUS_OUT_OF_MEMORY) throw PluginError(SUSIE_ERR_NO_MEMORY, "out of memory");
@@ -71,9 +75,25 @@ public:
             DecodeOntoBlack(out, config);
         else
             DecodeDirect(out, config);
+        if (const auto toSrgb = EmbeddedProfile()) ConvertFrame(*toSrgb, out);
     }
 
 private:
+    std::optional<ToSrgb> EmbeddedProfile() const {
+        WebPChunkIterator chunk{};
+        if (!WebPDemuxGetChunk(demux_.get(), "ICCP", 1, &chunk)) return std::nullopt;
+        const std::unique_ptr<WebPChunkIterator, ChunkRelease> held(&chunk);
+        return ToSrgb::FromIcc({chunk.chunk.bytes, chunk.chunk.size});
+    }
+
+    // The frame's pixels only: the canvas around it is the black background.
+    void ConvertFrame(const ToSrgb& toSrgb, Dib24& out) const {
+        if (frame_.width == out.Width() && frame_.height == out.Height()) return toSrgb.Convert(out);
+        for (int y = 0; y < frame_.height; ++y)
+            toSrgb.Convert(out.Row(frame_.y_offset + y) + 3 * std::size_t(frame_.x_offset),
+                           static_cast<std::size_t>(frame_.width));
+    }
+
     // BGR into the frame's place in the bottom-up rows: the lowest address
     // holds the frame's last row, and flipping writes it there.
     void DecodeDirect(Dib24& out, WebPDecoderConfig& config) const {
