@@ -37,6 +37,7 @@ void HorizontalTaps(const In* in, int base, const AxisTaps& ax, Out* out, int x0
     for (int x = x0; x < ax.size; ++x, w += taps) {
         const In* p = in + std::ptrdiff_t(ax.start[x] - base) * 3;
         std::uint32_t b = half, g = half, r = half;
+#pragma GCC unroll 8
         for (int k = 0; k < taps; ++k, p += 3) {
             b += p[0] * w[k];
             g += p[1] * w[k];

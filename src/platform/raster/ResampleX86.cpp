@@ -118,6 +118,8 @@ __attribute__((target("sse4.1"), always_inline)) inline int Horizontal16To8Taps(
     for (int x = 0; x < end; ++x, w += taps) {
         const std::uint16_t* p = in + std::ptrdiff_t(ax.start[x] - base) * 3;
         __m128i acc = round;
+        // Unrolled whatever the optimiser's level: the tap count is fixed.
+#pragma GCC unroll 8
         for (int k = 0; k < taps; ++k, p += 3) {
             const __m128i v = _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
             acc = _mm_add_epi32(acc, _mm_mullo_epi32(v, _mm_set1_epi32(static_cast<int>(w[k]))));
@@ -141,6 +143,8 @@ __attribute__((target("sse4.1"), always_inline)) inline int Horizontal8To16Taps(
     for (int x = 0; x < end; ++x, w += taps) {
         const std::uint8_t* p = in + std::ptrdiff_t(ax.start[x] - base) * 3;
         __m128i acc = round;
+        // Unrolled whatever the optimiser's level: the tap count is fixed.
+#pragma GCC unroll 8
         for (int k = 0; k < taps; ++k, p += 3) {
             int four = 0;
             std::memcpy(&four, p, 4);
