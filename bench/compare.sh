@@ -66,10 +66,12 @@ in_turn() {
       echo "$t0 $t1 $(tail -n 1 "$work/mem")" >>"$work/times.$i"
     done
   done
+  local mid=$(((reps + 1) / 2))
   for i in "${!cmds[@]}"; do
-    awk -v name="${names[$i]}" '{t[NR]=$2-$1; m[NR]=$3}
-      END {n=asort(t); asort(m); printf "%s\t%.3f\t%.0f\n", name, t[int((n+1)/2)], m[int((n+1)/2)]/1024}' \
-      "$work/times.$i"
+    local t m
+    t=$(awk '{printf "%.6f\n", $2 - $1}' "$work/times.$i" | sort -g | sed -n "${mid}p")
+    m=$(awk '{print $3}' "$work/times.$i" | sort -g | sed -n "${mid}p")
+    printf '%s\t%.3f\t%.0f\n' "${names[$i]}" "$t" "$(awk -v k="$m" 'BEGIN{print k/1024}')"
   done
 }
 
