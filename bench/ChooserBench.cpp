@@ -4,8 +4,10 @@
 //   2. a folder of 10 000 files listed, by the core alone and by the dialog
 //      showing it (goal: < 0.2 s).
 //
-//   vantoria-chooser-bench [--plugins DIR] [--reps N]
+//   vantoria-chooser-bench [--plugins DIR] [--reps N] [--jpeg FILE] [--no-list]
 // DIR defaults to the folder of this program, where the plug-ins are built.
+// FILE is the JPEG to preview instead of a generated one; --no-list leaves
+// out the folder listing.
 
 #include "SamplePicture.h"
 
@@ -74,10 +76,15 @@ void Row(const char* what, const Timing& t, double goalMs) {
 int main(int argc, char** argv) {
     std::string plugins = fs::canonical("/proc/self/exe").parent_path().string();
     int reps = 5;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    std::string givenJpeg;
+    bool withList = true;
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--plugins") plugins = argv[i + 1];
-        else if (option == "--reps") reps = std::max(1, std::atoi(argv[i + 1]));
+        if (option == "--no-list") withList = false;
+        else if (i + 1 >= argc) break;
+        else if (option == "--plugins") plugins = argv[++i];
+        else if (option == "--reps") reps = std::max(1, std::atoi(argv[++i]));
+        else if (option == "--jpeg") givenJpeg = argv[++i];
     }
     char pattern[] = "/tmp/vantoria-chooser-bench.XXXXXX";
     const char* made = ::mkdtemp(pattern);
@@ -90,8 +97,10 @@ int main(int argc, char** argv) {
     fs::create_directories(photo);
     fs::create_directories(many);
 
-    // A 6000 x 4000 photograph-like JPEG.
-    {
+    // A 6000 x 4000 photograph-like JPEG, or the one given.
+    if (!givenJpeg.empty()) {
+        fs::copy_file(givenJpeg, photo / "photo.jpg");
+    } else {
         const QImage image = ToQImage(bench::SamplePicture(6000, 4000));
         if (!image.save(QString::fromStdString((photo / "photo.jpg").string()), "JPEG", 90)) {
             std::fprintf(stderr, "cannot write the JPEG (Qt's JPEG writer missing?)\n");
@@ -127,18 +136,24 @@ int main(int argc, char** argv) {
             host.loader.LoadPlugins();
             host.loader.SetFile(jpeg);
             host.loader.CheckFile();
-            host.loader.LoadPicture();
+            host.loader.LoadPicture(raster::ScreenSize{kPreviewSide, kPreviewSide});
         }),
         300);
     if (host.loader.Bitmap()) {
         const raster::Bitmap decoded = *host.loader.Bitmap();
-        Row("  of which: scaling to 177 x 118", Time(reps, [] {}, [&] {
-                PreviewPicture(decoded, 177, 118);
-            }),
-            300);
+        const PreviewPlacement place = FitPreview(host.loader.PictureSize().width, host.loader.PictureSize().height);
+        const std::string what = "  of which: " + std::to_string(decoded.Width()) + " x " +
+                                 std::to_string(decoded.Height()) + " scaled to " + std::to_string(place.width) +
+                                 " x " + std::to_string(place.height);
+        Row(what.c_str(), Time(reps, [] {}, [&] { PreviewPicture(decoded, place.width, place.height); }), 300);
     }
     if (preview->pixmap().isNull()) std::fprintf(stderr, "no preview: is the JPEG plug-in in %s?\n", plugins.c_str());
 
+    if (!withList) {
+        form.hide();
+        fs::remove_all(work);
+        return 0;
+    }
     std::size_t listed = 0;
     Row("10 000 files: ListWallFiles", Time(reps, [] {}, [&] { listed = ListWallFiles(many.string(), kDefaultFileMask).size(); }),
         200);

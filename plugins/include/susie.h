@@ -48,6 +48,16 @@
  * block (susie_block_size answers 0 for it only when the bytes in front of it
  * happen not to hold the magic value, so do not rely on that).
  *
+ * GetPictureReduced (optional; a host looks it up and calls it only where a
+ *   plug-in exports it, and a plug-in need not): GetPicture for a caller that
+ *   will draw the picture no larger than minWidth x minHeight. The plug-in
+ *   may deliver the picture scaled down by a factor its decoder makes
+ *   cheaply, as long as each side stays at least the asked one (a side the
+ *   caller does not care about is asked as 1); it may also deliver it at
+ *   full size. The blocks are GetPicture's, and the BITMAPINFO's biWidth and
+ *   |biHeight| give the size delivered. GetPictureInfo still reports the
+ *   picture's own size.
+ *
  * GetPluginInfo(infono, buf, buflen): infono 0 gives the interface version
  *   "00IN", 1 the plug-in's name, 2n+2 the n-th file pattern (e.g. "*.png",
  *   several joined with ';') and 2n+3 its description. The text is copied
@@ -237,6 +247,10 @@ typedef int32_t (*SusieGetArchiveInfoFn)(const char* buf, intptr_t len, int32_t 
 typedef int32_t (*SusieGetFileFn)(const char* src, intptr_t len, char* dest, int32_t flag,
                                   SusieProgressCallback lpProgressCallback, int32_t lData);
 typedef int32_t (*SusieGetPluginInfoFn)(int32_t infono, char* buf, int32_t buflen);
+typedef int32_t (*SusieGetPictureReducedFn)(const char* buf, intptr_t len, int32_t flag,
+                                            int32_t minWidth, int32_t minHeight,
+                                            SusieHandle* pHBInfo, SusieHandle* pHBm,
+                                            SusieProgressCallback lpProgressCallback, int32_t lData);
 
 /* For plug-in authors, who define them. */
 SUSIE_EXPORT int32_t IsSupported(const char* filename, int32_t fd);
@@ -253,5 +267,10 @@ SUSIE_EXPORT int32_t GetArchiveInfo(const char* buf, intptr_t len, int32_t flag,
 SUSIE_EXPORT int32_t GetFile(const char* src, intptr_t len, char* dest, int32_t flag,
                              SusieProgressCallback lpProgressCallback, int32_t lData);
 SUSIE_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen);
+/* Optional. */
+SUSIE_EXPORT int32_t GetPictureReduced(const char* buf, intptr_t len, int32_t flag,
+                                       int32_t minWidth, int32_t minHeight,
+                                       SusieHandle* pHBInfo, SusieHandle* pHBm,
+                                       SusieProgressCallback lpProgressCallback, int32_t lData);
 
 #endif /* VANTORIA_SUSIE_H */

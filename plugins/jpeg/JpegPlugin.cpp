@@ -22,6 +22,7 @@
 
 #include "ColourProfile.h"
 #include "Freer.h"
+#include "JpegReduced.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -177,14 +178,30 @@ public:
             jpeg_read_header(&cinfo_, TRUE);
         });
         CheckSize(cinfo_.image_width, cinfo_.image_height);
+        size_ = {static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)};
     }
-    PictureSize Size() const override {
-        return {static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)};
+    PictureSize Size() const override { return size_; }
+
+    // Decodes at the smallest of libjpeg's 1/2, 1/4 and 1/8 scales that is
+    // still at least minWidth x minHeight (or at full size); Size() is then
+    // the reduced size. The scaled inverse transforms skip most of the work.
+    void ReduceTo(int minWidth, int minHeight) {
+        for (const unsigned denom : {8u, 4u, 2u}) {
+            const auto scaled = [denom](JDIMENSION side) { return (side + denom - 1) / denom; };
+            const JDIMENSION w = scaled(cinfo_.image_width), h = scaled(cinfo_.image_height);
+            if (w >= static_cast<JDIMENSION>(std::max(minWidth, 1)) && h >= static_cast<JDIMENSION>(std::max(minHeight, 1))) {
+                cinfo_.scale_num = 1;
+                cinfo_.scale_denom = denom;
+                Guard([this] { jpeg_calc_output_dimensions(&cinfo_); });
+                size_ = {static_cast<int>(cinfo_.output_width), static_cast<int>(cinfo_.output_height)};
+                return;
+            }
+        }
     }
 
     void Decode(Dib24& out, Progress& progress) override {
         const bool cmyk = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
-        if (cmyk) cmykRow_.resize(std::size_t{cinfo_.image_width} * 4);
+        if (cmyk) cmykRow_.resize(std::size_t(out.Width()) * 4);
         // A progressive picture is held as coefficients, about as large as
         // its rows, until its last scan: that too must fit beside the rows.
         // Beyond the limit libjpeg fails (it has no files to spill to)
@@ -256,7 +273,7 @@ private:
 
     void PutCmykRow(std::uint8_t* d) const {
         const std::uint8_t* s = cmykRow_.data();
-        for (JDIMENSION x = 0; x < cinfo_.image_width; ++x, s += 4, d += 3)
+        for (JDIMENSION x = 0; x < cinfo_.output_width; ++x, s += 4, d += 3)
             d[0] = Ink(s[2], s[3]), d[1] = Ink(s[1], s[3]), d[2] = Ink(s[0], s[3]);
     }
 
@@ -266,6 +283,7 @@ private:
     Decompressor decompressor_;
     jpeg_decompress_struct& cinfo_ = decompressor_.cinfo;
     std::vector<std::uint8_t> cmykRow_;
+    PictureSize size_;
 };
 
 std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<JpegDecoder>(source); }
@@ -276,5 +294,11 @@ const char* const kInfo[] = {SUSIE_API_VERSION, "Vantoria JPEG plug-in", "*.jpg;
 }  // namespace
 
 const PluginFormat kPluginFormat = {kInfo, 4, 3, &Recognise, &Open};
+
+std::unique_ptr<Decoder> OpenReduced(const Source& source, int minWidth, int minHeight) {
+    auto decoder = std::make_unique<JpegDecoder>(source);
+    decoder->ReduceTo(minWidth, minHeight);
+    return decoder;
+}
 
 }  // namespace vantoria::spi

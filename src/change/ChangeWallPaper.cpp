@@ -4,13 +4,17 @@
 #include "compose/ApplyWallPaper.h"
 #include "compose/CompositionMode.h"
 #include "compose/MonitorCompositions.h"
+#include "compose/ReducedDecode.h"
 #include "compose/WallBufferPath.h"
 #include "compose/WallComposer.h"
 #include "imaging/Spi_load.h"
+#include "platform/desktop/BufferWrite.h"
+#include "platform/desktop/DeskWallpaper.h"
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
 
 #include <exception>
+#include <memory>
 
 namespace vantoria {
 
@@ -39,33 +43,77 @@ ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
     return outcome;
 }
 
+namespace {
+
+// The decoded size the composition needs on the buffer's screen, when a
+// reduced decode serves it.
+std::optional<raster::ScreenSize> WantedSize(int mode, const raster::ScreenSizeSource& screen) {
+    try {
+        return compose::ReducedDecodeSize(mode, screen());
+    } catch (const std::exception&) {
+        return std::nullopt;  // the composition reports it
+    }
+}
+
+}  // namespace
+
 std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
     loader_.LoadPlugins();
     loader_.SetFile(file);
     loader_.CheckFile();
+    const compose::Composition composition = compose::ChooseComposition(settings_);
     // A plug-in's failure code or a failed conversion ends the change like a
     // raised error: composing an empty or blank picture would only put a
     // black wallpaper on the desktop.
-    if (!loader_.LoadPicture() || !loader_.Bitmap() || loader_.Bitmap()->Empty()) {
+    if (!loader_.LoadPicture(WantedSize(composition.mode, screen_)) || !loader_.Bitmap() ||
+        loader_.Bitmap()->Empty()) {
         const std::string& why = loader_.LastError();
         return why.empty() ? file + ": the picture could not be read" : why;
     }
     master_ = *loader_.Bitmap();
     if (onMasterChanged) onMasterChanged(master_);
+    const raster::ScreenSize pictureSize = loader_.PictureSize();
 
-    const compose::Composition composition = compose::ChooseComposition(settings_);
-    const compose::WallComposer composer(master_, settings_, screen_);
-    composer.ComposeWallPaper(composition.mode, file);
+    const compose::WallComposer composer(master_, settings_, screen_, pictureSize);
+    const std::string buffer = compose::WallBufferPath(settings_);
+    // The buffer file is written while the desktop is set; steps that fail
+    // as a whole write nothing, and the desktop gets the file as it was.
+    std::optional<desktop::BufferWrite> writing;
+    if (raster::Bitmap work; composer.Compose(composition.mode, work)) writing.emplace(std::move(work), buffer, file);
+    // Only a desktop we draw ourselves is set before the file is complete.
+    if (writing && !desktop::DrawsFromMemory() && !writing->Finish().empty()) return writing->Finish();
 
     std::string problem;
-    ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem,
-                   compose::ForOtherMonitorSizes(master_, settings_, composition.mode, screen_));
+    ApplyWallPaper(buffer, composition.tile, &problem, OtherMonitorSizes(composition.mode, pictureSize),
+                   writing ? &*writing : nullptr);
+    // A file that could not be written is the change's failure, as it was
+    // before the desktop was asked.
+    if (writing && !writing->Finish().empty()) return writing->Finish();
     // The desktop not taking the picture, or a layout step that failed (the
     // wallpaper then shows the picture as far as the steps got), is a
     // failure the user must hear of, although the change itself went on.
     if (problem.empty()) problem = composer.StepFailure();
     if (!problem.empty()) return problem;
     return std::nullopt;
+}
+
+MonitorComposer WallpaperChanger::OtherMonitorSizes(int mode, raster::ScreenSize pictureSize) {
+    MonitorComposer fromMaster = compose::ForOtherMonitorSizes(master_, settings_, mode, screen_, pictureSize);
+    const raster::ScreenSize decoded{master_.Width(), master_.Height()};
+    if (decoded == pictureSize) return fromMaster;
+    // The master is a reduced decode: a monitor it does not serve gets a
+    // composition of the whole picture, decoded once when first needed.
+    auto whole = std::make_shared<std::optional<MonitorComposer>>();
+    return [this, mode, decoded, fromMaster, whole](raster::ScreenSize size) -> std::optional<raster::Bitmap> {
+        if (compose::DecodedSizeServes(decoded, mode, size)) return fromMaster(size);
+        if (!*whole) {
+            *whole = MonitorComposer();
+            if (loader_.LoadPicture() && loader_.Bitmap() && !loader_.Bitmap()->Empty()) {
+                **whole = compose::ForOtherMonitorSizes(*loader_.Bitmap(), settings_, mode, screen_);
+            }
+        }
+        return **whole ? (**whole)(size) : std::nullopt;
+    };
 }
 
 }  // namespace vantoria

@@ -5,6 +5,7 @@
 
 #include "platform/raster/Bitmap.h"
 #include "platform/raster/ScreenSize.h"
+#include "platform/screen/Monitors.h"
 
 #include <functional>
 #include <optional>
@@ -48,6 +49,8 @@ private:
     // Why the picture is not on the desktop, or nothing when it is. Errors
     // raised by the loader and the composition pass through.
     std::optional<std::string> DecodeAndApply(const std::string& file);
+    // The compositions for other monitors' sizes, from the master image.
+    MonitorComposer OtherMonitorSizes(int mode, raster::ScreenSize pictureSize);
 
     TSpi_load& loader_;
     const TApSystem& settings_;

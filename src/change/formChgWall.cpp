@@ -209,7 +209,9 @@ void Tform_ChgWall::ShowPreview() {
         loader.LoadPlugins();
         loader.SetFile(file);
         loader.CheckFile();
-        if (!loader.LoadPicture()) failure = loader.LastError().empty() ? "the picture could not be read" : loader.LastError();
+        // The preview is drawn at most kPreviewSide a side: a large JPEG
+        // may be decoded at an eighth of its size for it.
+        if (!loader.LoadPicture(raster::ScreenSize{kPreviewSide, kPreviewSide})) failure = loader.LastError().empty() ? "the picture could not be read" : loader.LastError();
     } catch (const std::exception& e) {
         failure = e.what();
     }
@@ -222,7 +224,7 @@ void Tform_ChgWall::ShowPreview() {
         return;
     }
     const raster::Bitmap picture = loader.Bitmap() ? *loader.Bitmap() : raster::Bitmap();
-    const PreviewPlacement place = FitPreview(picture.Width(), picture.Height());
+    const PreviewPlacement place = FitPreview(loader.PictureSize().width, loader.PictureSize().height);
     image->setScaledContents(place.stretch);
     image->setPixmap(PreviewPixmap(picture, place));
     image->setGeometry(place.left, place.top, place.width, place.height);

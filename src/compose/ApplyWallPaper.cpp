@@ -12,14 +12,16 @@ void Report(std::string* problem, std::string text) {
 }
 
 // The wallpaper call: set it, keep the reason when the desktop refused.
-void SetWallpaper(const std::string& path, std::string* problem, const MonitorComposer& otherSizes = {}) {
-    const desktop::DesktopResult result = desktop::SetDeskWallpaper(path, otherSizes);
+void SetWallpaper(const std::string& path, std::string* problem, const MonitorComposer& otherSizes = {},
+                  desktop::BufferWrite* writing = nullptr) {
+    const desktop::DesktopResult result = desktop::SetDeskWallpaper(path, otherSizes, writing);
     Report(problem, result.ok ? std::string() : result.reason);
 }
 
 }  // namespace
 
-bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem, const MonitorComposer& otherSizes) {
+bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem, const MonitorComposer& otherSizes,
+                    desktop::BufferWrite* writing) {
     try {
         // The settings load gives the registry the desktop key a user's
         // profile has, so it is there even before the file is.
@@ -33,7 +35,7 @@ bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem, co
                                                      error.File().string() + ": " + error.Reason());
         return false;
     }
-    SetWallpaper(path, problem, otherSizes);
+    SetWallpaper(path, problem, otherSizes, writing);
     return true;
 }
 

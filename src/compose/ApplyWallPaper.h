@@ -8,6 +8,10 @@
 
 namespace vantoria {
 
+namespace desktop {
+class BufferWrite;
+}
+
 // Writes "TileWallPaper" ("1" or "0") under the user's desktop settings key,
 // if that key exists (it is never created here), then sets the desktop
 // wallpaper to `path` ("" removes it).
@@ -18,9 +22,10 @@ namespace vantoria {
 // wallpaper is not on the desktop (the registry failure, or the desktop's
 // own reason), and "" when all went well. `otherSizes` composes the
 // wallpaper for monitors of another size, where the desktop can show each
-// monitor its own picture.
+// monitor its own picture. `writing`, when given, is the file at `path`
+// still being written (see desktop::SetDeskWallpaper).
 bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem = nullptr,
-                    const MonitorComposer& otherSizes = {});
+                    const MonitorComposer& otherSizes = {}, desktop::BufferWrite* writing = nullptr);
 
 // Removes the desktop wallpaper; "TileWallPaper" and the program's settings
 // stay as they are. `problem` as for ApplyWallPaper.

@@ -15,7 +15,7 @@ bool DependsOnScreen(int mode) { return mode >= 1 && mode <= 6; }
 }  // namespace
 
 MonitorComposer ForOtherMonitorSizes(const raster::Bitmap& picture, const TApSystem& settings, int mode,
-                                     const raster::ScreenSizeSource& screen) {
+                                     const raster::ScreenSizeSource& screen, raster::ScreenSize pictureSize) {
     std::optional<raster::ScreenSize> bufferScreen;
     try {
         bufferScreen = screen();
@@ -23,10 +23,10 @@ MonitorComposer ForOtherMonitorSizes(const raster::Bitmap& picture, const TApSys
         // Unknown: every monitor gets a composition of its own.
     }
     // The copy shares the picture's pixels.
-    return [picture, &settings, mode, bufferScreen](raster::ScreenSize size) -> std::optional<raster::Bitmap> {
+    return [picture, &settings, mode, bufferScreen, pictureSize](raster::ScreenSize size) -> std::optional<raster::Bitmap> {
         if (!DependsOnScreen(mode) || size == bufferScreen) return std::nullopt;
         try {
-            const WallComposer composer(picture, settings, [size] { return size; });
+            const WallComposer composer(picture, settings, [size] { return size; }, pictureSize);
             raster::Bitmap work;
             if (!composer.Compose(mode, work) || work.Empty()) return std::nullopt;
             return work;

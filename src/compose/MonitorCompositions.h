@@ -15,9 +15,9 @@ namespace compose {
 // Composes `picture` with `mode` for a given monitor size, as the buffer file
 // was composed for `screen` (asked once, now): nullopt for that size, and for
 // modes whose result does not depend on the size. `settings` must outlive
-// the result.
+// the result. `pictureSize` as for WallComposer.
 MonitorComposer ForOtherMonitorSizes(const raster::Bitmap& picture, const TApSystem& settings, int mode,
-                                     const raster::ScreenSizeSource& screen);
+                                     const raster::ScreenSizeSource& screen, raster::ScreenSize pictureSize = {});
 
 }  // namespace compose
 }  // namespace vantoria

@@ -36,8 +36,9 @@ bool WallComposer::CentreForTiling(Bitmap& work) const {
         const int oy = Mod(screen.height / 2 - hb / 2, hb);
         // Compared with the picture, not the block: a block of modes 5 and 6
         // larger than the screen only by its doubling keeps its size.
-        const int w = screen.width < picture_.Width() ? screen.width : wb;
-        const int h = screen.height < picture_.Height() ? screen.height : hb;
+        const raster::ScreenSize picture = PictureSize();
+        const int w = screen.width < picture.width ? screen.width : wb;
+        const int h = screen.height < picture.height ? screen.height : hb;
         if (ox == 0 && oy == 0 && w == wb && h == hb) return;
 
         Bitmap out(w, h);

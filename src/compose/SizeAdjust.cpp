@@ -13,8 +13,10 @@ using raster::MakeRect;
 
 namespace {
 
-void FitInto(Bitmap& work, const Bitmap& source, raster::ScreenSize screen) {
-    const raster::ScreenSize size = FittedSize(source.Width(), source.Height(), screen);
+// `geometry` is the size the fit is computed for: the source's, or the
+// picture's own when the source is a reduced decode of it.
+void FitInto(Bitmap& work, const Bitmap& source, raster::ScreenSize geometry, raster::ScreenSize screen) {
+    const raster::ScreenSize size = FittedSize(geometry.width, geometry.height, screen);
     Bitmap out(size.width, size.height);
     out.StretchDraw(MakeRect(0, 0, size.width, size.height), source);
     work = std::move(out);
@@ -35,7 +37,7 @@ bool WallComposer::StretchToScreen(Bitmap& work) const {
 bool WallComposer::FitToScreen(Bitmap& work) const {
     return RunStep("FitToScreen", [&] {
         const Bitmap t = work;
-        FitInto(work, t, screen_());
+        FitInto(work, t, GeometrySize(t), screen_());
     });
 }
 
@@ -43,7 +45,7 @@ bool WallComposer::FitToScreen(Bitmap& work) const {
 // on an unchanged copy of the picture, the result is FitToScreen's.
 bool WallComposer::FitPictureToScreen(Bitmap& work) const {
     return RunStep("FitPictureToScreen", [&] {
-        FitInto(work, picture_, screen_());
+        FitInto(work, picture_, PictureSize(), screen_());
     });
 }
 

@@ -8,8 +8,23 @@
 namespace vantoria::compose {
 
 WallComposer::WallComposer(const raster::Bitmap& picture, const TApSystem& settings,
-                           raster::ScreenSizeSource screen)
-    : picture_(picture), settings_(settings), screen_(std::move(screen)) {}
+                           raster::ScreenSizeSource screen, raster::ScreenSize pictureSize)
+    : picture_(picture),
+      settings_(settings),
+      screen_(std::move(screen)),
+      pictureSize_(pictureSize) {}
+
+raster::ScreenSize WallComposer::PictureSize() const {
+    // Read at each call: the picture may change between compositions.
+    if (pictureSize_.width > 0 && pictureSize_.height > 0) return pictureSize_;
+    return {picture_.Width(), picture_.Height()};
+}
+
+raster::ScreenSize WallComposer::GeometrySize(const raster::Bitmap& work) const {
+    const bool unchanged = work.Width() == picture_.Width() && work.Height() == picture_.Height() &&
+                           (work.SharesPixelsWith(picture_) || work.Empty());
+    return unchanged ? PictureSize() : raster::ScreenSize{work.Width(), work.Height()};
+}
 
 bool WallComposer::ComposeWallPaper(int mode, const std::string& pictureFile) const {
     stepFailure_.clear();

@@ -23,9 +23,12 @@ class WallComposer {
 public:
     // `picture` is the decoded picture (the master image); `settings`
     // supplies StartDir and WallBuffer, read at each call. Both must outlive
-    // the composer.
+    // the composer. `pictureSize`, when given, is the picture's own size and
+    // `picture` a reduced decode of it (compose/ReducedDecode.h): every size
+    // and position is computed from the former, the pixels come from the
+    // latter.
     WallComposer(const raster::Bitmap& picture, const TApSystem& settings,
-                 raster::ScreenSizeSource screen);
+                 raster::ScreenSizeSource screen, raster::ScreenSize pictureSize = {});
 
     // Copies the picture into a working bitmap, runs the steps of `mode` and
     // writes the result to WallBufferPath. True once the file is written;
@@ -59,6 +62,10 @@ public:
 
 private:
     void RunSteps(int mode, raster::Bitmap& work) const;
+    // The size the geometry takes for `work`: the picture's own size while
+    // `work` is the picture unchanged.
+    raster::ScreenSize GeometrySize(const raster::Bitmap& work) const;
+    raster::ScreenSize PictureSize() const;
     // Runs the body of `step`: true when it ran to its end. A failure is
     // kept (the first of a composition) and gives false; none escapes.
     bool RunStep(const char* step, const std::function<void()>& body) const;
@@ -66,6 +73,7 @@ private:
     const raster::Bitmap& picture_;
     const TApSystem& settings_;
     raster::ScreenSizeSource screen_;
+    raster::ScreenSize pictureSize_;
     mutable std::string stepFailure_;
 };
 

@@ -40,6 +40,7 @@ std::unique_ptr<TSpi_plugin> LoadPluginLibrary(const std::string& path) {
     record->GetPreview = LookUp<SusieGetPreviewFn>(record->Module, "GetPreview");
     record->GetArchiveInfo = LookUp<SusieGetArchiveInfoFn>(record->Module, "GetArchiveInfo");
     record->GetFile = LookUp<SusieGetFileFn>(record->Module, "GetFile");
+    record->GetPictureReduced = LookUp<SusieGetPictureReducedFn>(record->Module, "GetPictureReduced");
     (void)::dlerror();
     if (!record->Accepted()) record->ErrorCode = kMissingEntryPoint;
     return record;

@@ -46,6 +46,8 @@ struct TSpi_plugin {
     SusieGetPreviewFn GetPreview = nullptr;
     SusieGetArchiveInfoFn GetArchiveInfo = nullptr;
     SusieGetFileFn GetFile = nullptr;
+    // Optional; null for most plug-ins.
+    SusieGetPictureReducedFn GetPictureReduced = nullptr;
 
     TSpi_plugin() = default;
     ~TSpi_plugin();
@@ -59,7 +61,7 @@ struct TSpi_plugin {
 namespace imaging {
 
 // Loads the library at `path` (dlopen, RTLD_NOW | RTLD_LOCAL) and looks up
-// the six entry points in field order. Anything but a regular file is not
+// the six entry points in field order, then the optional GetPictureReduced. Anything but a regular file is not
 // loaded. A record that is not Accepted() carries kLibraryNotLoaded or
 // kMissingEntryPoint in ErrorCode; dropping it unloads its library.
 std::unique_ptr<TSpi_plugin> LoadPluginLibrary(const std::string& path);

@@ -1,5 +1,6 @@
 #include "imaging/Spi_load.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "imaging/NativePicture.h"
 #include "imaging/PluginFolder.h"
 #include "imaging/PluginPicture.h"
+#include "platform/dib/DibHeader.h"
 #include "platform/dib/DibError.h"
 #include "platform/posix/RegularFile.h"
 
@@ -53,15 +55,17 @@ bool TSpi_load::CheckFile() {
     return false;
 }
 
-bool TSpi_load::LoadPicture() {
+bool TSpi_load::LoadPicture(std::optional<raster::ScreenSize> atLeast) {
     bitmap_.reset();
     bitmap_.emplace();
+    pictureSize_ = {};
     lastError_.clear();
     if (imaging::IsNativeExtension(fileExt_)) {
         *bitmap_ = imaging::LoadNativePicture(fileName_);
+        pictureSize_ = {bitmap_->Width(), bitmap_->Height()};
         if (!bitmap_->Empty()) return true;
     }
-    return LoadThroughPlugin();
+    return LoadThroughPlugin(Save ? std::nullopt : atLeast);
 }
 
 void TSpi_load::FreePicture() { bitmap_.reset(); }
@@ -76,7 +80,28 @@ bool TSpi_load::FailConversion(std::string reason, std::int32_t code) {
     return Fail(std::move(reason));
 }
 
-bool TSpi_load::LoadThroughPlugin() {
+namespace {
+
+// A reduced picture from GetPictureReduced: its size, when the header says
+// it is one the caller may use (no larger than the picture, no smaller than
+// asked); nothing otherwise, and the picture is then decoded whole.
+std::optional<raster::ScreenSize> ReducedSize(const SusieBlock& info, raster::ScreenSize full,
+                                              raster::ScreenSize atLeast) {
+    try {
+        const dib::DibInfo header = dib::ReadDibHeader(info.Bytes());
+        const raster::ScreenSize got{header.width, header.height};
+        const bool fits = got.width <= full.width && got.height <= full.height &&
+                          got.width >= std::min(atLeast.width, full.width) &&
+                          got.height >= std::min(atLeast.height, full.height);
+        if (fits) return got;
+    } catch (const dib::DibError&) {
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
     // Held here, so the plug-in stays loaded for the whole decode.
     const std::shared_ptr<TSpi_plugin> plugin = currentPlugin_;
     if (!plugin) {
@@ -113,6 +138,7 @@ bool TSpi_load::LoadThroughPlugin() {
         return FailConversion(fileName_ + ": " + problem, imaging::kErrerNoMemory);
     color_bit = info.colorDepth;
     text.Reset();
+    pictureSize_ = {width, height};
 
     // The picture is allocated once, by the plug-in. Only a failure leaves
     // the bitmap at the reported size, holding no picture: black, and the
@@ -120,12 +146,27 @@ bool TSpi_load::LoadThroughPlugin() {
     bool ok = true;
     SusieHandle infoHandle = nullptr;
     SusieHandle bitsHandle = nullptr;
-    if (plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) != SUSIE_OK) {
+    raster::ScreenSize delivered{width, height};
+    if (atLeast && plugin->GetPictureReduced) {
+        // Whatever goes wrong here, the picture is decoded whole below.
+        const bool done = plugin->GetPictureReduced(name, 0, SUSIE_INPUT_FILE, atLeast->width, atLeast->height,
+                                                    &infoHandle, &bitsHandle, nullptr, 0) == SUSIE_OK;
+        SusieBlock reducedInfo(done ? infoHandle : nullptr), reducedBits(done ? bitsHandle : nullptr);
+        infoHandle = bitsHandle = nullptr;
+        if (const auto size = done ? ReducedSize(reducedInfo, delivered, *atLeast) : std::nullopt) {
+            delivered = *size;
+            infoHandle = reducedInfo.Release();
+            bitsHandle = reducedBits.Release();
+        }
+    }
+    if (!infoHandle &&
+        plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) != SUSIE_OK) {
         // A failing plug-in leaves no block for the caller.
         ok = Fail("the image plug-in failed to decode " + fileName_);
     } else {
         try {
-            *bitmap_ = imaging::ConvertPluginPicture(width, height, SusieBlock(infoHandle), SusieBlock(bitsHandle));
+            *bitmap_ = imaging::ConvertPluginPicture(delivered.width, delivered.height, SusieBlock(infoHandle),
+                                                     SusieBlock(bitsHandle));
         } catch (const dib::DibError& e) {
             ok = FailConversion(e.what(), imaging::kErrerBadData);
         } catch (const raster::RasterError& e) {

@@ -24,6 +24,7 @@
 #include "imaging/SpiError.h"
 #include "imaging/SpiPlugin.h"
 #include "platform/raster/Bitmap.h"
+#include "platform/raster/ScreenSize.h"
 
 namespace vantoria {
 
@@ -61,7 +62,11 @@ public:
     // CurrentPlugin. A file that cannot be opened is offered to none.
     bool CheckFile();
     // Decodes the file into a new Bitmap. True when it holds the picture.
-    bool LoadPicture();
+    // With `atLeast`, a plug-in that can may deliver the picture reduced
+    // (by 2, 4 or 8), each side still at least the one asked for: for a
+    // caller that draws it no larger. PictureSize() is the picture's own size
+    // either way; without a Save file only.
+    bool LoadPicture(std::optional<raster::ScreenSize> atLeast = std::nullopt);
     // Drops the Bitmap.
     void FreePicture();
 
@@ -71,11 +76,14 @@ public:
     const std::shared_ptr<TSpi_plugin>& CurrentPlugin() const { return currentPlugin_; }
     // None before the first LoadPicture and after FreePicture.
     const std::optional<raster::Bitmap>& Bitmap() const { return bitmap_; }
+    // The size of the picture in the file, which Bitmap() has unless the
+    // last LoadPicture delivered it reduced.
+    raster::ScreenSize PictureSize() const { return pictureSize_; }
     // Why the last LoadPicture returned false; empty after one that did not.
     const std::string& LastError() const { return lastError_; }
 
 private:
-    bool LoadThroughPlugin();
+    bool LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast);
     bool Fail(std::string reason);
     bool FailConversion(std::string reason, std::int32_t code);
 
@@ -84,6 +92,7 @@ private:
     std::shared_ptr<TSpi_plugin> pluginList_;
     std::shared_ptr<TSpi_plugin> currentPlugin_;
     std::optional<raster::Bitmap> bitmap_;
+    raster::ScreenSize pictureSize_;
     std::string lastError_;
 };
 

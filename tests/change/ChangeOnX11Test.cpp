@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace vantoria::test;
 
@@ -33,11 +34,12 @@ protected:
         ASSERT_TRUE(server_.Get()) << "no Xvfb";
         WriteBmp24(work_.Path() + "/pic.bmp", kW, kH, PictureAt);
     }
-    void Change(std::vector<std::string> layout) {
+    void Change(std::vector<std::string> layout, bool succeeds = true) {
         layout.insert(layout.end(), {"--desktop", "x11", "--no-run", work_.Path() + "/pic.bmp"});
         Child run(VANTORIA_CHANGE_PROGRAM, layout,
                   {{"XDG_CONFIG_HOME", work_.Path() + "/config"}, {"DISPLAY", server_.Name()}}, work_.Path());
-        ASSERT_EQ(run.Wait(), 0) << run.Output();
+        ASSERT_EQ(run.Wait() == 0, succeeds) << run.Output();
+        output_ = run.Output();
         XImage* image = XGetImage(server_.Get(), DefaultRootWindow(server_.Get()), 0, 0, kSW, kSH, AllPlanes, ZPixmap);
         ASSERT_TRUE(image);
         root_.assign(static_cast<std::size_t>(kSW) * kSH, {});
@@ -71,6 +73,7 @@ protected:
     XvfbServer server_{"320x240x24"};
     TempDir work_;
     std::vector<Rgb> root_;
+    std::string output_;
 };
 
 TEST_F(ChangeOnX11Test, CentredAndTiledPicturesStandWhereTheLayoutPutsThem) {
@@ -95,6 +98,16 @@ TEST_F(ChangeOnX11Test, CentredAndTiledPicturesStandWhereTheLayoutPutsThem) {
     const std::string reg = Registry();
     EXPECT_NE(reg.find("\"TileWallPaper\"=\"1\""), std::string::npos) << reg;
     EXPECT_NE(reg.find("\"Wallpaper\"=\"" + work_.Path() + "/Runo.bmp\""), std::string::npos) << reg;
+}
+
+// The root gets the picture from memory while the buffer file is written: a
+// file that cannot be written still fails the change, and is not recorded.
+TEST_F(ChangeOnX11Test, ABufferFileThatCannotBeWrittenFailsTheChange) {
+    ASSERT_EQ(::mkdir((work_.Path() + "/Runo.bmp").c_str(), 0700), 0);
+    Change({"--position", "1", "--size", "0"}, false);
+    EXPECT_NE(output_.find("cannot write"), std::string::npos) << output_;
+    EXPECT_EQ(Registry().find("Runo.bmp"), std::string::npos) << Registry();
+    EXPECT_EQ(Mismatches([](int x, int y) { return PictureAt(x % kW, y % kH); }), 0);
 }
 
 TEST_F(ChangeOnX11Test, AlternatingLayoutsKeepTheUnshiftedCopyCentred) {

@@ -51,7 +51,14 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
     return DesktopResult::Done();
 }
 
-DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes) {
+DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes,
+                   BufferWrite* writing) {
+    if (kind == DesktopKind::X11 && writing) {
+        DesktopResult result = SetX11RootWallpaper(writing->Picture(), tile, otherSizes);
+        if (!writing->Finish().empty()) return DesktopResult::Failed(writing->Finish());
+        return result;
+    }
+    if (writing && !writing->Finish().empty()) return DesktopResult::Failed(writing->Finish());
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
     std::string reason;
@@ -71,11 +78,20 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const M
 
 }  // namespace
 
-DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes) {
+bool DrawsFromMemory() {
+    try {
+        const DesktopChoice choice = ChooseDesktop(SessionEnvironment::FromProcess());
+        return choice.kind == DesktopKind::X11;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes, BufferWrite* writing) {
     try {
         const DesktopChoice choice = ChooseDesktop(SessionEnvironment::FromProcess());
         if (!choice.kind) return DesktopResult::Failed(choice.error);
-        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile(), otherSizes);
+        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile(), otherSizes, writing);
         if (!result.ok) return result;
         try {
             RecordWallpaper(path);

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "platform/desktop/BufferWrite.h"
 #include "platform/desktop/DesktopResult.h"
 #include "platform/screen/Monitors.h"
 
@@ -22,6 +23,16 @@ namespace vantoria::desktop {
 // reported like a desktop failure, after the desktop has been changed.
 // Where we draw the desktop ourselves (bare X11), monitors of another size
 // than the one the file was composed for show what `otherSizes` composes.
-DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {});
+// `writing`, when given, is the file at `path` still being written: bare X11
+// gets its picture from memory meanwhile, every other desktop the file once
+// it is complete; a failed write fails the change with its reason (on bare
+// X11 the picture is then shown all the same).
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {},
+                               BufferWrite* writing = nullptr);
+
+// True when the session's desktop is one we draw ourselves (bare X11): only
+// there does a change gain from setting the desktop while the file is
+// written; every other desktop is better asked once the file is complete.
+bool DrawsFromMemory();
 
 }  // namespace vantoria::desktop

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/desktop/DesktopResult.h"
+#include "platform/raster/Bitmap.h"
 #include "platform/screen/Monitors.h"
 
 namespace vantoria::desktop {
@@ -21,6 +22,10 @@ namespace vantoria::desktop {
 // given. An empty path makes the background black. Fails with a reason
 // when there is no display, the file cannot be read, or the server refuses.
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const MonitorComposer& otherSizes = {});
+
+// The same for the picture of a bitmap file still being written: `picture`
+// is what it will hold.
+DesktopResult SetX11RootWallpaper(const raster::Bitmap& picture, bool tile, const MonitorComposer& otherSizes = {});
 
 // How the pixels travel to the server; the defaults are best, tests force
 // each way.

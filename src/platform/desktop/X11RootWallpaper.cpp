@@ -203,10 +203,32 @@ void ClearRootBackground(X11Connection& x) {
     x.Check("cannot clear the root window's background");
 }
 
+// Shows `picture` (the buffer file's) with every monitor's layout.
+void ShowPicture(PictureRows& picture, bool tile, const X11Transfer& transfer, const MonitorComposer& otherSizes) {
+    X11Connection x;
+    const RootInfo root = QueryRoot(x);
+    std::vector<std::unique_ptr<PictureRows>> composed;
+    std::vector<SizedPicture> pictures = PicturesBySize(QueryMonitors(x), picture, otherSizes, composed);
+    PieceLimits limits;
+    limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
+    limits.sharedMemory = transfer.sharedMemory;
+    SetRootBackground(x, Compose(x, root, pictures, tile, limits));
+}
+
 }  // namespace
 
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const MonitorComposer& otherSizes) {
     return SetX11RootWallpaper(path, tile, X11Transfer{}, otherSizes);
+}
+
+DesktopResult SetX11RootWallpaper(const raster::Bitmap& picture, bool tile, const MonitorComposer& otherSizes) {
+    try {
+        BitmapRows rows(picture);
+        ShowPicture(rows, tile, X11Transfer{}, otherSizes);
+        return DesktopResult::Done();
+    } catch (const X11Error& error) {
+        return DesktopResult::Failed(error.what());
+    }
 }
 
 DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11Transfer& transfer,
@@ -218,14 +240,7 @@ DesktopResult SetX11RootWallpaper(const std::string& path, bool tile, const X11T
             return DesktopResult::Done();
         }
         const std::unique_ptr<PictureRows> picture = OpenPictureRows(path);
-        X11Connection x;
-        const RootInfo root = QueryRoot(x);
-        std::vector<std::unique_ptr<PictureRows>> composed;
-        std::vector<SizedPicture> pictures = PicturesBySize(QueryMonitors(x), *picture, otherSizes, composed);
-        PieceLimits limits;
-        limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
-        limits.sharedMemory = transfer.sharedMemory;
-        SetRootBackground(x, Compose(x, root, pictures, tile, limits));
+        ShowPicture(*picture, tile, transfer, otherSizes);
         return DesktopResult::Done();
     } catch (const X11Error& error) {
         return DesktopResult::Failed(error.what());

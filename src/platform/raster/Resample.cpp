@@ -1,7 +1,10 @@
 #include "platform/raster/Resample.h"
 
+#include "platform/raster/ResampleKernels.h"
+
 #include <algorithm>
-#include <functional>
+#include <atomic>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -121,110 +124,16 @@ Axis MakeAxis(int in, int out, int first, int last) {
     return a;
 }
 
-// Vertical passes: whole rows weighted and summed, element by element. These
-// loops vectorise; the AVX2 clone is picked at load time where available.
-__attribute__((target_clones("avx2", "default")))
-void Vertical8To16(const std::uint8_t* const* rows, const std::uint32_t* w, int n,
-                   std::uint16_t* out, std::uint32_t* acc, int len) {
-    if (n == 1) {
-        for (int x = 0; x < len; ++x) out[x] = static_cast<std::uint16_t>(rows[0][x] << 8);
-        return;
-    }
-    if (n == 2) {
-        const std::uint8_t* a = rows[0];
-        const std::uint8_t* b = rows[1];
-        for (int x = 0; x < len; ++x) {
-            out[x] = static_cast<std::uint16_t>((a[x] * w[0] + b[x] * w[1] + 128) >> 8);
-        }
-        return;
-    }
-    if (n == 3) {
-        const std::uint8_t* a = rows[0];
-        const std::uint8_t* b = rows[1];
-        const std::uint8_t* c = rows[2];
-        for (int x = 0; x < len; ++x) {
-            out[x] = static_cast<std::uint16_t>(
-                (a[x] * w[0] + b[x] * w[1] + c[x] * w[2] + 128) >> 8);
-        }
-        return;
-    }
-    // Row by row into an accumulator, so each loop is a plain vector loop.
-    for (int x = 0; x < len; ++x) acc[x] = 128 + rows[0][x] * w[0];
-    for (int k = 1; k < n; ++k) {
-        const std::uint8_t* r = rows[k];
-        const std::uint32_t wk = w[k];
-        for (int x = 0; x < len; ++x) acc[x] += r[x] * wk;
-    }
-    for (int x = 0; x < len; ++x) out[x] = static_cast<std::uint16_t>(acc[x] >> 8);
-}
+AxisTaps TapsOf(const Axis& a) { return {a.Size(), a.taps, a.start.data(), a.weight.data()}; }
 
-__attribute__((target_clones("avx2", "default")))
-void Vertical16To8(const std::uint16_t* const* rows, const std::uint32_t* w, int n,
-                   std::uint8_t* out, int len) {
-    if (n == 1) {
-        for (int x = 0; x < len; ++x) out[x] = static_cast<std::uint8_t>((rows[0][x] + 128u) >> 8);
-        return;
-    }
-    if (n == 2) {
-        const std::uint16_t* a = rows[0];
-        const std::uint16_t* b = rows[1];
-        for (int x = 0; x < len; ++x) {
-            out[x] = static_cast<std::uint8_t>((a[x] * w[0] + b[x] * w[1] + (1u << 23)) >> 24);
-        }
-        return;
-    }
-    for (int x = 0; x < len; ++x) {
-        std::uint32_t acc = 1u << 23;
-        for (int k = 0; k < n; ++k) acc += rows[k][x] * w[k];
-        out[x] = static_cast<std::uint8_t>(acc >> 24);
-    }
-}
-
-// Horizontal passes: per output pixel, its source pixels' three channels.
-// `in` points at source pixel `base`. Taps > 0 fixes the loop length at
-// compile time (the common small reductions and enlargements); 0 reads it
-// from the axis.
-template <int Taps, typename In, typename Out, int OutShift>
-void HorizontalTaps(const In* in, int base, const Axis& ax, Out* out) {
-    constexpr std::uint32_t half = 1u << (OutShift - 1);
-    const int n = ax.Size();
-    const int taps = Taps > 0 ? Taps : ax.taps;
-    const std::uint32_t* w = ax.weight.data();
-    for (int x = 0; x < n; ++x, w += taps) {
-        const In* p = in + std::ptrdiff_t(ax.start[x] - base) * 3;
-        std::uint32_t b = half, g = half, r = half;
-        for (int k = 0; k < taps; ++k, p += 3) {
-            b += p[0] * w[k];
-            g += p[1] * w[k];
-            r += p[2] * w[k];
-        }
-        out[3 * x] = static_cast<Out>(b >> OutShift);
-        out[3 * x + 1] = static_cast<Out>(g >> OutShift);
-        out[3 * x + 2] = static_cast<Out>(r >> OutShift);
-    }
-}
-
-template <typename In, typename Out, int OutShift>
-void Horizontal(const In* in, int base, const Axis& ax, Out* out) {
-    switch (ax.taps) {
-    case 1: return HorizontalTaps<1, In, Out, OutShift>(in, base, ax, out);
-    case 2: return HorizontalTaps<2, In, Out, OutShift>(in, base, ax, out);
-    case 3: return HorizontalTaps<3, In, Out, OutShift>(in, base, ax, out);
-    case 4: return HorizontalTaps<4, In, Out, OutShift>(in, base, ax, out);
-    case 5: return HorizontalTaps<5, In, Out, OutShift>(in, base, ax, out);
-    default: return HorizontalTaps<0, In, Out, OutShift>(in, base, ax, out);
-    }
-}
-
-// One worker's share of the output rows, with its own buffers (allocated
-// before any thread starts, so a worker never throws).
-struct Job {
+// One worker, with its own buffers (allocated before any thread starts, so
+// a worker never throws). Workers take bands of output rows in turn.
+struct alignas(64) Job {
     const SourceView* src = nullptr;
     const Axis* h = nullptr;
     const Axis* v = nullptr;
     const TargetView* target = nullptr;
-    int row0 = 0;  // window rows [row0, row1)
-    int row1 = 0;
+    SimdLevel level = SimdLevel::Portable;
     std::vector<std::uint16_t> mid;    // vertical first: one source-wide row
     std::vector<std::uint32_t> acc;    // and its accumulator
     std::vector<const std::uint8_t*> rows8;    // the rows one output row blends
@@ -237,21 +146,21 @@ struct Job {
 
     // Reduce rows first (one vertical pass over source-wide rows, then one
     // horizontal pass a destination row): used when the height shrinks.
-    void RunVerticalFirst() {
+    void RunVerticalFirst(int row0, int row1) {
         const int sx0 = h->SourceBegin();
         const int len = (h->SourceEnd() - sx0) * 3;
         for (int row = row0; row < row1; ++row) {
             const int n = v->count[row];
             for (int k = 0; k < n; ++k) rows8[k] = SourceRow(v->start[row] + k) + sx0 * 3;
-            Vertical8To16(rows8.data(), &v->weight[std::size_t(row) * v->taps], n, mid.data(),
+            Vertical8To16(level, rows8.data(), &v->weight[std::size_t(row) * v->taps], n, mid.data(),
                           acc.data(), len);
-            Horizontal<std::uint16_t, std::uint8_t, 24>(mid.data(), sx0, *h, TargetRow(row));
+            Horizontal16To8(level, mid.data(), sx0, TapsOf(*h), TargetRow(row));
         }
     }
 
     // Scale each source row once horizontally, then blend neighbouring rows:
     // used when the height grows, so each source row is widened only once.
-    void RunHorizontalFirst() {
+    void RunHorizontalFirst(int row0, int row1) {
         const std::size_t len = std::size_t(h->Size()) * 3;
         for (int row = row0; row < row1; ++row) {
             const int n = v->count[row];
@@ -260,44 +169,81 @@ struct Job {
                 const std::size_t slot = std::size_t(y) % cached.size();
                 std::uint16_t* line = cache.data() + slot * len;
                 if (cached[slot] != y) {
-                    Horizontal<std::uint8_t, std::uint16_t, 8>(SourceRow(y), 0, *h, line);
+                    Horizontal8To16(level, SourceRow(y), 0, TapsOf(*h), line);
                     cached[slot] = y;
                 }
                 rows16[k] = line;
             }
-            Vertical16To8(rows16.data(), &v->weight[std::size_t(row) * v->taps], n, TargetRow(row),
+            Vertical16To8(level, rows16.data(), &v->weight[std::size_t(row) * v->taps], n, TargetRow(row),
                           static_cast<int>(len));
         }
+    }
+};
+
+// The bands of one call, shared with a helper thread that may start late or
+// not at all: the caller returns once every band is done and no worker is
+// inside one, and a helper that arrives after that finds none left and
+// touches nothing of the caller's again. So the caller never waits for a
+// helper the scheduler has not run yet.
+struct Bands {
+    int rows = 0;
+    int band = 0;
+    bool verticalFirst = true;
+    std::atomic<int> next{0};
+    std::atomic<int> active{0};  // workers between taking a band and finishing it
+    std::vector<Job> jobs;
+
+    void Work(Job& j) {
+        for (;;) {
+            active.fetch_add(1);
+            const int row0 = next.fetch_add(band);
+            if (row0 >= rows) break;
+            const int row1 = std::min(rows, row0 + band);
+            if (verticalFirst) {
+                j.RunVerticalFirst(row0, row1);
+            } else {
+                j.RunHorizontalFirst(row0, row1);
+            }
+            active.fetch_sub(1);
+        }
+        if (active.fetch_sub(1) == 1) active.notify_all();
+    }
+
+    void WaitForWorkers() {
+        for (int n = active.load(); n != 0; n = active.load()) active.wait(n);
     }
 };
 
 }  // namespace
 
 void Resample(const SourceView& src, int destWidth, int destHeight, const Window& window,
-              const TargetView& target, int maxThreads) {
+              const TargetView& target, int maxThreads, SimdLevel level) {
     const int rows = window.y1 - window.y0;
     if (window.x1 <= window.x0 || rows <= 0 || src.width <= 0 || src.height <= 0) return;
     const Axis h = MakeAxis(src.width, destWidth, window.x0, window.x1);
     const Axis v = MakeAxis(src.height, destHeight, window.y0, window.y1);
-    const bool verticalFirst = destHeight <= src.height;
 
-    // A second thread pays off only for large outputs; the work splits by rows.
+    // A second thread pays off only for large outputs. The rows go in bands
+    // to whichever worker is free: on a busy machine a helper that gets no
+    // processor for a while then costs nothing, where a fixed half would
+    // keep the caller waiting for it.
     const std::int64_t pixels = std::int64_t{rows} * (window.x1 - window.x0);
     const bool split = maxThreads > 1 && pixels >= (1 << 18) && rows >= 2 &&
                        std::thread::hardware_concurrency() > 1;
-    const int workers = split ? 2 : 1;
-    std::vector<Job> jobs(workers);
-    for (int i = 0; i < workers; ++i) {
-        Job& j = jobs[i];
+    auto bands = std::make_shared<Bands>();
+    bands->rows = rows;
+    bands->band = split ? std::max(8, rows / 32) : rows;
+    bands->verticalFirst = destHeight <= src.height;
+    bands->jobs.resize(split ? 2 : 1);
+    for (Job& j : bands->jobs) {
         j.src = &src;
         j.h = &h;
         j.v = &v;
         j.target = &target;
-        j.row0 = rows * i / workers;
-        j.row1 = rows * (i + 1) / workers;
+        j.level = level;
         j.rows8.resize(v.taps);
         j.rows16.resize(v.taps);
-        if (verticalFirst) {
+        if (bands->verticalFirst) {
             j.mid.resize(std::size_t(h.SourceEnd() - h.SourceBegin()) * 3);
             if (v.taps > 3) j.acc.resize(j.mid.size());
         } else {
@@ -305,23 +251,15 @@ void Resample(const SourceView& src, int destWidth, int destHeight, const Window
             j.cached.assign(v.taps, -1);
         }
     }
-    auto run = [verticalFirst](Job& j) {
-        if (verticalFirst) {
-            j.RunVerticalFirst();
-        } else {
-            j.RunHorizontalFirst();
-        }
-    };
-    std::thread helper;
-    if (workers == 2) {
+    if (split) {
         try {
-            helper = std::thread(run, std::ref(jobs[1]));
+            std::thread([bands] { bands->Work(bands->jobs[1]); }).detach();
         } catch (const std::system_error&) {
-            run(jobs[1]);  // no thread to be had: do its share here
+            // No thread to be had: the caller does every band.
         }
     }
-    run(jobs[0]);
-    if (helper.joinable()) helper.join();
+    bands->Work(bands->jobs[0]);
+    bands->WaitForWorkers();
 }
 
 }  // namespace vantoria::raster::detail

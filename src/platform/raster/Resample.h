@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/raster/ResampleKernels.h"
+
 namespace vantoria::raster::detail {
 
 // 24-bit BGR rows; `stride` is negative for bottom-up storage.
@@ -33,8 +35,9 @@ struct TargetView {
 
 // Scales all of `src` to destWidth x destHeight and writes the window of the
 // result. Uses up to `maxThreads` threads (a second one only for large
-// outputs). Throws std::bad_alloc.
+// outputs) and the loops of `level` (every level gives the same bytes).
+// Throws std::bad_alloc.
 void Resample(const SourceView& src, int destWidth, int destHeight, const Window& window,
-              const TargetView& target, int maxThreads = 2);
+              const TargetView& target, int maxThreads = 2, SimdLevel level = BestSimdLevel());
 
 }  // namespace vantoria::raster::detail
