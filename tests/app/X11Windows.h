@@ -89,7 +89,7 @@ inline std::optional<Window> FindTrayIcon(Display* display) {
         XClassHint hint{};
         bool ours = false;
         if (XGetClassHint(display, window, &hint)) {
-            ours = hint.res_class && std::string(hint.res_class) == "vantoria";
+            ours = hint.res_class && std::string(hint.res_class) == "Vantoria";
             XFree(hint.res_name);
             XFree(hint.res_class);
         }
