@@ -221,7 +221,7 @@ TEST_F(LxqtPanelTest, StartedBeforeTheProgram) {
 TEST_F(LxqtPanelTest, StartedAfterTheProgram) {
     Child& app = StartApp();
     // No host yet: the user is told so.
-    ASSERT_TRUE(WaitUntil([&] { return FindMappedWindow(session_.X(), "Vantoria").has_value(); }, 20s))
+    ASSERT_TRUE(WaitUntil([&] { return FindMappedDialog(session_.X(), "Vantoria").has_value(); }, 20s))
         << app.Output();
     session_.Start("lxqt-panel", {});
     const auto start = Clock::now();
@@ -231,7 +231,7 @@ TEST_F(LxqtPanelTest, StartedAfterTheProgram) {
     // The panel's own start is most of that; the program answers a host
     // within 2 s of its appearance.
     EXPECT_LT(took, kRegisterLimit);
-    EXPECT_TRUE(WaitUntil([&] { return !FindMappedWindow(session_.X(), "Vantoria"); }, 5s));
+    EXPECT_TRUE(WaitUntil([&] { return !FindMappedDialog(session_.X(), "Vantoria"); }, 5s));
     const auto icon = WaitForIcon();
     ClicksOn(icon, app);
     ExitFromMenu(icon, app);
