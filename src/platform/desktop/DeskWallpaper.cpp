@@ -58,7 +58,8 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
 // canvas of our own tiling, shown centred, keeps them 1:1.
 DesktopResult ShowTiledCanvas(DesktopKind kind, const std::string& path) {
     std::string reason;
-    const std::optional<raster::ScreenSize> screen = PrimaryScreenSize(reason);
+    std::optional<raster::ScreenSize> screen = ScreenSizeFromEnvironment();
+    if (!screen) screen = PrimaryScreenSize(reason);
     if (!screen) return DesktopResult::Failed(reason);
     const std::filesystem::path folder = WallpaperCacheDir();
     std::error_code ignored;
