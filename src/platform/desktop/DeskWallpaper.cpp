@@ -54,8 +54,9 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
     return DesktopResult::Done();
 }
 
-// GNOME Shell scales the tiles of its "wallpaper" option; a screen-sized
-// canvas of our own tiling, shown centred, keeps them 1:1.
+// GNOME Shell scales the tiles of its "wallpaper" option and Plasma lays its
+// tiles out from the screen's centre; a screen-sized canvas of our own
+// tiling from the top-left, shown centred, is drawn 1:1 by both.
 DesktopResult ShowTiledCanvas(DesktopKind kind, const std::string& path) {
     std::string reason;
     std::optional<raster::ScreenSize> screen = ScreenSizeFromEnvironment();
@@ -77,7 +78,8 @@ DesktopResult ShowTiledCanvas(DesktopKind kind, const std::string& path) {
 DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes) {
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
-    if (kind == DesktopKind::Gnome && tile && !path.empty()) return ShowTiledCanvas(kind, path);
+    if ((kind == DesktopKind::Gnome || kind == DesktopKind::Kde) && tile && !path.empty())
+        return ShowTiledCanvas(kind, path);
     std::string reason;
     if (path.empty()) {
         const std::optional<CacheLock> lock = CacheLock::Take(reason);

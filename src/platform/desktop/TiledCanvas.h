@@ -1,9 +1,10 @@
 #pragma once
-// GNOME Shell draws its tiled ("wallpaper") background scaled, not 1:1: a
-// small picture comes out several times its size. Where a tiling must show
-// the buffer file's pixels as they are, the tiling is composed here into a
-// canvas the size of the screen, tiled from its top-left corner, and that
-// canvas is handed over centred, which the shell draws 1:1.
+// Not every shell tiles the buffer file as it is: GNOME Shell draws its tiled
+// ("wallpaper") background scaled (a small picture comes out several times
+// its size), Plasma lays its tiles out from the screen's centre. For those
+// the tiling is composed here into a canvas the size of the screen, tiled
+// from its top-left corner, and that canvas is handed over centred, which
+// both draw 1:1.
 
 #include <filesystem>
 #include <optional>
