@@ -6,6 +6,8 @@
 // gtest first: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -92,7 +94,25 @@ public:
     }
     ~ShellSession() {
         for (auto it = programs_.rbegin(); it != programs_.rend(); ++it) (*it)->Signal(SIGKILL), (*it)->Wait();
+        KillStarted();
         for (auto* child : {sessionBus_.get(), systemBus_.get(), x_.get()}) child->Signal(SIGKILL), child->Wait();
+        KillStarted();
+    }
+
+    // The shells start helpers of their own, through the bus or directly,
+    // that outlive them; each carries this session's private runtime folder.
+    void KillStarted() const {
+        const std::string mark = "XDG_RUNTIME_DIR=" + env_.at("XDG_RUNTIME_DIR");
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::ifstream in(entry.path() / "environ", std::ios::binary);
+            for (std::string var; std::getline(in, var, '\0');)
+                if (var == mark) {
+                    ::kill(std::stoi(name), SIGKILL);
+                    break;
+                }
+        }
     }
 
     Child& Start(const std::string& program, const std::vector<std::string>& args) {
