@@ -35,3 +35,7 @@ draw commands/exit.png -stroke '#c62828' -strokewidth 3 -draw 'line 3,3 12,12' -
 # The folder glyph of the settings dialog's browse buttons.
 draw commands/folder.png -fill '#e0b040' -stroke '#8a6a10' -draw 'polygon 1,4 6,4 7,5 14,5 14,13 1,13' \
   -fill '#f3d070' -draw 'polygon 1,13 3,7 15,7 14,13'
+
+# The other sizes of the tray and program icon, rendered from vantoria.svg so
+# that panels and HiDPI screens get a sharp picture (rsvg-convert, librsvg2-bin).
+for n in 22 24 32 64; do rsvg-convert -w $n -h $n vantoria.svg -o vantoria-$n.png; done

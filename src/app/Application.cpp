@@ -9,7 +9,7 @@
 namespace vantoria {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QStringLiteral("vantoria"));
+    setApplicationName(QStringLiteral("Vantoria"));  // the tray item's title
     setQuitOnLastWindowClosed(false);  // the program lives in the tray
     // The forms are drawn in this Japanese proportional gothic at 12 px;
     // map it to what a Linux desktop has.

@@ -6,6 +6,9 @@
 // passed without a second one. XEmbed trays report a double click as
 // Trigger followed by DoubleClick; StatusNotifierItem hosts report no double
 // click at all, only two Triggers, which count as one within the interval.
+// Some hosts (waybar) send a third activation for the same double click,
+// from the toolkit's double-press event: activations that arrive within the
+// interval after a double click belong to it.
 // Middle clicks and the context request (the menu) give nothing here.
 
 #include <QObject>
@@ -27,7 +30,8 @@ signals:
     void doubleClick();
 
 private:
-    QTimer pending_;  // runs while a first click waits for a second
+    QTimer pending_;      // runs while a first click waits for a second
+    QTimer afterDouble_;  // runs for one interval after a double click
 };
 
 }  // namespace vantoria

@@ -1,6 +1,7 @@
 #include "app/formMain.h"
 
 #include "about/formAbout.h"
+#include "app/AppIcon.h"
 #include "app/AppState.h"
 #include "app/HelpWindow.h"
 #include "app/ScreenWatch.h"
@@ -40,7 +41,6 @@ Tform_Main::Tform_Main(AutoChangeHost& timerHost, QWidget* parent)
       ui_(std::make_unique<Ui::form_Main>()),
       autoChange_(ApSystem, timerHost),
       pm_RightBtn(this),
-      TrayIcon_(this),
       trayClicks_(QApplication::doubleClickInterval()) {
     InitResources();
     ui_->setupUi(this);
@@ -76,11 +76,8 @@ void Tform_Main::FormCreate() {
     pm_RightBtn.addSeparator()->setObjectName(QStringLiteral("N1"));
     pm_RightBtn.addActions({ui_->act_About, ui_->act_Exit});
 
-    TrayIcon_.setObjectName(QStringLiteral("TrayIcon"));
-    TrayIcon_.setIcon(QIcon(QStringLiteral(":/icons/vantoria-16.png")));
-    TrayIcon_.setToolTip(QString::fromUtf8(kAppTitle));
-    TrayIcon_.setContextMenu(&pm_RightBtn);
-    connect(&TrayIcon_, &QSystemTrayIcon::activated, &trayClicks_, &TrayClicks::Activated);
+    // The icon itself is made once a tray host is there (TrayHostWatch).
+    trayHost_ = std::make_unique<TrayHostWatch>([this](QSystemTrayIcon& icon) { SetUpTrayIcon(icon); });
     connect(&trayClicks_, &TrayClicks::singleClick, this, &Tform_Main::TrayIconClick);
     connect(&trayClicks_, &TrayClicks::doubleClick, this, &Tform_Main::TrayIconDoubleClick);
 
@@ -103,8 +100,17 @@ void Tform_Main::ShowTrayIcon() {
     // Without a screen there is no one to see an icon or a message.
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
-    if (!trayHost_) trayHost_ = std::make_unique<TrayHostWatch>(TrayIcon_);
     trayHost_->Start();
+}
+
+QSystemTrayIcon& Tform_Main::TrayIcon() { return trayHost_->Icon(); }
+
+void Tform_Main::SetUpTrayIcon(QSystemTrayIcon& icon) {
+    icon.setObjectName(QStringLiteral("TrayIcon"));
+    icon.setIcon(AppIcon());
+    icon.setToolTip(QString::fromUtf8(kAppTitle));
+    icon.setContextMenu(&pm_RightBtn);
+    connect(&icon, &QSystemTrayIcon::activated, &trayClicks_, &TrayClicks::Activated);
 }
 
 // The main form stays out of sight (and off the taskbar) in normal mode,

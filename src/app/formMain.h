@@ -52,7 +52,7 @@ public:
     // Shows the tray icon; without a notification area, tells the user once
     // and waits for one. Called once the forms exist.
     void ShowTrayIcon();
-    QSystemTrayIcon& TrayIcon() { return TrayIcon_; }
+    QSystemTrayIcon& TrayIcon();
 
     // The Change command; the settings dialog's auto-change box enables it.
     QAction& act_ChgWall() const;
@@ -82,6 +82,7 @@ private:
     void ApEventActivate();
     void SaveOrErase();
     void ShowMaster(const raster::Bitmap& picture);
+    void SetUpTrayIcon(QSystemTrayIcon& icon);
 
     std::unique_ptr<Ui::form_Main> ui_;
     std::unique_ptr<TSpi_load> spiLoader_;
@@ -90,7 +91,6 @@ private:
     AutoWallChanger autoChange_;
     QTimer tmr_ChgWall;  // 1000 ms for the whole run
     QMenu pm_RightBtn;
-    QSystemTrayIcon TrayIcon_;
     TrayClicks trayClicks_;
     std::unique_ptr<TrayHostWatch> trayHost_;
     std::unique_ptr<HelpWindow> help_;

@@ -1,6 +1,7 @@
 // The tray program's entry point: debug mode, the single-instance guard,
 // the four forms, the event loop.
 
+#include "app/AppIcon.h"
 #include "app/AppState.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
@@ -15,6 +16,8 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 using namespace vantoria;
 
@@ -44,9 +47,18 @@ int main(int argc, char** argv) {
         if (!lock) return 1;  // another normal instance runs: leave silently
     }
 
+    // Qt's Wayland platform where a Wayland session has no X server.
+    std::string platform = ChoosePlatform(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
+                                          std::getenv("DISPLAY"), HasPlatformArgument(argc, argv));
+    std::vector<char*> args = ArgumentsWithPlatform(argc, argv, platform);
+    int qtArgc = static_cast<int>(args.size()) - 1;
     std::optional<DisplayStartGuard> displayGuard(std::in_place);
-    Application app(argc, argv);
+    Application app(qtArgc, args.data());
     displayGuard.reset();
+    // Every window carries the program's icon; on Wayland the compositor
+    // finds it through the desktop entry of that name.
+    QApplication::setWindowIcon(AppIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kIconName));
     // No application display name: Qt would append it to every window title,
     // and the titles are exactly the forms' captions.
     app.setProperty("helpFile", QString::fromUtf8(kHelpFile));

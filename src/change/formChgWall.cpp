@@ -2,6 +2,7 @@
 
 #include "change/ChooserHost.h"
 #include "change/Drives.h"
+#include "change/FolderTreeView.h"
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
 #include "imaging/Spi_load.h"
@@ -91,6 +92,7 @@ void Tform_ChgWall::SetUpWidgets() {
     folderModel_->setReadOnly(true);
     ui_->dirol_Wall->setModel(folderModel_);
     for (int column = 1; column < folderModel_->columnCount(); ++column) ui_->dirol_Wall->hideColumn(column);
+    MakeFolderTreeReadable(*ui_->dirol_Wall, *folderModel_);
 
     drives_ = ListDrives();
     for (const std::string& drive : drives_) ui_->drvcbbox_Wall->addItem(FromBytes(drive));
@@ -284,6 +286,7 @@ void Tform_ChgWall::SetCurrentFolder(const std::string& folder) {
     const QModelIndex current = folderModel_->index(absolute);
     ui_->dirol_Wall->setCurrentIndex(current);
     ui_->dirol_Wall->scrollTo(current);
+    FollowCurrentFolder(*ui_->dirol_Wall);
     settingFolder_ = false;
 }
 

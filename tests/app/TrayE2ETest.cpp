@@ -125,13 +125,13 @@ TEST_F(TrayE2ETest, ASessionThroughTheTrayMenuAndIconClicks) {
 
 TEST_F(TrayE2ETest, WithoutATrayHostTheUserIsToldOnceAndTheIconDocksWhenOneStarts) {
     Child app(VANTORIA_PROGRAM, {}, AppEnv(), work_.Path());
-    ASSERT_TRUE(WaitForWindow("Vantoria")) << app.Output();
+    ASSERT_TRUE(WaitUntil([&] { return FindMappedDialog(x_.Get(), "Vantoria").has_value(); })) << app.Output();
     EXPECT_FALSE(FindTrayIcon(x_.Get()));
 
     auto trayer = StartTrayer();
     EXPECT_NE(WaitForIcon(), 0u) << app.Output();
     // The message has done its job and goes.
-    EXPECT_TRUE(WaitUntil([&] { return !FindMappedWindow(x_.Get(), "Vantoria"); }));
+    EXPECT_TRUE(WaitUntil([&] { return !FindMappedDialog(x_.Get(), "Vantoria"); }));
     app.Signal(SIGTERM);
     EXPECT_EQ(app.Wait(), 0) << app.Output();
 }
@@ -149,6 +149,31 @@ TEST_F(TrayE2ETest, AnInstalledProgramStartedThroughItsDesktopEntryDocksAndUsesT
     const std::string command = entry.substr(exec + 6, entry.find('\n', exec + 6) - exec - 6);
     EXPECT_TRUE(std::filesystem::exists(prefix + "/share/vantoria/Runo.hlp"));
     EXPECT_TRUE(std::filesystem::exists(prefix + "/share/icons/hicolor/scalable/apps/vantoria.svg"));
+
+    // A new user, no settings yet: the pictures folder is the wallpaper
+    // folder (and so the chooser's), not the start folder of plug-in links.
+    {
+        TempDir home;
+        std::filesystem::create_directories(home.Path() + "/.config");
+        std::filesystem::create_directories(home.Path() + "/Pictures");
+        std::ofstream(home.Path() + "/.config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n";
+        auto env = AppEnv();
+        env["PATH"] = prefix + "/bin:/usr/bin:/bin";
+        env["HOME"] = home.Path();
+        env["XDG_CONFIG_HOME"] = "";
+        env["XDG_DATA_HOME"] = "";
+        auto trayer = StartTrayer();
+        Child app("/bin/sh", {"-c", "exec " + command}, env, "/");
+        ASSERT_NE(WaitForIcon(), 0u) << app.Output();
+        app.Signal(SIGTERM);
+        EXPECT_EQ(app.Wait(), 0) << app.Output();
+        const std::string reg = ReadFile(home.Path() + "/.config/vantoria/registry.reg");
+        EXPECT_NE(reg.find("\"PathWall\"=\"" + home.Path() + "/Pictures\"\n"), std::string::npos) << reg;
+        EXPECT_NE(reg.find("\"PathPlugin\"=\"" + home.Path() + "/.local/share/vantoria\"\n"), std::string::npos) << reg;
+        trayer->Signal(SIGTERM);
+        trayer->Wait();
+        WaitUntil([&] { return !FindTrayIcon(x_.Get()); });
+    }
 
     // A PNG: only the installed plug-in reads it.
     std::ofstream(config_.Path() + "/vantoria/registry.reg", std::ios::app)

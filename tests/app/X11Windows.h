@@ -82,6 +82,15 @@ inline std::optional<Window> FindMappedWindow(Display* display, const std::strin
     });
 }
 
+// The first mapped window titled `title` that is larger than a tray icon
+// (an XEmbed icon's window carries the program's name too).
+inline std::optional<Window> FindMappedDialog(Display* display, const std::string& title) {
+    return FindWindowWhere(display, [&](Window window) {
+        XWindowAttributes attributes{};
+        return IsMapped(display, window, attributes) && attributes.width > 64 && WindowTitle(display, window) == title;
+    });
+}
+
 // The tray program's icon once a tray host has docked it: a small mapped
 // window of the program's class.
 inline std::optional<Window> FindTrayIcon(Display* display) {
@@ -89,7 +98,7 @@ inline std::optional<Window> FindTrayIcon(Display* display) {
         XClassHint hint{};
         bool ours = false;
         if (XGetClassHint(display, window, &hint)) {
-            ours = hint.res_class && std::string(hint.res_class) == "vantoria";
+            ours = hint.res_class && std::string(hint.res_class) == "Vantoria";
             XFree(hint.res_name);
             XFree(hint.res_class);
         }

@@ -73,6 +73,9 @@ public:
     }
 
     bool Ready() const { return env_.count("DBUS_SESSION_BUS_ADDRESS") > 0; }
+    // For the programs started from now on.
+    void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+    Display* X() const { return server_.Get(); }
     const std::string& Dir() const { return dir_.Path(); }
     std::string ConfigHome() const { return env_.at("XDG_CONFIG_HOME"); }
 

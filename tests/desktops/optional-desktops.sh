@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The end-to-end tests on the desktops that CI does not install: LXQt
-# (pcmanfm-qt --desktop) and MATE (caja, with its background settings),
-# beside those CI runs (XFCE, LXDE, headless sway, several X11 monitors).
+# (pcmanfm-qt --desktop), MATE (caja, with its background settings), and the
+# shells of GNOME (gnome-shell --x11) and KDE Plasma (plasmashell under kwin),
+# which take too long to install and start for every run; beside those CI
+# runs (XFCE, LXDE, headless sway, several X11 monitors, the tray panels).
 # Installs the programs when they are missing (as root, or through sudo),
 # builds the test program in build/ and runs it. Each desktop runs in a
 # private session (Xvfb, its own D-Bus bus, private HOME and XDG folders).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-packages=(pcmanfm-qt caja dconf-service dconf-gsettings-backend)
+packages=(pcmanfm-qt caja dconf-service dconf-gsettings-backend gnome-shell plasma-desktop plasma-workspace kwin-x11)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

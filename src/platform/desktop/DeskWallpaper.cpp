@@ -1,14 +1,17 @@
 #include "platform/desktop/DeskWallpaper.h"
 
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 #include "platform/desktop/DesktopChoice.h"
 #include "platform/desktop/FreshCopy.h"
+#include "platform/desktop/TiledCanvas.h"
 #include "platform/desktop/ToolDesktops.h"
 #include "platform/desktop/X11Root.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryError.h"
+#include "platform/screen/Screen.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -51,6 +54,27 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
     return DesktopResult::Done();
 }
 
+// GNOME Shell scales the tiles of its "wallpaper" option and Plasma lays its
+// tiles out from the screen's centre; a screen-sized canvas of our own
+// tiling from the top-left, shown centred, is drawn 1:1 by both.
+DesktopResult ShowTiledCanvas(DesktopKind kind, const std::string& path) {
+    std::string reason;
+    std::optional<raster::ScreenSize> screen = ScreenSizeFromEnvironment();
+    if (!screen) screen = PrimaryScreenSize(reason);
+    if (!screen) return DesktopResult::Failed(reason);
+    const std::filesystem::path folder = WallpaperCacheDir();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    const std::optional<std::filesystem::path> canvas = WriteTiledCanvas(path, *screen, folder, reason);
+    if (!canvas) return DesktopResult::Failed(reason);
+    std::optional<FreshCopy> copy = FreshCopy::Make(canvas->string(), reason);
+    std::filesystem::remove(*canvas, ignored);
+    if (!copy) return DesktopResult::Failed(reason);
+    DesktopResult result = ShowWithTool(kind, copy->Path().string(), false);
+    if (result.ok) copy->Commit();
+    return result;
+}
+
 DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes,
                    BufferWrite* writing) {
     if (kind == DesktopKind::X11 && writing) {
@@ -61,6 +85,8 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const M
     if (writing && !writing->Finish().empty()) return DesktopResult::Failed(writing->Finish());
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
+    if ((kind == DesktopKind::Gnome || kind == DesktopKind::Kde) && tile && !path.empty())
+        return ShowTiledCanvas(kind, path);
     std::string reason;
     if (path.empty()) {
         const std::optional<CacheLock> lock = CacheLock::Take(reason);

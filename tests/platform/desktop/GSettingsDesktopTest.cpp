@@ -5,12 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/desktop/DeskWallpaper.h"
 #include "platform/desktop/DesktopTestEnv.h"
 #include "platform/desktop/Quoting.h"
 #include "platform/desktop/ToolRunner.h"
+#include "platform/dib/Dib.h"
 #include "platform/raster/Bitmap.h"
 #include "platform/registry/Registry.h"
 
@@ -85,13 +87,30 @@ protected:
 };
 
 TEST_F(GSettingsTest, GnomeGetsBothPicturesAndTheLayout) {
-    const std::string buffer = Buffer();
+    // A picture of two colours' columns, tiled over a 5x3 screen.
+    raster::Bitmap picture(2, 2);
+    picture.Fill(1, 2, 3);
+    picture.ScanLine(0)[3] = picture.ScanLine(1)[3] = 200;
+    picture.SaveToFile(box_.Dir() + "/Runo.bmp");
+    const std::string buffer = box_.Dir() + "/Runo.bmp";
     const std::string gnome = "org.gnome.desktop.background";
     SetTile(true);
-    ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+    {
+        // The shell scales its own tiles: it gets our tiling, as large as the
+        // screen, centred.
+        const test::ScopedEnv screen("VANTORIA_SCREEN", "5x3");
+        ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+    }
     EXPECT_EQ(Get(gnome, "picture-uri"), FileUri(Copy()));
     EXPECT_EQ(Get(gnome, "picture-uri-dark"), FileUri(Copy()));
-    EXPECT_EQ(Get(gnome, "picture-options"), "wallpaper");
+    EXPECT_EQ(Get(gnome, "picture-options"), "centered");
+    const raster::Bitmap canvas = dib::LoadBmpFile(Copy());
+    ASSERT_EQ(canvas.Width(), 5);
+    ASSERT_EQ(canvas.Height(), 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(canvas.ScanLine(y)[x * 3], x % 2 ? 200 : 1) << x << "," << y;
+    for (const auto& entry : std::filesystem::directory_iterator(box_.CacheDir()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("canvas-"));  // not left behind
     SetTile(false);
     ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
     EXPECT_EQ(Get(gnome, "picture-options"), "centered");

@@ -64,7 +64,12 @@ TEST_F(ToolDesktopTest, PlasmaGetsAScriptForEveryDesktop) {
     tools_.Add("dbus-send");
     const std::string buffer = Buffer();
     SetTile(true);
-    ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
+    {
+        // Plasma tiles from the screen's centre: it gets our own tiling from
+        // the top-left, as large as the screen, centred.
+        const test::ScopedEnv screen("VANTORIA_SCREEN", "8x4");
+        ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
+    }
     SetTile(false);
     ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
     ASSERT_TRUE(SetDeskWallpaper("").ok);
@@ -81,7 +86,7 @@ TEST_F(ToolDesktopTest, PlasmaGetsAScriptForEveryDesktop) {
     EXPECT_THAT(calls[0][5], HasSubstr("d.wallpaperPlugin = \"org.kde.image\";"));
     EXPECT_THAT(calls[0][5], HasSubstr("d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];"));
     EXPECT_THAT(calls[0][5], HasSubstr("d.writeConfig(\"Image\", \"file://" + box_.CacheDir().string() + "/wallpaper-"));
-    EXPECT_THAT(calls[0][5], HasSubstr("d.writeConfig(\"FillMode\", 3);"));
+    EXPECT_THAT(calls[0][5], HasSubstr("d.writeConfig(\"FillMode\", 6);"));
     EXPECT_THAT(calls[1][5], HasSubstr("d.writeConfig(\"FillMode\", 6);"));
     EXPECT_THAT(calls[2][5], HasSubstr("d.wallpaperPlugin = \"org.kde.color\";"));
     EXPECT_THAT(calls[2][5], Not(HasSubstr("Image")));
