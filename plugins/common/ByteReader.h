@@ -36,6 +36,11 @@ public:
             source_ = &source;
         Seek(pos);
     }
+    // Moved, not copied: what is at hand may lie in the reader's own buffer.
+    ByteReader(ByteReader&&) = default;
+    ByteReader& operator=(ByteReader&&) = default;
+    ByteReader(const ByteReader&) = delete;
+    ByteReader& operator=(const ByteReader&) = delete;
 
     std::uint64_t Pos() const { return pos_; }
     std::uint64_t Left() const { return end_ - pos_; }

@@ -83,10 +83,10 @@ private:
         got_[have_++] = byte;
         if (inHeader_ && have_ == 8) {
             const std::uint32_t length = Be32(got_);
-            watched_ = std::memcmp(got_ + 4, "IHDR", 4) == 0 || std::memcmp(got_ + 4, "JHDR", 4) == 0 ||
+            const bool watched = std::memcmp(got_ + 4, "IHDR", 4) == 0 || std::memcmp(got_ + 4, "JHDR", 4) == 0 ||
                        std::memcmp(got_ + 4, "BASI", 4) == 0;
             have_ = 0;
-            if (watched_ && length >= 8) {
+            if (watched && length >= 8) {
                 inHeader_ = false;
                 skip_ = 0;
                 rest_ = std::uint64_t{length} - 8 + 4;
@@ -107,7 +107,6 @@ private:
     std::uint8_t got_[8] = {};
     std::size_t have_ = 0;
     bool inHeader_ = true;
-    bool watched_ = false;
     bool oversized_ = false;
 };
 
