@@ -8,6 +8,7 @@
 #include "imaging/NativePicture.h"
 #include "imaging/PluginFolder.h"
 #include "imaging/PluginPicture.h"
+#include "imaging/PluginResult.h"
 #include "platform/dib/DibError.h"
 #include "platform/posix/RegularFile.h"
 
@@ -96,8 +97,8 @@ bool TSpi_load::LoadThroughPlugin() {
     if (!OpenRegularFile(name)) return Fail(OpenFailure(fileName_));
 
     SusiePictureInfo info{};
-    if (plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info) != SUSIE_OK) {
-        return Fail("the image plug-in cannot read " + fileName_);
+    if (const std::int32_t code = plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info); code != SUSIE_OK) {
+        return Fail("the image plug-in cannot read " + fileName_ + imaging::WithPluginReason(code));
     }
     SusieBlock text(info.hInfo);
     const int width = info.width;
@@ -120,9 +121,10 @@ bool TSpi_load::LoadThroughPlugin() {
     bool ok = true;
     SusieHandle infoHandle = nullptr;
     SusieHandle bitsHandle = nullptr;
-    if (plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) != SUSIE_OK) {
+    if (const std::int32_t code = plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0);
+        code != SUSIE_OK) {
         // A failing plug-in leaves no block for the caller.
-        ok = Fail("the image plug-in failed to decode " + fileName_);
+        ok = Fail("the image plug-in failed to decode " + fileName_ + imaging::WithPluginReason(code));
     } else {
         try {
             *bitmap_ = imaging::ConvertPluginPicture(width, height, SusieBlock(infoHandle), SusieBlock(bitsHandle));
