@@ -136,6 +136,7 @@ public:
         // Refused before libheif allocates, rather than when it runs out.
         CheckWorkingMemory(out.Stride() * static_cast<std::uint64_t>(out.Height()),
                            HeifWorkingBytes(handle_.get()));
+        HoldToCodedSize();
         const bool alpha = heif_image_handle_has_alpha_channel(handle_.get()) != 0;
         heif_image* decoded = nullptr;
         Check(heif_decode_image(handle_.get(), &decoded, heif_colorspace_RGB,
@@ -154,6 +155,16 @@ public:
     }
 
 private:
+    // A grid states its own output size, which need not match the size the
+    // picture declares (and that was budgeted): libheif is held to the
+    // declared one, so a lying grid is refused instead of allocated. Codecs
+    // may hand over frames padded to their block size: a margin for that.
+    void HoldToCodedSize() {
+        const int side = std::max({heif_image_handle_get_ispe_width(handle_.get()),
+                                   heif_image_handle_get_ispe_height(handle_.get()), size_.width, size_.height});
+        heif_context_set_maximum_image_size_limit(ctx_.get(), side + 256);
+    }
+
     SourceStream stream_;  // read from while the context lives
     std::unique_ptr<heif_context, ContextFree> ctx_;
     std::unique_ptr<heif_image_handle, HandleRelease> handle_;
