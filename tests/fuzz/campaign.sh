@@ -40,7 +40,9 @@ for target in "${targets[@]}"; do
   fi
   # Only what adds coverage over the corpus joins it.
   before=$(find "$corpus" -type f | wc -l)
-  nice -n 19 build-fuzz/bin/"$target" -merge=1 -max_len=4096 -timeout=20 -rss_limit_mb=2048 "$corpus" "$work" \
+  # (a merge that trips over a finding again leaves its copy with the rest of $work)
+  nice -n 19 build-fuzz/bin/"$target" -merge=1 -max_len=4096 -timeout=20 -rss_limit_mb=2048 \
+    -artifact_prefix="$work/" "$corpus" "$work" \
     >>"$log/$target.log" 2>&1 || echo "   merge failed: see $log/$target.log"
   echo "   corpus: $before -> $(find "$corpus" -type f | wc -l) files"
   rm -rf "$work"
