@@ -55,7 +55,7 @@ Source Source::Open(const char* buf, std::intptr_t len, std::int32_t flag) {
 }
 
 std::size_t Source::ReadAt(std::uint64_t pos, void* dst, std::size_t n) const {
-    if (pos >= size_) return 0;
+    if (pos >= size_ || n == 0) return 0;  // nothing to copy to a null `dst` either
     if (n > size_ - pos) n = static_cast<std::size_t>(size_ - pos);
     if (memory_ != nullptr) {
         std::memcpy(dst, memory_ + pos, n);

@@ -27,6 +27,11 @@ public:
 
     // Bytes from the picture's start to the end of the input.
     std::uint64_t Size() const { return size_; }
+    // All of them when they are in the caller's memory; empty for a file.
+    std::span<const std::uint8_t> Memory() const {
+        return memory_ != nullptr ? std::span<const std::uint8_t>(memory_, static_cast<std::size_t>(size_))
+                                  : std::span<const std::uint8_t>();
+    }
 
     // Copies up to `n` bytes from `pos` (relative to the picture's start);
     // fewer only at the end. Throws PluginError(SUSIE_ERR_FILE_READ).

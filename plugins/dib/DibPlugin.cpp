@@ -3,6 +3,8 @@
 // bitmap decoder reads them straight into the 24-bit rows the plug-in hands
 // over.
 
+#include <algorithm>
+
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -42,14 +44,33 @@ auto Guard(Fn&& fn) {
     }
 }
 
+// The largest info header, with the bit-field masks after a short one.
+constexpr std::size_t kHeadBytes = kFileHeaderBytes + 124 + 16;
+
+// The bytes of a file the decoder can use: headers, colour table and the
+// pixel data the header calls for (run-length data at most twice what the
+// plainest encoding takes, as the decoder counts it). A file padded far
+// beyond that is not read to its end.
+std::uint64_t UsefulBytes(std::span<const std::uint8_t> head, const dib::DibInfo& info) {
+    const std::uint64_t offBits = Le32(head.data() + 10);
+    const std::uint64_t start = std::max<std::uint64_t>(offBits, kFileHeaderBytes + info.infoBytes);
+    const std::uint64_t width = static_cast<std::uint64_t>(info.width), height = static_cast<std::uint64_t>(info.height);
+    const std::uint64_t pixels = info.Rle() ? 2 * ((2 * width + 2) * height + 2) : info.imageBytes;
+    return start + pixels;
+}
+
 class DibDecoder final : public Decoder {
 public:
-    explicit DibDecoder(const Source& source) : bytes_(source.ReadAll()) {
+    explicit DibDecoder(const Source& source) {
+        std::uint8_t head[kHeadBytes];
+        const std::size_t got = source.ReadAt(0, head, sizeof head);
         // The file may have shrunk since its first bytes were recognised.
-        if (bytes_.view.size() < kFileHeaderBytes) throw PluginError(SUSIE_ERR_BROKEN_DATA, "file too short");
-        const dib::DibInfo info = Guard([&] { return dib::ReadDibHeader(bytes_.view.subspan(kFileHeaderBytes)); });
+        if (got < kFileHeaderBytes) throw PluginError(SUSIE_ERR_BROKEN_DATA, "file too short");
+        const std::span<const std::uint8_t> first(head, got);
+        const dib::DibInfo info = Guard([&] { return dib::ReadDibHeader(first.subspan(kFileHeaderBytes)); });
         CheckSize(info.width, info.height);
         size_ = {info.width, info.height};
+        bytes_ = source.ReadAll(UsefulBytes(first, info));
     }
 
     PictureSize Size() const override { return size_; }

@@ -6,6 +6,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <type_traits>
@@ -13,6 +14,7 @@
 
 #include "ColourProfile.h"
 #include "Limits.h"
+#include "MemoryLimit.h"
 #include "OntoBlack.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -67,13 +69,70 @@ int Number(const Enum& value) {
     return static_cast<int>(number);
 }
 
+// libheif reads the boxes through here, seeking past what it does not need,
+// so a file padded to gigabytes costs only the boxes it holds.
+struct SourceStream {
+    const Source& source;
+    std::int64_t pos = 0;
+
+    static SourceStream& Of(void* userdata) { return *static_cast<SourceStream*>(userdata); }
+    static std::int64_t Position(void* userdata) { return Of(userdata).pos; }
+    static int Read(void* data, std::size_t size, void* userdata) {
+        SourceStream& self = Of(userdata);
+        try {
+            if (self.source.ReadAt(static_cast<std::uint64_t>(self.pos), data, size) != size) return 1;
+        } catch (...) {
+            return 1;
+        }
+        self.pos += static_cast<std::int64_t>(size);
+        return 0;
+    }
+    static int Seek(std::int64_t position, void* userdata) {
+        SourceStream& self = Of(userdata);
+        if (position < 0 || static_cast<std::uint64_t>(position) > self.source.Size()) return 1;
+        self.pos = position;
+        return 0;
+    }
+    static heif_reader_grow_status WaitForSize(std::int64_t target, void* userdata) {
+        return target >= 0 && static_cast<std::uint64_t>(target) <= Of(userdata).source.Size()
+                   ? heif_reader_grow_status_size_reached
+                   : heif_reader_grow_status_size_beyond_eof;
+    }
+};
+
+constexpr heif_reader kStreamReader = {1, &SourceStream::Position, &SourceStream::Read, &SourceStream::Seek,
+                                       &SourceStream::WaitForSize};
+
+// What libheif holds at its peak while it decodes a picture, beside the rows
+// we hand over, in bytes a pixel: the codec's own frame and libheif's copy
+// of its planes (taken as 4:4:4, the most), the interleaved picture the
+// colour conversion makes with the intermediate plane set it goes through,
+// and the alpha plane decoded and copied the same way. Samples deeper than
+// 8 bits take two bytes each. Measured peaks: 6 for 8-bit RGB, 10 with
+// alpha (12 and 15 counted here). The coded size counts, not the shown
+// one: a crop may keep one pixel of millions.
+std::uint64_t HeifWorkingBytes(const heif_image_handle* handle) {
+    const std::int64_t shown = std::int64_t{heif_image_handle_get_width(handle)} * heif_image_handle_get_height(handle);
+    const std::int64_t coded =
+        std::int64_t{heif_image_handle_get_ispe_width(handle)} * heif_image_handle_get_ispe_height(handle);
+    const auto pixels = static_cast<std::uint64_t>(std::max<std::int64_t>({shown, coded, 0}));
+    const std::uint64_t sample = heif_image_handle_get_luma_bits_per_pixel(handle) > 8 ||
+                                         heif_image_handle_get_chroma_bits_per_pixel(handle) > 8
+                                     ? 2
+                                     : 1;
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    const std::uint64_t planes = 3 * sample * 3;  // codec frame, planes, converted planes
+    const std::uint64_t interleaved = alpha ? 4 : 3;
+    const std::uint64_t alphaPlanes = alpha ? 2 * sample : 0;
+    return (planes + interleaved + alphaPlanes) * pixels;
+}
+
 class HeifDecoder final : public Decoder {
 public:
-    explicit HeifDecoder(const Source& source) : bytes_(source.ReadAll()), ctx_(heif_context_alloc()) {
+    explicit HeifDecoder(const Source& source) : stream_{source}, ctx_(heif_context_alloc()) {
         if (!ctx_) throw std::bad_alloc();
         heif_context_set_maximum_image_size_limit(ctx_.get(), static_cast<int>(kMaxSide));
-        Check(heif_context_read_from_memory_without_copy(ctx_.get(), bytes_.view.data(), bytes_.view.size(),
-                                                         nullptr));
+        Check(heif_context_read_from_reader(ctx_.get(), &kStreamReader, &stream_, nullptr));
         heif_image_handle* handle = nullptr;
         Check(heif_context_get_primary_image_handle(ctx_.get(), &handle));
         handle_.reset(handle);
@@ -89,6 +148,10 @@ public:
         std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
         if (!options) throw std::bad_alloc();
         options->convert_hdr_to_8bit = 1;
+        // Refused before libheif allocates, rather than when it runs out.
+        CheckWorkingMemory(out.Stride() * static_cast<std::uint64_t>(out.Height()),
+                           HeifWorkingBytes(handle_.get()));
+        HoldToCodedSize();
         const bool alpha = heif_image_handle_has_alpha_channel(handle_.get()) != 0;
         heif_image* decoded = nullptr;
         Check(heif_decode_image(handle_.get(), &decoded, heif_colorspace_RGB,
@@ -126,7 +189,17 @@ private:
         return ToSrgb::FromCicp({Number(nclx->color_primaries), Number(nclx->transfer_characteristics)});
     }
 
-    Bytes bytes_;  // read without copy: outlives the context
+    // A grid states its own output size, which need not match the size the
+    // picture declares (and that was budgeted): libheif is held to the
+    // declared one, so a lying grid is refused instead of allocated. Codecs
+    // may hand over frames padded to their block size: a margin for that.
+    void HoldToCodedSize() {
+        const int side = std::max({heif_image_handle_get_ispe_width(handle_.get()),
+                                   heif_image_handle_get_ispe_height(handle_.get()), size_.width, size_.height});
+        heif_context_set_maximum_image_size_limit(ctx_.get(), side + 256);
+    }
+
+    SourceStream stream_;  // read from while the context lives
     std::unique_ptr<heif_context, ContextFree> ctx_;
     std::unique_ptr<heif_image_handle, HandleRelease> handle_;
     PictureSize size_;

@@ -36,20 +36,19 @@ constexpr std::array<Copy, 16> kCopies = {{{0, 0}, {1, 0}, {2, 0}, {4, 0}, {0, 1
 // Lines kept for copies from above: the farthest is 16 lines up.
 constexpr int kKeptLines = 32;
 
-// A stream inside the file: [offset, offset + size), cut at the file's end.
-std::span<const std::uint8_t> Part(std::span<const std::uint8_t> file, std::uint64_t offset, std::uint64_t size) {
-    if (offset > file.size()) return {};
-    return file.subspan(static_cast<std::size_t>(offset),
-                        static_cast<std::size_t>(std::min<std::uint64_t>(size, file.size() - offset)));
+// A stream inside the file: [offset, offset + size), cut at the file's end,
+// read as it is used.
+ByteReader Part(const Source& file, std::uint64_t offset, std::uint64_t size) {
+    offset = std::min(offset, file.Size());
+    return ByteReader(file, offset, offset + std::min(size, file.Size() - offset));
 }
 
 class MagDecoder final : public Decoder {
 public:
-    explicit MagDecoder(const Source& source) : bytes_(source.ReadAll()) {
-        const auto file = bytes_.view;
-        std::size_t start = kSignatureBytes;
-        while (start < file.size() && file[start] != 0x1A) ++start;
-        ByteReader r(file, start + 1);
+    explicit MagDecoder(const Source& source) : source_(source) {
+        // The comment, up to its end mark, then the header.
+        ByteReader r(source, kSignatureBytes);
+        while (r.U8() != 0x1A) {}
         header_ = r.Pos();
         r.Skip(3);  // header mark, machine code, machine flags
         colours256_ = (r.U8() & 0x80) != 0;
@@ -75,16 +74,15 @@ public:
         size_ = {right - left + 1, bottom - top + 1};
         // Flag A has a bit for every flag byte of every line.
         const std::uint64_t flagABits = std::uint64_t{flagBytes_} * static_cast<std::uint64_t>(size_.height);
-        if (Part(file, header_ + flagA_, UINT64_MAX).size() < (flagABits + 7) / 8) Broken("the file ends early");
+        if (Part(source, header_ + flagA_, UINT64_MAX).Left() < (flagABits + 7) / 8) Broken("the file ends early");
     }
 
     PictureSize Size() const override { return size_; }
 
     void Decode(Dib24& out, Progress& progress) override {
-        const auto file = bytes_.view;
-        BitReader flagA(Part(file, header_ + flagA_, UINT64_MAX));
-        ByteReader flagB(Part(file, header_ + flagB_, flagBSize_));
-        ByteReader pixels(Part(file, header_ + pixels_, pixelSize_));
+        BitReader flagA(Part(source_, header_ + flagA_, UINT64_MAX));
+        ByteReader flagB = Part(source_, header_ + flagB_, flagBSize_);
+        ByteReader pixels = Part(source_, header_ + pixels_, pixelSize_);
         const std::size_t units = flagBytes_ * 2, lineBytes = units * 2;
         std::vector<std::uint8_t> flags(flagBytes_, 0);
         std::vector<std::uint8_t> lines(lineBytes * kKeptLines);
@@ -118,8 +116,8 @@ private:
         }
     }
 
-    Bytes bytes_;
-    std::size_t header_ = 0;
+    const Source& source_;  // outlives the decoder
+    std::uint64_t header_ = 0;
     bool colours256_ = false;
     std::uint32_t flagA_ = 0, flagB_ = 0, flagBSize_ = 0, pixels_ = 0, pixelSize_ = 0;
     std::array<std::array<std::uint8_t, 3>, 256> palette_{};  // blue, green, red

@@ -62,9 +62,11 @@ std::uint64_t ReadLength(BitReader& bits) {
 
 class PiDecoder final : public Decoder {
 public:
-    explicit PiDecoder(const Source& source) : bytes_(source.ReadAll()) {
-        const auto file = bytes_.view;
-        ByteReader r(file, std::min(HeaderStart(file), file.size()));
+    explicit PiDecoder(const Source& source) : source_(source) {
+        // The comment lies within the first bytes (see Recognise).
+        std::vector<std::uint8_t> head(kHeadBytes);
+        head.resize(source.ReadAt(0, head.data(), head.size()));
+        ByteReader r(source, std::min<std::uint64_t>(HeaderStart(head), source.Size()));
         const std::uint8_t mode = r.U8();
         r.Skip(2);  // aspect ratio
         const std::uint8_t depth = r.U8();
@@ -89,7 +91,7 @@ public:
     PictureSize Size() const override { return size_; }
 
     void Decode(Dib24& out, Progress& progress) override {
-        BitReader bits(bytes_.view.subspan(data_));
+        BitReader bits(ByteReader(source_, data_));
         const std::size_t width = static_cast<std::size_t>(size_.width);
         const std::size_t total = width * static_cast<std::size_t>(size_.height);
         // Two rows above the picture, and four pixels more so that "four
@@ -167,7 +169,7 @@ private:
         for (int x = 0; x < size_.width; ++x) std::memcpy(dst + 3 * x, palette_[src[x]].data(), 3);
     }
 
-    Bytes bytes_;
+    const Source& source_;  // outlives the decoder
     unsigned colours_ = 16;
     std::array<Colour, 256> palette_{};
     std::vector<std::uint8_t> tables_;

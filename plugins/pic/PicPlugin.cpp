@@ -95,9 +95,11 @@ private:
 
 class PicDecoder final : public Decoder {
 public:
-    explicit PicDecoder(const Source& source) : bytes_(source.ReadAll()) {
-        const auto file = bytes_.view;
-        ByteReader r(file, std::min(HeaderStart(file), file.size()));
+    explicit PicDecoder(const Source& source) : source_(source) {
+        // The comment lies within the first bytes (see Recognise).
+        std::vector<std::uint8_t> head(kHeadBytes);
+        head.resize(source.ReadAt(0, head.data(), head.size()));
+        ByteReader r(source, std::min<std::uint64_t>(HeaderStart(head), source.Size()));
         r.Skip(1);  // reserved
         const unsigned machine = r.U8() & 15;
         depth_ = r.U16BE();
@@ -115,7 +117,7 @@ public:
     PictureSize Size() const override { return size_; }
 
     void Decode(Dib24& out, Progress& progress) override {
-        BitReader bits(bytes_.view.subspan(data_));
+        BitReader bits(ByteReader(source_, data_));
         const std::uint64_t width = static_cast<std::uint64_t>(size_.width);
         const std::uint64_t total = width * static_cast<std::uint64_t>(size_.height);
         // Pixels a chain has coloured ahead of the running position.
@@ -188,7 +190,7 @@ private:
         }
     }
 
-    Bytes bytes_;
+    const Source& source_;  // outlives the decoder
     unsigned depth_ = 15;
     std::array<Colour, 256> palette_{};
     std::size_t data_ = 0;

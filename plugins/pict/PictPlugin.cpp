@@ -83,6 +83,7 @@ struct Image {
     Layout layout = Layout::Indexed;
     std::size_t storedBytes = 0;    // of a raw row
     std::size_t unpackedBytes = 0;  // of a row once unpacked
+    unsigned countBytes = 1;        // of a packed row's byte count
     std::vector<std::array<std::uint8_t, 3>> palette;
     std::size_t dataPos = 0;
 };
@@ -164,13 +165,64 @@ void SetStorage(Image& image, bool packedOp, bool direct, int packType) {
         Broken("unknown pixel size");
     }
     if (needed > image.rowBytes) Broken("rows narrower than the image");
+    // QuickDraw counts a packed row's bytes in a word when rows are longer
+    // than 250 bytes, else in a byte.
+    image.countBytes = image.rowBytes > 250 ? 2 : 1;
 }
 
 // One row's bytes as stored: a raw row, or a byte count and PackBits data.
 std::span<const std::uint8_t> TakeRow(ByteReader& r, const Image& image) {
     if (image.storage == Storage::Raw) return r.Take(image.storedBytes);
-    const unsigned count = image.rowBytes > 250 ? r.U16BE() : r.U8();
+    const unsigned count = image.countBytes == 2 ? r.U16BE() : r.U8();
     return r.Take(count);
+}
+
+// Bytes a PackBits row unpacks to, when it ends exactly at the end of its
+// data; nullopt otherwise.
+std::optional<std::size_t> PackedLength(std::span<const std::uint8_t> in, std::size_t unit) {
+    std::size_t i = 0, o = 0;
+    while (i < in.size()) {
+        const unsigned flag = in[i++];
+        if (flag < 128) {
+            i += (flag + 1) * unit;
+            o += (flag + 1) * unit;
+        } else if (flag > 128) {
+            i += unit;
+            o += (257 - flag) * unit;
+        }
+    }
+    if (i != in.size()) return std::nullopt;
+    return o;
+}
+
+// Whether every packed row, counted in `countBytes`, unpacks to exactly a
+// row. Leaves `r` after the rows.
+bool RowsFit(ByteReader& r, Image& image, unsigned countBytes) {
+    image.countBytes = countBytes;
+    const std::size_t unit = image.storage == Storage::PackedWords ? 2 : 1;
+    try {
+        for (std::int64_t y = 0; y < image.bounds.Height(); ++y)
+            if (PackedLength(TakeRow(r, image), unit) != image.unpackedBytes) return false;
+    } catch (const PluginError&) {
+        return false;
+    }
+    return true;
+}
+
+// Walks past the rows. Some writers count the packed rows of a direct image
+// in a byte by the length of its unpacked components rather than of
+// rowBytes (ImageMagick's pictures 63 to 66 pixels wide, say): when only
+// the other count size fits every row exactly, that is the one used.
+void SkipRows(ByteReader& r, Image& image) {
+    if (image.storage != Storage::Raw) {
+        const unsigned quickDraw = image.countBytes;
+        if (RowsFit(r, image, quickDraw)) return;
+        r.Seek(image.dataPos);
+        if (RowsFit(r, image, 3 - quickDraw)) return;
+        r.Seek(image.dataPos);
+        image.countBytes = quickDraw;
+    }
+    for (std::int64_t y = 0; y < image.bounds.Height(); ++y) TakeRow(r, image);
 }
 
 // PackBits in units of one or two bytes. Output beyond the row is dropped;
@@ -218,7 +270,7 @@ Image ReadImage(ByteReader& r, std::uint16_t op) {
     if (image.bounds.Width() <= 0 || image.bounds.Height() <= 0) Broken("empty image bounds");
     SetStorage(image, packedOp, direct, packType);
     image.dataPos = r.Pos();
-    for (std::int64_t y = 0; y < image.bounds.Height(); ++y) TakeRow(r, image);
+    SkipRows(r, image);
     return image;
 }
 
@@ -298,10 +350,11 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 
 class PictDecoder final : public Decoder {
 public:
-    explicit PictDecoder(const Source& source) : bytes_(source.ReadAll()) {
-        const auto start = FindStart(bytes_.view);
+    explicit PictDecoder(const Source& source) : source_(source) {
+        std::uint8_t head[kFileHeader + kFrameEnd + 4];
+        const auto start = FindStart({head, source.ReadAt(0, head, sizeof head)});
         if (!start) throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, "not a PICT picture");
-        ByteReader r(bytes_.view, start->base + 2);
+        ByteReader r(source, start->base + 2);
         frame_ = ReadRect(r);
         ReadOpcodes(r, *start);
         if (images_.empty()) {
@@ -402,7 +455,7 @@ private:
             const std::int64_t sx = image.src.left + (cx - x.origin) * image.src.Width() / x.length - image.bounds.left;
             columns[static_cast<std::size_t>(cx - x.begin)] = sx >= 0 && sx < width ? sx : -1;
         }
-        ByteReader r(bytes_.view, image.dataPos);
+        ByteReader r(source_, image.dataPos);
         std::vector<std::uint8_t> row(image.unpackedBytes), rgb(static_cast<std::size_t>(width) * 3);
         std::int64_t rowsRead = 0;
         for (std::int64_t cy = y.begin; cy < y.end; ++cy) {
@@ -475,7 +528,7 @@ private:
         }
     }
 
-    Bytes bytes_;
+    const Source& source_;  // outlives the decoder
     Rect frame_;
     std::vector<Image> images_;
     Ratio scaleX_, scaleY_;

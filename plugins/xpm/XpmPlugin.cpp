@@ -97,8 +97,13 @@ private:
     std::unordered_map<std::string, Rgb> names_;  // the first entry of a name counts
 };
 
-// The size from the values line, read before libXpm allocates the pixels:
-// in XPM 3 the first string after the array's "{", in XPM 2 the second line.
+// libXpm's time grows with the square of the colour count; a picture can
+// show no more colours than it has pixels, and none needs more than this.
+constexpr long long kMaxColours = 16384;
+
+// The size and colour count from the values line, checked before libXpm
+// sees the file: in XPM 3 the first string after the array's "{", in XPM 2
+// the second line.
 PictureSize ClaimedSize(const std::string& text) {
     std::size_t at = std::string::npos;
     if (text.starts_with(kXpm2)) {
@@ -107,10 +112,12 @@ PictureSize ClaimedSize(const std::string& text) {
         const std::size_t brace = text.find('{');
         if (brace != std::string::npos) at = text.find('"', brace);
     }
-    long long width = 0, height = 0;
-    if (at == std::string::npos || std::sscanf(text.c_str() + at + 1, "%lld %lld", &width, &height) != 2)
+    long long width = 0, height = 0, colours = 0;
+    if (at == std::string::npos || std::sscanf(text.c_str() + at + 1, "%lld %lld %lld", &width, &height, &colours) != 3)
         throw PluginError(SUSIE_ERR_BROKEN_DATA, "no values line");
     CheckSize(width, height);
+    if (colours < 1 || colours > width * height) throw PluginError(SUSIE_ERR_BROKEN_DATA, "more colours than pixels");
+    if (colours > kMaxColours) throw PluginError(SUSIE_ERR_NO_MEMORY, "too many colours");
     return {static_cast<int>(width), static_cast<int>(height)};
 }
 

@@ -10,6 +10,7 @@
 #include "imaging/PluginFolder.h"
 #include "imaging/PluginPicture.h"
 #include "platform/dib/DibHeader.h"
+#include "imaging/PluginResult.h"
 #include "platform/dib/DibError.h"
 #include "platform/posix/RegularFile.h"
 
@@ -121,8 +122,8 @@ bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
     if (!OpenRegularFile(name)) return Fail(OpenFailure(fileName_));
 
     SusiePictureInfo info{};
-    if (plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info) != SUSIE_OK) {
-        return Fail("the image plug-in cannot read " + fileName_);
+    if (const std::int32_t code = plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info); code != SUSIE_OK) {
+        return Fail("the image plug-in cannot read " + fileName_ + imaging::WithPluginReason(code));
     }
     SusieBlock text(info.hInfo);
     const int width = info.width;
@@ -159,10 +160,11 @@ bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
             bitsHandle = reducedBits.Release();
         }
     }
+    std::int32_t code = SUSIE_OK;
     if (!infoHandle &&
-        plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) != SUSIE_OK) {
+        (code = plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0)) != SUSIE_OK) {
         // A failing plug-in leaves no block for the caller.
-        ok = Fail("the image plug-in failed to decode " + fileName_);
+        ok = Fail("the image plug-in failed to decode " + fileName_ + imaging::WithPluginReason(code));
     } else {
         try {
             *bitmap_ = imaging::ConvertPluginPicture(delivered.width, delivered.height, SusieBlock(infoHandle),

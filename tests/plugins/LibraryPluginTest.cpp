@@ -4,9 +4,12 @@
 // format's command-line decoder, and that output flattened onto black by
 // convert is the expected picture. Then cut-off and corrupted files.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -14,6 +17,7 @@
 #include <string_view>
 
 #include "PluginHarness.h"
+#include "imaging/InChild.h"
 
 namespace vantoria::spi::test {
 namespace {
@@ -139,6 +143,29 @@ const Case kJxl[] = {
 };
 
 TEST(LibraryPlugins, JxlMatchesDjxl) { ExpectReferencePixels("jxl.spi", kJxlSetup, kJxl); }
+
+// libjxl traces why a damaged file failed on stderr; the user sees the
+// host's message alone. What others write meanwhile still gets through.
+TEST(LibraryPlugins, JxlTracesStayOffStderr) {
+    TempDir dir;
+    ASSERT_TRUE(Shell(dir, "convert -size 64x48 -seed 2 plasma: PNG24:$D/s.png && cjxl -d 2 $D/s.png $D/pic"));
+    std::vector<std::uint8_t> bytes = ReadFile(dir / "pic");
+    ASSERT_GT(bytes.size(), 40u);
+    for (std::size_t at = 20; at < 40; ++at) bytes[at] ^= 0x5A;
+    const Plugin plugin("jxl.spi");
+    const std::string log = (dir / "stderr").string();
+    const std::string answer = imagingtest::InChild([&] {
+        const int file = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, STDERR_FILENO);
+        const Picture picture = DecodeMemory(plugin, bytes);
+        std::fputs("after\n", stderr);
+        std::fflush(stderr);
+        return std::to_string(picture.code);
+    });
+    EXPECT_EQ(answer, "3");
+    const std::vector<std::uint8_t> written = ReadFile(log);
+    EXPECT_EQ(std::string(written.begin(), written.end()), "after\n");
+}
 
 // ImageMagick writes and reads XPM on its own; a hand-written file has X11
 // colour names, a transparent colour and two characters a pixel.
