@@ -6,7 +6,7 @@
 #include "compose/MonitorCompositions.h"
 #include "compose/WallBufferPath.h"
 #include "compose/WallComposer.h"
-#include "imaging/Spi_load.h"
+#include "imaging/DecodePicture.h"
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
 
@@ -40,17 +40,12 @@ ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
 }
 
 std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
-    loader_.LoadPlugins();
-    loader_.SetFile(file);
-    loader_.CheckFile();
     // A plug-in's failure code or a failed conversion ends the change like a
     // raised error: composing an empty or blank picture would only put a
     // black wallpaper on the desktop.
-    if (!loader_.LoadPicture() || !loader_.Bitmap() || loader_.Bitmap()->Empty()) {
-        const std::string& why = loader_.LastError();
-        return why.empty() ? file + ": the picture could not be read" : why;
-    }
-    master_ = *loader_.Bitmap();
+    imaging::DecodedPicture decoded = imaging::DecodePicture(loader_, file);
+    if (!decoded.picture) return decoded.failure;
+    master_ = std::move(*decoded.picture);
     if (onMasterChanged) onMasterChanged(master_);
 
     const compose::Composition composition = compose::ChooseComposition(settings_);

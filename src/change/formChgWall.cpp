@@ -9,6 +9,7 @@
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
 #include "compose/ApplyWallPaper.h"
+#include "imaging/DecodePicture.h"
 #include "imaging/Spi_load.h"
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
@@ -224,16 +225,9 @@ void Tform_ChgWall::flbox_WallChange() {
 void Tform_ChgWall::ShowPreview() {
     TSpi_load& loader = host_.Loader();
     const std::string file = SelectedFile();
-    std::string failure;
     loader.Save = false;
-    try {
-        loader.LoadPlugins();
-        loader.SetFile(file);
-        loader.CheckFile();
-        if (!loader.LoadPicture()) failure = loader.LastError().empty() ? "the picture could not be read" : loader.LastError();
-    } catch (const std::exception& e) {
-        failure = e.what();
-    }
+    imaging::DecodedPicture decoded = imaging::DecodePicture(loader, file);
+    const std::string& failure = decoded.failure;
     QLabel* image = ui_->img_PreView;
     image->hide();
     if (!failure.empty()) {
@@ -242,7 +236,7 @@ void Tform_ChgWall::ShowPreview() {
         ReportError(failure, file);
         return;
     }
-    const raster::Bitmap picture = loader.Bitmap() ? *loader.Bitmap() : raster::Bitmap();
+    const raster::Bitmap picture = decoded.picture ? std::move(*decoded.picture) : raster::Bitmap();
     const PreviewPlacement place = FitPreview(picture.Width(), picture.Height());
     image->setScaledContents(place.stretch);
     image->setPixmap(PreviewPixmap(picture, place));

@@ -46,6 +46,9 @@ struct TSpi_plugin {
     SusieGetPreviewFn GetPreview = nullptr;
     SusieGetArchiveInfoFn GetArchiveInfo = nullptr;
     SusieGetFileFn GetFile = nullptr;
+    // The path it was loaded from, for messages and for a later decode that
+    // must ask the same plug-in again.
+    std::string LibraryPath;
 
     TSpi_plugin() = default;
     ~TSpi_plugin();

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "imaging/DecodeHelper.h"
 #include "imaging/FileExtension.h"
 #include "imaging/MemoryBudget.h"
 #include "imaging/NativePicture.h"
@@ -15,11 +16,22 @@ namespace vantoria {
 
 using imaging::SusieBlock;
 
+TSpi_load::TSpi_load() = default;
+TSpi_load::~TSpi_load() = default;
+
+imaging::DecodeHelper& TSpi_load::Helper() {
+    if (!helper_) helper_ = std::make_unique<imaging::DecodeHelper>();
+    return *helper_;
+}
+
 void TSpi_load::LoadPlugins() {
     std::shared_ptr<TSpi_plugin> first;
     std::shared_ptr<TSpi_plugin> last;
     for (const std::string& name : imaging::ListPluginFiles(SpiPathName)) {
-        std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(SpiPathName + "/" + name);
+        const std::string path = SpiPathName + "/" + name;
+        if (OnPluginCall) OnPluginCall(path);   // its constructors run here
+        std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(path);
+        Left();
         if (!record->Accepted()) continue;   // dropping it unloads the library
         if (last) {
             last->Next = record;
@@ -45,7 +57,10 @@ bool TSpi_load::CheckFile() {
         // plug-in.
         const UniqueFd fd = OpenRegularFile(fileName_.c_str());
         if (!fd) continue;
-        if (plugin->IsSupported(fileName_.c_str(), fd.Get()) != 0) {
+        Entering(*plugin);
+        const bool accepted = plugin->IsSupported(fileName_.c_str(), fd.Get()) != 0;
+        Left();
+        if (accepted) {
             currentPlugin_ = plugin;
             return true;
         }
@@ -65,6 +80,14 @@ bool TSpi_load::LoadPicture() {
 }
 
 void TSpi_load::FreePicture() { bitmap_.reset(); }
+
+void TSpi_load::Entering(const TSpi_plugin& plugin) const {
+    if (OnPluginCall) OnPluginCall(plugin.LibraryPath);
+}
+
+void TSpi_load::Left() const {
+    if (OnPluginCall) OnPluginCall({});
+}
 
 bool TSpi_load::Fail(std::string reason) {
     lastError_ = std::move(reason);
@@ -96,9 +119,10 @@ bool TSpi_load::LoadThroughPlugin() {
     if (!OpenRegularFile(name)) return Fail(OpenFailure(fileName_));
 
     SusiePictureInfo info{};
-    if (plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info) != SUSIE_OK) {
-        return Fail("the image plug-in cannot read " + fileName_);
-    }
+    Entering(*plugin);
+    const std::int32_t infoResult = plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info);
+    Left();
+    if (infoResult != SUSIE_OK) return Fail("the image plug-in cannot read " + fileName_);
     SusieBlock text(info.hInfo);
     const int width = info.width;
     const int height = info.height;
@@ -120,7 +144,11 @@ bool TSpi_load::LoadThroughPlugin() {
     bool ok = true;
     SusieHandle infoHandle = nullptr;
     SusieHandle bitsHandle = nullptr;
-    if (plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0) != SUSIE_OK) {
+    Entering(*plugin);
+    const std::int32_t pictureResult =
+        plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0);
+    Left();
+    if (pictureResult != SUSIE_OK) {
         // A failing plug-in leaves no block for the caller.
         ok = Fail("the image plug-in failed to decode " + fileName_);
     } else {

@@ -17,6 +17,7 @@
 // refused before the plug-in is asked for it (imaging/MemoryBudget.h).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,8 @@ namespace vantoria {
 
 namespace imaging {
 
+class DecodeHelper;
+
 // Values of errer after a conversion failed: the plug-in's data did not
 // describe the picture it reported, or memory ran out.
 inline constexpr std::int32_t kErrerBadData = 22;    // EINVAL
@@ -38,7 +41,8 @@ inline constexpr std::int32_t kErrerNoMemory = 12;   // ENOMEM
 
 class TSpi_load {
 public:
-    TSpi_load() = default;
+    TSpi_load();
+    ~TSpi_load();
     TSpi_load(const TSpi_load&) = delete;
     TSpi_load& operator=(const TSpi_load&) = delete;
 
@@ -48,6 +52,11 @@ public:
     std::int32_t errer = 0;        // code of the last failed conversion (kErrer...)
     bool Save = false;             // also write every plug-in picture to SFName
     std::string SFName;
+
+    // Told the library path of the plug-in about to run (its loading
+    // included), and "" once it has returned. The decode helper keeps it
+    // where the program can read it, should the plug-in never return.
+    std::function<void(const std::string& library)> OnPluginCall;
 
     // Scans SpiPathName + "/*.SPI" (names in any case, in byte order) and
     // makes the libraries that load and export IsSupported and GetPicture the
@@ -64,6 +73,9 @@ public:
     bool LoadPicture();
     // Drops the Bitmap.
     void FreePicture();
+    // Makes `plugin` the CurrentPlugin, as a CheckFile that chose it would:
+    // a decode in a fresh process carries an earlier decode's choice over.
+    void RestoreCurrentPlugin(std::shared_ptr<TSpi_plugin> plugin) { currentPlugin_ = std::move(plugin); }
 
     const std::string& FileName() const { return fileName_; }
     const std::string& FileExt() const { return fileExt_; }
@@ -74,10 +86,16 @@ public:
     // Why the last LoadPicture returned false; empty after one that did not.
     const std::string& LastError() const { return lastError_; }
 
+    // The helper process that runs this loader's sequence for the program
+    // (imaging/DecodePicture.h), made on first use.
+    imaging::DecodeHelper& Helper();
+
 private:
     bool LoadThroughPlugin();
     bool Fail(std::string reason);
     bool FailConversion(std::string reason, std::int32_t code);
+    void Entering(const TSpi_plugin& plugin) const;
+    void Left() const;
 
     std::string fileName_;
     std::string fileExt_;
@@ -85,6 +103,7 @@ private:
     std::shared_ptr<TSpi_plugin> currentPlugin_;
     std::optional<raster::Bitmap> bitmap_;
     std::string lastError_;
+    std::unique_ptr<imaging::DecodeHelper> helper_;
 };
 
 }  // namespace vantoria

@@ -1,6 +1,7 @@
 #include "change/cli/ChangeCommand.h"
 
 #include "change/ChangeWallPaper.h"
+#include "imaging/LoaderSetup.h"
 #include "imaging/Spi_load.h"
 #include "platform/desktop/DeskWallpaper.h"
 #include "platform/desktop/DesktopChoice.h"
@@ -179,9 +180,7 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         const raster::ScreenSize screen = ResolveScreen(options);
 
         TSpi_load loader;
-        loader.SpiPathName = settings.PathPlugin;
-        loader.SFName = settings.WallBuffer;
-        loader.Save = false;
+        imaging::SetUpLoader(loader, {settings.PathPlugin, settings.WallBuffer, false});
         WallpaperChanger changer(loader, settings, [screen] { return screen; });
         // The change reports its own failure on standard error.
         return changer.ChangeWallPaper(options.file).applied ? 0 : 1;

@@ -1,0 +1,23 @@
+#pragma once
+// What one decode gives its caller.
+
+#include <optional>
+#include <string>
+
+#include "platform/raster/Bitmap.h"
+
+namespace vantoria::imaging {
+
+// The size the caller will show the picture at: a hint a plug-in that can
+// decode at a reduced size may use. 0 x 0: the whole picture.
+struct WantedSize {
+    int width = 0;
+    int height = 0;
+};
+
+struct DecodedPicture {
+    std::optional<raster::Bitmap> picture;   // set, and not empty, when it worked
+    std::string failure;                     // otherwise why not, for a person
+};
+
+}  // namespace vantoria::imaging
