@@ -244,6 +244,8 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
     }
 
     carriedPlugin_ = reply->chosenPlugin;
+    for (std::size_t at = 0, end; (end = reply->refused.find('\n', at)) != std::string::npos; at = end + 1)
+        result.refused.push_back(reply->refused.substr(at, end - at));
     if (reply->errer != decode::kUnchanged) loader.errer = reply->errer;
     if (reply->colorBit != decode::kUnchanged) loader.color_bit = reply->colorBit;
     switch (reply->outcome) {

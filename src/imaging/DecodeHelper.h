@@ -10,6 +10,7 @@
 // right after a decode and loads the plug-ins while nobody waits, so that
 // the next decode finds it ready.
 
+#include <set>
 #include <string>
 #include <sys/types.h>
 
@@ -40,6 +41,8 @@ public:
 
     // Start the next helper as soon as one is used (the tray program).
     bool KeepWarm = false;
+    // Refusals of plug-ins the user has been told of (imaging/DecodePicture.h).
+    std::set<std::string> toldRefusals;
 
     // The loader's sequence for `file` with the loader's folder and its
     // earlier choice of plug-in; updates color_bit, errer and that choice as

@@ -6,6 +6,7 @@
 
 #include "imaging/DecodeHelper.h"
 #include "imaging/Spi_load.h"
+#include "platform/report/Reporter.h"
 
 namespace vantoria::imaging {
 
@@ -14,8 +15,9 @@ bool DecodeInProcess() {
     return value && std::strcmp(value, "1") == 0;
 }
 
-DecodedPicture DecodePicture(TSpi_load& loader, const std::string& file, WantedSize wanted) {
-    if (!DecodeInProcess()) return loader.Helper().Decode(loader, file, wanted);
+namespace {
+
+DecodedPicture DecodeHere(TSpi_load& loader, const std::string& file) {
     DecodedPicture result;
     try {
         loader.LoadPlugins();
@@ -28,6 +30,24 @@ DecodedPicture DecodePicture(TSpi_load& loader, const std::string& file, WantedS
         }
     } catch (const std::exception& e) {
         result.failure = e.what();
+    }
+    result.refused = loader.RefusedPlugins();
+    return result;
+}
+
+}  // namespace
+
+DecodedPicture DecodePicture(TSpi_load& loader, const std::string& file, WantedSize wanted) {
+    DecodedPicture result = DecodeInProcess() ? DecodeHere(loader, file) : loader.Helper().Decode(loader, file, wanted);
+    // A refused plug-in may be why the file could not be read: say so with
+    // the failure. When the picture was read all the same, the user hears
+    // of each refusal once.
+    for (const std::string& why : result.refused) {
+        if (!result.picture) {
+            result.failure += "; " + why;
+        } else if (loader.Helper().toldRefusals.insert(why).second) {
+            ReportError(why);
+        }
     }
     return result;
 }

@@ -164,6 +164,7 @@ bool SendReply(int socket, const Reply& reply) {
     out.Put(reply.offset);
     out.PutText(reply.message);
     out.PutText(reply.chosenPlugin);
+    out.PutText(reply.refused);
     return Send(socket, out.Bytes(), reply.pixels ? reply.pixels.Get() : -1);
 }
 
@@ -178,7 +179,7 @@ std::optional<Reply> ReadReply(int socket) {
         outcome > static_cast<std::uint32_t>(Outcome::OtherError) || !in.Get(reply.errer) ||
         !in.Get(reply.colorBit) || !in.Get(throughPlugin) || !in.Get(reply.width) || !in.Get(reply.height) ||
         !in.Get(bottomUp) || !in.Get(reply.offset) || !in.GetText(reply.message) ||
-        !in.GetText(reply.chosenPlugin) || !in.AtEnd()) {
+        !in.GetText(reply.chosenPlugin) || !in.GetText(reply.refused) || !in.AtEnd()) {
         return std::nullopt;
     }
     reply.outcome = static_cast<Outcome>(outcome);

@@ -63,6 +63,7 @@ struct Reply {
     std::int32_t colorBit = 0;
     bool throughPlugin = false;   // the picture came from a plug-in
     std::string chosenPlugin;     // library path of CurrentPlugin, or ""
+    std::string refused;          // RefusedPlugins(), one a line
     std::int32_t width = 0;       // the bitmap's size (also without pixels)
     std::int32_t height = 0;
     // With Outcome::Picture: 24-bit rows of RowBytes(width) bytes in `pixels`,

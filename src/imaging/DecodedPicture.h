@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/raster/Bitmap.h"
 
@@ -18,6 +19,9 @@ struct WantedSize {
 struct DecodedPicture {
     std::optional<raster::Bitmap> picture;   // set, and not empty, when it worked
     std::string failure;                     // otherwise why not, for a person
+    // Plug-ins, or the folder, not loaded because others could have written
+    // them (PluginFolder.h): one reason each.
+    std::vector<std::string> refused;
 };
 
 }  // namespace vantoria::imaging

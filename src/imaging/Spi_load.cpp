@@ -27,8 +27,19 @@ imaging::DecodeHelper& TSpi_load::Helper() {
 void TSpi_load::LoadPlugins() {
     std::shared_ptr<TSpi_plugin> first;
     std::shared_ptr<TSpi_plugin> last;
+    refused_.clear();
+    if (std::string why = imaging::PluginFolderProblem(SpiPathName); !why.empty()) {
+        // Nothing of it is used, not even what an earlier scan found there.
+        refused_.push_back(std::move(why));
+        pluginList_.reset();
+        return;
+    }
     for (const std::string& name : imaging::ListPluginFiles(SpiPathName)) {
         const std::string path = SpiPathName + "/" + name;
+        if (std::string why = imaging::PluginFileProblem(path); !why.empty()) {
+            refused_.push_back(std::move(why));
+            continue;
+        }
         if (OnPluginCall) OnPluginCall(path);   // its constructors run here
         std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(path);
         Left();

@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "imaging/SpiError.h"
 #include "imaging/SpiPlugin.h"
@@ -61,6 +62,8 @@ public:
     // Scans SpiPathName + "/*.SPI" (names in any case, in byte order) and
     // makes the libraries that load and export IsSupported and GetPicture the
     // new plug-in list. A scan that accepts none keeps the old list. Silent.
+    // A folder or library that others could have written (PluginFolder.h)
+    // is not loaded; RefusedPlugins() says which and why.
     void LoadPlugins();
 
     // Takes the file name and its extension, then runs CheckFile.
@@ -83,6 +86,8 @@ public:
     const std::shared_ptr<TSpi_plugin>& CurrentPlugin() const { return currentPlugin_; }
     // None before the first LoadPicture and after FreePicture.
     const std::optional<raster::Bitmap>& Bitmap() const { return bitmap_; }
+    // What the last LoadPlugins refused to load, one reason a line.
+    const std::vector<std::string>& RefusedPlugins() const { return refused_; }
     // Why the last LoadPicture returned false; empty after one that did not.
     const std::string& LastError() const { return lastError_; }
 
@@ -103,6 +108,7 @@ private:
     std::shared_ptr<TSpi_plugin> currentPlugin_;
     std::optional<raster::Bitmap> bitmap_;
     std::string lastError_;
+    std::vector<std::string> refused_;
     std::unique_ptr<imaging::DecodeHelper> helper_;
 };
 

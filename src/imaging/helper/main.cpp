@@ -23,6 +23,7 @@
 #include "imaging/DecodeHelper.h"
 #include "imaging/DecodeProtocol.h"
 #include "imaging/FileExtension.h"
+#include "imaging/PluginFolder.h"
 #include "imaging/SpiError.h"
 #include "imaging/SpiPlugin.h"
 #include "imaging/Spi_load.h"
@@ -91,6 +92,12 @@ void RestoreChoice(TSpi_load& loader, const std::string& library) {
             loader.RestoreCurrentPlugin(plugin);
             return;
         }
+    }
+    // Not from a folder or file that has since become unsafe.
+    const auto slash = library.rfind('/');
+    if (!imaging::PluginFolderProblem(slash == std::string::npos ? "." : library.substr(0, slash)).empty() ||
+        !imaging::PluginFileProblem(library).empty()) {
+        return;
     }
     std::shared_ptr<TSpi_plugin> plugin = imaging::LoadPluginLibrary(library);
     if (plugin->Accepted()) loader.RestoreCurrentPlugin(std::move(plugin));
@@ -163,6 +170,7 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     reply.colorBit = loader.color_bit;
     reply.throughPlugin = !imaging::IsNativeExtension(loader.FileExt());
     if (loader.CurrentPlugin()) reply.chosenPlugin = loader.CurrentPlugin()->LibraryPath;
+    for (const std::string& why : loader.RefusedPlugins()) reply.refused += why + "\n";
     if (loader.Bitmap()) {
         reply.width = loader.Bitmap()->Width();
         reply.height = loader.Bitmap()->Height();

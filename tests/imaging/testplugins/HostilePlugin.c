@@ -8,7 +8,9 @@
  *   TP_SNOOP  tries to open /etc/hostname (through the C library and by a
  *             system call of its own), the network and another program.
  *             It never reads what it may open: any success makes it abort,
- *             every refusal makes it fail with SUSIE_ERR_FILE_READ. */
+ *             every refusal makes it fail with SUSIE_ERR_FILE_READ.
+ *   TP_MARKER  reads nothing, but writes the file VANTORIA_TEST_MARKER names
+ *              as soon as it is loaded: a sign that it was. */
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -19,6 +21,15 @@
 #include <unistd.h>
 
 #include "susie.h"
+
+#ifdef TP_MARKER
+__attribute__((constructor)) static void Loaded(void) {
+    const char* marker = getenv("VANTORIA_TEST_MARKER");
+    if (!marker) return;
+    const int fd = open(marker, O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) close(fd);
+}
+#endif
 
 static int Hostile(int fd) {
     char head[7];
