@@ -80,8 +80,7 @@ std::string AbnormalEnd(int status, const std::string& plugin) {
 }
 
 // Maps the picture the helper handed over, after checking that the memfd is
-// sealed against shrinking (which would fault this process on reading) and
-// holds every row the reply claims.
+// sealed and holds every row the reply claims.
 std::optional<raster::Bitmap> MapPicture(const Reply& reply, std::string& problem) {
     problem = "the decode helper handed over a picture it does not hold";
     if (!reply.pixels) return std::nullopt;
@@ -89,8 +88,11 @@ std::optional<raster::Bitmap> MapPicture(const Reply& reply, std::string& proble
         reply.height > raster::kMaxSide || std::int64_t{reply.width} * reply.height > raster::kMaxPixels) {
         return std::nullopt;
     }
+    // Sealed against shrinking, which would fault this process on reading,
+    // and against writing, so that the helper cannot change what was checked.
+    constexpr int kSeals = F_SEAL_SHRINK | F_SEAL_WRITE | F_SEAL_SEAL;
     const int seals = ::fcntl(reply.pixels.Get(), F_GET_SEALS);
-    if (seals < 0 || (seals & F_SEAL_SHRINK) == 0 || (seals & F_SEAL_SEAL) == 0) return std::nullopt;
+    if (seals < 0 || (seals & kSeals) != kSeals) return std::nullopt;
     struct stat st {};
     if (::fstat(reply.pixels.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     const std::uint64_t rows = std::uint64_t{raster::RowBytes(reply.width)} * static_cast<std::uint64_t>(reply.height);
@@ -129,34 +131,87 @@ std::string DecodeHelperPath() {
     return (self.parent_path() / VANTORIA_DECODE_HELPER_FROM_BIN).string();
 }
 
-DecodeHelper::~DecodeHelper() { Stop(spare_); }
+DecodeHelper::~DecodeHelper() {
+    Stop(zygote_);
+    for (const pid_t pid : ending_) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
 
-DecodeHelper::Process DecodeHelper::Start(const std::string& preloadFolder) {
-    Process process;
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return process;
-    UniqueFd mine(pair[0]);
-    UniqueFd theirs = Above(UniqueFd(pair[1]));
-    UniqueFd status = Above(UniqueFd(::memfd_create("vantoria-decode-status", MFD_CLOEXEC)));
-    if (!theirs || !status || ::ftruncate(status.Get(), decode::kStatusBytes) != 0) return process;
+void DecodeHelper::ReapEnded() {
+    std::erase_if(ending_, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+}
 
+namespace {
+
+// Runs the helper program with `socket` as its descriptor 3 and `status`, if
+// any, as 4.
+pid_t Spawn(const UniqueFd& socket, const UniqueFd& status, std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, 2, 1);   // nothing of a plug-in's on our output
-    posix_spawn_file_actions_adddup2(&actions, theirs.Get(), decode::kSocketFd);
-    posix_spawn_file_actions_adddup2(&actions, status.Get(), decode::kStatusFd);
+    posix_spawn_file_actions_adddup2(&actions, socket.Get(), decode::kSocketFd);
+    if (status) posix_spawn_file_actions_adddup2(&actions, status.Get(), decode::kStatusFd);
     const std::string path = DecodeHelperPath();
-    std::string folder = preloadFolder;
-    char* argv[] = {const_cast<char*>("vantoria-decode"), folder.empty() ? nullptr : folder.data(), nullptr};
+    args.insert(args.begin(), "vantoria-decode");
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    const int failed = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) return process;
+    return failed == 0 ? pid : -1;
+}
+
+// A socket pair, the far end clear of the descriptors the helper's are
+// copied to, and a zeroed status page.
+bool MakeChannel(UniqueFd& mine, UniqueFd& theirs, UniqueFd& status) {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
+    mine = UniqueFd(pair[0]);
+    theirs = Above(UniqueFd(pair[1]));
+    status = Above(UniqueFd(::memfd_create("vantoria-decode-status", MFD_CLOEXEC)));
+    return theirs && status && ::ftruncate(status.Get(), decode::kStatusBytes) == 0;
+}
+
+// Waits up to `ms` for `fd` to be readable.
+bool Readable(int fd, int ms) {
+    pollfd poller{fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&poller, 1, ms);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+}  // namespace
+
+DecodeHelper::Process DecodeHelper::Start() {
+    Process process;
+    UniqueFd mine, theirs, status;
+    if (!MakeChannel(mine, theirs, status)) return process;
+    process.pid = Spawn(theirs, status, {});
+    if (process.pid <= 0) return Process{};
+    process.socket = std::move(mine);
+    process.status = std::move(status);
+    return process;
+}
+
+DecodeHelper::Process DecodeHelper::FromZygote() {
+    Process process;
+    UniqueFd mine, theirs, status;
+    if (!MakeChannel(mine, theirs, status) || !decode::SendSpawn(zygote_.socket.Get(), theirs.Get(), status.Get()))
+        return process;
+    std::int32_t pid = -1;
+    if (!Readable(zygote_.socket.Get(), 5000) ||
+        ::recv(zygote_.socket.Get(), &pid, sizeof pid, 0) != static_cast<ssize_t>(sizeof pid) || pid <= 0) {
+        return process;
+    }
     process.pid = pid;
     process.socket = std::move(mine);
     process.status = std::move(status);
-    process.folder = preloadFolder;
     return process;
 }
 
@@ -170,14 +225,30 @@ void DecodeHelper::Stop(Process& process) {
 }
 
 DecodeHelper::Process DecodeHelper::Take(const std::string& folder) {
-    if (spare_.pid > 0) {
-        int status = 0;
-        const bool alive = ::waitpid(spare_.pid, &status, WNOHANG) == 0;
-        if (alive && spare_.folder == folder) return std::exchange(spare_, Process{});
-        if (!alive) spare_.pid = -1;   // reaped: its plug-ins are tried again below
-        Stop(spare_);
+    ReapEnded();
+    if (!KeepWarm) return Start();
+    if (zygote_.pid > 0 && zygote_.folder != folder) Stop(zygote_);
+    if (zygote_.pid <= 0) {
+        // Started now, ready for the decodes after this one.
+        UniqueFd mine, theirs, status;
+        if (MakeChannel(mine, theirs, status)) {
+            zygote_.pid = Spawn(theirs, {}, {"--zygote", folder});
+            zygote_.socket = std::move(mine);
+            zygote_.folder = folder;
+            zygoteReady_ = false;
+        }
+        return Start();
     }
-    return Start({});
+    if (!zygoteReady_) {
+        char ready = 0;
+        if (!Readable(zygote_.socket.Get(), 0)) return Start();
+        zygoteReady_ = ::recv(zygote_.socket.Get(), &ready, 1, 0) == 1 && ready == decode::kZygoteReady;
+        if (!zygoteReady_) return Start();   // it ended: fresh helpers until the folder changes
+    }
+    Process made = FromZygote();
+    if (made.pid > 0) return made;
+    zygoteReady_ = false;
+    return Start();
 }
 
 DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, WantedSize wanted) {
@@ -194,10 +265,8 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
 
     Process helper = Take(request.folder);
     if (helper.pid <= 0 || !decode::SendRequest(helper.socket.Get(), request)) {
-        // A warm helper may have ended while it waited (a plug-in's
-        // constructor, say): a fresh one tells why.
         Stop(helper);
-        helper = Start({});
+        helper = Start();
         if (helper.pid <= 0 || !decode::SendRequest(helper.socket.Get(), request)) {
             Stop(helper);
             result.failure = "cannot start the decode helper " + DecodeHelperPath();
@@ -222,14 +291,17 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
         if (ready > 0) reply = decode::ReadReply(helper.socket.Get());
         if (ready != 0) break;
     }
-    // Its work is done or it has failed: it ends now, so that nothing is left
-    // that could still write to the picture.
+    // Its work is done or it has failed: it ends now. After a reply there is
+    // no need to wait for that (the picture is sealed): it is reaped later.
     ::kill(helper.pid, SIGKILL);
     int status = 0;
-    while (::waitpid(helper.pid, &status, 0) < 0 && errno == EINTR) {
+    if (reply) {
+        ending_.push_back(helper.pid);
+    } else {
+        while (::waitpid(helper.pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     helper.pid = -1;
-    if (KeepWarm) spare_ = Start(request.folder);
 
     if (timedOut) {
         result.failure = file + ": the picture took longer than " + Seconds(limit) + " s";

@@ -123,6 +123,51 @@ bool Receive(int socket, std::vector<std::uint8_t>& bytes, UniqueFd& fd) {
 
 }  // namespace
 
+bool SendSpawn(int control, int socket, int status) {
+    char byte = 'S';
+    iovec iov{&byte, 1};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    alignas(cmsghdr) char control_[CMSG_SPACE(2 * sizeof(int))] = {};
+    msg.msg_control = control_;
+    msg.msg_controllen = sizeof control_;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = SOL_SOCKET;
+    cmsg->cmsg_type = SCM_RIGHTS;
+    cmsg->cmsg_len = CMSG_LEN(2 * sizeof(int));
+    const int fds[2] = {socket, status};
+    std::memcpy(CMSG_DATA(cmsg), fds, sizeof fds);
+    ssize_t n;
+    do {
+        n = ::sendmsg(control, &msg, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    return n == 1;
+}
+
+bool ReadSpawn(int control, UniqueFd& socket, UniqueFd& status) {
+    char byte = 0;
+    iovec iov{&byte, 1};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    alignas(cmsghdr) char control_[CMSG_SPACE(2 * sizeof(int))] = {};
+    msg.msg_control = control_;
+    msg.msg_controllen = sizeof control_;
+    ssize_t n;
+    do {
+        n = ::recvmsg(control, &msg, MSG_CMSG_CLOEXEC);
+    } while (n < 0 && errno == EINTR);
+    if (n != 1) return false;
+    const cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    if (!cmsg || cmsg->cmsg_type != SCM_RIGHTS || cmsg->cmsg_len != CMSG_LEN(2 * sizeof(int))) return false;
+    int fds[2];
+    std::memcpy(fds, CMSG_DATA(cmsg), sizeof fds);
+    socket = UniqueFd(fds[0]);
+    status = UniqueFd(fds[1]);
+    return true;
+}
+
 bool SendRequest(int socket, const Request& request) {
     Writer out;
     out.Put(kRequestMagic);

@@ -73,6 +73,17 @@ struct Reply {
     UniqueFd pixels;
 };
 
+// The warm helper (vantoria-decode --zygote FOLDER, its control socket at
+// kSocketFd) has the plug-ins of FOLDER loaded and makes a helper for each
+// decode on request: the program sends the new helper's socket end and
+// status page, the warm helper answers with the new helper's process id. The
+// new helper is the program's child (it is made with CLONE_PARENT), so the
+// program waits for it as for one it started itself. The warm helper says
+// kZygoteReady once its plug-ins are loaded.
+inline constexpr char kZygoteReady = 'R';
+bool SendSpawn(int control, int socket, int status);
+bool ReadSpawn(int control, UniqueFd& socket, UniqueFd& status);
+
 // Both return false when the peer is gone or the message is malformed;
 // nothing is thrown.
 bool SendRequest(int socket, const Request& request);

@@ -48,7 +48,8 @@ void* MapRegion(std::size_t size) {
     if (fd < 0) return nullptr;
     void* base = MAP_FAILED;
     if (::ftruncate(fd, static_cast<off_t>(length)) == 0)
-        base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        // Populated at once: one call instead of a fault a page.
+        base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (base == MAP_FAILED) {
         ::close(fd);
         return nullptr;
@@ -102,6 +103,25 @@ std::optional<SharedSpan> FindSharedBlock(const void* data, std::size_t size) {
         return SharedSpan{region.fd, static_cast<std::size_t>(at - base)};
     }
     return std::nullopt;
+}
+
+int DetachSharedBlock(const void* data) {
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    Region found;
+    {
+        const Locked lock;
+        for (Region& region : g_regions) {
+            const auto base = reinterpret_cast<std::uintptr_t>(region.base);
+            if (!region.base || at < base || at - base >= region.size) continue;
+            found = region;
+            region = Region{};
+            --g_live;
+            break;
+        }
+    }
+    if (!found.base) return -1;
+    ::munmap(found.base, found.size);
+    return found.fd;
 }
 
 }  // namespace vantoria::imaging::helper

@@ -21,4 +21,9 @@ struct SharedSpan {
 // The memfd holding all of [data, data + size), if a shared block does.
 std::optional<SharedSpan> FindSharedBlock(const void* data, std::size_t size);
 
+// Takes the shared block that holds `data` out of the heap: unmapped here,
+// its memfd the caller's (returned, or -1). Nothing in the block may be
+// touched afterwards, not even to free it: the helper ends right after.
+int DetachSharedBlock(const void* data);
+
 }  // namespace vantoria::imaging::helper

@@ -1,15 +1,19 @@
 // vantoria-decode: decodes one picture for the program (imaging/DecodeHelper.h
 // is the program's side, imaging/DecodeProtocol.h what they say).
 //
-//   vantoria-decode [FOLDER]
-// with the socket pair's end at descriptor 3 and the status page at 4. With
-// FOLDER it loads that folder's plug-ins ahead, then waits for the request.
+//   vantoria-decode                    one decode
+//   vantoria-decode --zygote FOLDER    the warm helper (DecodeProtocol.h)
+// with the socket pair's end at descriptor 3 and, for one decode, the status
+// page at 4.
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,9 +47,10 @@ namespace {
 // this process end without a reply.
 class StatusPage {
 public:
-    StatusPage() {
+    void Map() {
+        if (page_) ::munmap(page_, decode::kStatusBytes);
         void* page = ::mmap(nullptr, decode::kStatusBytes, PROT_READ | PROT_WRITE, MAP_SHARED, decode::kStatusFd, 0);
-        if (page != MAP_FAILED) page_ = static_cast<char*>(page);
+        page_ = page != MAP_FAILED ? static_cast<char*>(page) : nullptr;
     }
     void Set(const std::string& library) const {
         if (!page_) return;
@@ -104,7 +109,10 @@ void RestoreChoice(TSpi_load& loader, const std::string& library) {
 }
 
 // The picture's rows as a sealed memfd: the block they already lie in when
-// the shared heap holds them, else a copy (a small picture).
+// the shared heap holds them, else a copy (a small picture). Either way no
+// writable mapping of it is left, so that it can be sealed against writes
+// too: what the program maps can no longer change. The picture must not be
+// touched afterwards.
 bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     const int width = picture.Width(), height = picture.Height();
     const std::size_t rowBytes = raster::RowBytes(width);
@@ -115,9 +123,9 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     int fd = -1;
     if (stride == rowBytes) {
         if (const auto span = helper::FindSharedBlock(lowest, bytes)) {
-            fd = ::fcntl(span->fd, F_DUPFD_CLOEXEC, 0);
             reply.offset = span->offset;
             reply.bottomUp = bottomUp;
+            fd = helper::DetachSharedBlock(lowest);
         }
     }
     if (fd < 0) {
@@ -131,12 +139,7 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
         reply.offset = 0;
         reply.bottomUp = false;
     }
-    // Its size can no longer change; no new writable mapping can be made
-    // (where the kernel knows the seal), and the program ends this process
-    // before it reads the rows.
-    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_FUTURE_WRITE) != 0)
-        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW);
-    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SEAL) != 0) {
+    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
         ::close(fd);
         return false;
     }
@@ -184,28 +187,10 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     return reply;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() == 1) return 1;   // the program is gone already
-    ::close_range(decode::kStatusFd + 1, ~0U, 0);
-    helper::RestrictWhileLoading();
-    const StatusPage status;
-
-    TSpi_load loader;
-    // What the sequence leaves as it was stays the program's own value.
-    loader.color_bit = decode::kUnchanged;
-    loader.errer = decode::kUnchanged;
-    loader.OnPluginCall = [&status](const std::string& library) { status.Set(library); };
-    if (argc > 1) {
-        // Ahead of the request: the plug-ins' libraries are mapped and linked
-        // while nobody waits, and the scan below finds them loaded.
-        loader.SpiPathName = argv[1];
-        loader.LoadPlugins();
-    }
+// One decode: the request, the rescan, the filter, the reply. Never returns.
+[[noreturn]] void DecodeOne(TSpi_load& loader, const StatusPage& status) {
     std::optional<decode::Request> request = decode::ReadRequest(decode::kSocketFd);
-    if (!request) return 0;
+    if (!request) ::_exit(0);
     loader.SpiPathName = request->folder;
     loader.LoadPlugins();
     RestoreChoice(loader, request->carriedPlugin);
@@ -216,5 +201,53 @@ int main(int argc, char** argv) {
 
     const decode::Reply reply = Decode(loader, *request, status);
     decode::SendReply(decode::kSocketFd, reply);
-    return 0;
+    // At once: the picture handed over is no longer mapped here, so nothing
+    // may free it, and the program does not wait for a tidy end.
+    ::_exit(0);
+}
+
+// The warm helper: the plug-ins stay loaded here, and every decode gets a
+// copy of this process that finds them loaded. Nothing is decoded here.
+[[noreturn]] void Zygote(TSpi_load& loader, StatusPage& status) {
+    const char ready = decode::kZygoteReady;
+    if (::send(decode::kSocketFd, &ready, 1, MSG_NOSIGNAL) != 1) ::_exit(0);
+    for (;;) {
+        UniqueFd socket, page;
+        if (!decode::ReadSpawn(decode::kSocketFd, socket, page)) ::_exit(0);
+        // A child of the program, not of this process: the program waits
+        // for it and hears how it ended.
+        const pid_t pid = static_cast<pid_t>(::syscall(SYS_clone, CLONE_PARENT | SIGCHLD, 0, 0, 0, 0));
+        if (pid == 0) {
+            ::dup2(socket.Get(), decode::kSocketFd);
+            ::dup2(page.Get(), decode::kStatusFd);
+            ::close_range(decode::kStatusFd + 1, ~0U, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            status.Map();
+            DecodeOne(loader, status);
+        }
+        const std::int32_t answer = pid;
+        if (::send(decode::kSocketFd, &answer, sizeof answer, MSG_NOSIGNAL) != sizeof answer) ::_exit(0);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() == 1) return 1;   // the program is gone already
+    ::close_range(decode::kStatusFd + 1, ~0U, 0);
+    helper::RestrictWhileLoading();
+    StatusPage status;
+    const bool zygote = argc > 2 && std::strcmp(argv[1], "--zygote") == 0;
+    if (!zygote) status.Map();
+
+    TSpi_load loader;
+    // What the sequence leaves as it was stays the program's own value.
+    loader.color_bit = decode::kUnchanged;
+    loader.errer = decode::kUnchanged;
+    loader.OnPluginCall = [&status](const std::string& library) { status.Set(library); };
+    if (!zygote) DecodeOne(loader, status);
+    loader.SpiPathName = argv[2];
+    loader.LoadPlugins();
+    Zygote(loader, status);
 }
