@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "ImagingTestSupport.h"
+#include "imaging/DecodeHelper.h"
 #include "imaging/DecodePicture.h"
 #include "imaging/Spi_load.h"
 #include "support/TestBmp.h"
@@ -64,6 +66,29 @@ TEST(DecodeHelper, EachHostilePluginCostsOneFailureAndTheNextDecodeWorks) {
         EXPECT_NE(bad.failure.find(c.failure), std::string::npos) << bad.failure;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 
+        const imaging::DecodedPicture next = imaging::DecodePicture(loader, good);
+        ASSERT_TRUE(next.picture) << next.failure;
+        EXPECT_EQ(next.picture->Width(), 5);
+    }
+}
+
+TEST(DecodeHelper, TheWarmHelperMakesEachDecodesHelperAndOutlivesACrash) {
+    Sandbox box;
+    box.AddPlugin("accept", "a.spi");
+    box.AddPlugin("crash", "png.spi");
+    const std::string good = box.Picture("good.tst", "width=5\nheight=2");
+    TSpi_load loader;
+    loader.SpiPathName = box.Folder("plugins");
+    loader.Helper().KeepWarm = true;
+    // The first decodes start the warm helper and run before it is ready;
+    // the later ones are its copies.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(imaging::DecodePicture(loader, good).picture);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    for (int i = 0; i < 2; ++i) {
+        const imaging::DecodedPicture bad = imaging::DecodePicture(loader, Hostile(box));
+        EXPECT_NE(bad.failure.find("the plug-in png.spi ended with signal 11"), std::string::npos) << bad.failure;
         const imaging::DecodedPicture next = imaging::DecodePicture(loader, good);
         ASSERT_TRUE(next.picture) << next.failure;
         EXPECT_EQ(next.picture->Width(), 5);
