@@ -126,6 +126,10 @@ int DetachSharedBlock(const void* data) {
 
 }  // namespace vantoria::imaging::helper
 
+// A sanitizer build brings its own allocator: the helper then copies every
+// picture into its memfd instead.
+#ifndef VANTORIA_SANITIZER_BUILD
+
 using vantoria::imaging::helper::kSharedBlockBytes;
 namespace heap = vantoria::imaging::helper;
 
@@ -201,3 +205,5 @@ std::size_t malloc_usable_size(void* block) {
 }
 
 }  // extern "C"
+
+#endif  // VANTORIA_SANITIZER_BUILD
