@@ -333,8 +333,10 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
     }
     if (loader.Save && reply->throughPlugin &&
         (reply->outcome == Outcome::Picture || reply->outcome == Outcome::NoPicture)) {
-        const raster::Bitmap saved = result.picture ? *result.picture : raster::Bitmap(std::max(reply->width, 0), std::max(reply->height, 0));
         try {
+            // A failed decode leaves a black picture of the reported size.
+            const raster::Bitmap saved =
+                result.picture ? *result.picture : raster::Bitmap(std::max(reply->width, 0), std::max(reply->height, 0));
             if (!saved.Empty()) saved.SaveToFile(loader.SFName);
         } catch (const std::exception& e) {
             result.picture.reset();
