@@ -7,6 +7,7 @@
 #include "app/ScreenWatch.h"
 #include "app/TrayHostWatch.h"
 #include "change/formChgWall.h"
+#include "imaging/LoaderSetup.h"
 #include "platform/report/Reporter.h"
 #include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
@@ -54,9 +55,7 @@ void Tform_Main::FormCreate() {
     CompleteStartup(ApSystem, CurrentDirectory());
 
     spiLoader_ = std::make_unique<TSpi_load>();
-    spiLoader_->SpiPathName = ApSystem.PathPlugin;
-    spiLoader_->SFName = ApSystem.WallBuffer;
-    spiLoader_->Save = false;
+    imaging::SetUpLoader(*spiLoader_, {ApSystem.PathPlugin, ApSystem.WallBuffer, true});
 
     changer_ = std::make_unique<WallpaperChanger>(*spiLoader_, ApSystem, QtScreenSize);
     changer_->onMasterChanged = [this](const raster::Bitmap& picture) { ShowMaster(picture); };

@@ -7,7 +7,7 @@
 #include "compose/ReducedDecode.h"
 #include "compose/WallBufferPath.h"
 #include "compose/WallComposer.h"
-#include "imaging/Spi_load.h"
+#include "imaging/DecodePicture.h"
 #include "platform/desktop/BufferWrite.h"
 #include "platform/desktop/DeskWallpaper.h"
 #include "platform/report/Reporter.h"
@@ -47,32 +47,27 @@ namespace {
 
 // The decoded size the composition needs on the buffer's screen, when a
 // reduced decode serves it.
-std::optional<raster::ScreenSize> WantedSize(int mode, const raster::ScreenSizeSource& screen) {
+imaging::WantedSize WantedSize(int mode, const raster::ScreenSizeSource& screen) {
     try {
-        return compose::ReducedDecodeSize(mode, screen());
+        if (const auto size = compose::ReducedDecodeSize(mode, screen())) return {size->width, size->height};
     } catch (const std::exception&) {
-        return std::nullopt;  // the composition reports it
+        // the composition reports it
     }
+    return {};
 }
 
 }  // namespace
 
 std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
-    loader_.LoadPlugins();
-    loader_.SetFile(file);
-    loader_.CheckFile();
     const compose::Composition composition = compose::ChooseComposition(settings_);
     // A plug-in's failure code or a failed conversion ends the change like a
     // raised error: composing an empty or blank picture would only put a
     // black wallpaper on the desktop.
-    if (!loader_.LoadPicture(WantedSize(composition.mode, screen_)) || !loader_.Bitmap() ||
-        loader_.Bitmap()->Empty()) {
-        const std::string& why = loader_.LastError();
-        return why.empty() ? file + ": the picture could not be read" : why;
-    }
-    master_ = *loader_.Bitmap();
+    imaging::DecodedPicture decoded = imaging::DecodePicture(loader_, file, WantedSize(composition.mode, screen_));
+    if (!decoded.picture) return decoded.failure;
+    master_ = std::move(*decoded.picture);
     if (onMasterChanged) onMasterChanged(master_);
-    const raster::ScreenSize pictureSize = loader_.PictureSize();
+    const raster::ScreenSize pictureSize = decoded.size;
 
     const compose::WallComposer composer(master_, settings_, screen_, pictureSize);
     const std::string buffer = compose::WallBufferPath(settings_);
@@ -84,7 +79,7 @@ std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& f
     if (writing && !desktop::DrawsFromMemory() && !writing->Finish().empty()) return writing->Finish();
 
     std::string problem;
-    ApplyWallPaper(buffer, composition.tile, &problem, OtherMonitorSizes(composition.mode, pictureSize),
+    ApplyWallPaper(buffer, composition.tile, &problem, OtherMonitorSizes(file, composition.mode, pictureSize),
                    writing ? &*writing : nullptr);
     // A file that could not be written is the change's failure, as it was
     // before the desktop was asked.
@@ -97,20 +92,19 @@ std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& f
     return std::nullopt;
 }
 
-MonitorComposer WallpaperChanger::OtherMonitorSizes(int mode, raster::ScreenSize pictureSize) {
+MonitorComposer WallpaperChanger::OtherMonitorSizes(const std::string& file, int mode, raster::ScreenSize pictureSize) {
     MonitorComposer fromMaster = compose::ForOtherMonitorSizes(master_, settings_, mode, screen_, pictureSize);
     const raster::ScreenSize decoded{master_.Width(), master_.Height()};
     if (decoded == pictureSize) return fromMaster;
     // The master is a reduced decode: a monitor it does not serve gets a
     // composition of the whole picture, decoded once when first needed.
     auto whole = std::make_shared<std::optional<MonitorComposer>>();
-    return [this, mode, decoded, fromMaster, whole](raster::ScreenSize size) -> std::optional<raster::Bitmap> {
+    return [this, file, mode, decoded, fromMaster, whole](raster::ScreenSize size) -> std::optional<raster::Bitmap> {
         if (compose::DecodedSizeServes(decoded, mode, size)) return fromMaster(size);
         if (!*whole) {
             *whole = MonitorComposer();
-            if (loader_.LoadPicture() && loader_.Bitmap() && !loader_.Bitmap()->Empty()) {
-                **whole = compose::ForOtherMonitorSizes(*loader_.Bitmap(), settings_, mode, screen_);
-            }
+            if (const imaging::DecodedPicture full = imaging::DecodePicture(loader_, file); full.picture)
+                **whole = compose::ForOtherMonitorSizes(*full.picture, settings_, mode, screen_);
         }
         return **whole ? (**whole)(size) : std::nullopt;
     };

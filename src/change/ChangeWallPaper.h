@@ -50,7 +50,7 @@ private:
     // raised by the loader and the composition pass through.
     std::optional<std::string> DecodeAndApply(const std::string& file);
     // The compositions for other monitors' sizes, from the master image.
-    MonitorComposer OtherMonitorSizes(int mode, raster::ScreenSize pictureSize);
+    MonitorComposer OtherMonitorSizes(const std::string& file, int mode, raster::ScreenSize pictureSize);
 
     TSpi_load& loader_;
     const TApSystem& settings_;

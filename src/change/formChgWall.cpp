@@ -5,6 +5,7 @@
 #include "change/FolderTreeView.h"
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
+#include "imaging/DecodePicture.h"
 #include "imaging/Spi_load.h"
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
@@ -205,18 +206,11 @@ void Tform_ChgWall::flbox_WallChange() {
 void Tform_ChgWall::ShowPreview() {
     TSpi_load& loader = host_.Loader();
     const std::string file = SelectedFile();
-    std::string failure;
     loader.Save = false;
-    try {
-        loader.LoadPlugins();
-        loader.SetFile(file);
-        loader.CheckFile();
-        // The preview is drawn at most kPreviewSide a side: a large JPEG
-        // may be decoded at an eighth of its size for it.
-        if (!loader.LoadPicture(raster::ScreenSize{kPreviewSide, kPreviewSide})) failure = loader.LastError().empty() ? "the picture could not be read" : loader.LastError();
-    } catch (const std::exception& e) {
-        failure = e.what();
-    }
+    // The preview is drawn at most kPreviewSide a side: a large JPEG may be
+    // decoded at an eighth of its size for it.
+    imaging::DecodedPicture decoded = imaging::DecodePicture(loader, file, {kPreviewSide, kPreviewSide});
+    const std::string& failure = decoded.failure;
     QLabel* image = ui_->img_PreView;
     image->hide();
     if (!failure.empty()) {
@@ -225,8 +219,8 @@ void Tform_ChgWall::ShowPreview() {
         ReportError(failure, file);
         return;
     }
-    const raster::Bitmap picture = loader.Bitmap() ? *loader.Bitmap() : raster::Bitmap();
-    const PreviewPlacement place = FitPreview(loader.PictureSize().width, loader.PictureSize().height);
+    const raster::Bitmap picture = decoded.picture ? std::move(*decoded.picture) : raster::Bitmap();
+    const PreviewPlacement place = FitPreview(decoded.size.width, decoded.size.height);
     image->setScaledContents(place.stretch);
     image->setPixmap(PreviewPixmap(picture, place));
     image->setGeometry(place.left, place.top, place.width, place.height);

@@ -22,6 +22,7 @@ Fn LookUp(const LibraryHandle& module, const char* name) {
 
 std::unique_ptr<TSpi_plugin> LoadPluginLibrary(const std::string& path) {
     auto record = std::make_unique<TSpi_plugin>();
+    record->LibraryPath = path;
     // dlopen would block on a FIFO and fails on a folder anyway.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -48,6 +48,9 @@ struct TSpi_plugin {
     SusieGetFileFn GetFile = nullptr;
     // Optional; null for most plug-ins.
     SusieGetPictureReducedFn GetPictureReduced = nullptr;
+    // The path it was loaded from, for messages and for a later decode that
+    // must ask the same plug-in again.
+    std::string LibraryPath;
 
     TSpi_plugin() = default;
     ~TSpi_plugin();

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "imaging/DecodeHelper.h"
 #include "imaging/FileExtension.h"
 #include "platform/memory/MemoryBudget.h"
 #include "imaging/NativePicture.h"
@@ -18,11 +19,33 @@ namespace vantoria {
 
 using imaging::SusieBlock;
 
+TSpi_load::TSpi_load() = default;
+TSpi_load::~TSpi_load() = default;
+
+imaging::DecodeHelper& TSpi_load::Helper() {
+    if (!helper_) helper_ = std::make_unique<imaging::DecodeHelper>();
+    return *helper_;
+}
+
 void TSpi_load::LoadPlugins() {
     std::shared_ptr<TSpi_plugin> first;
     std::shared_ptr<TSpi_plugin> last;
+    refused_.clear();
+    if (std::string why = imaging::PluginFolderProblem(SpiPathName); !why.empty()) {
+        // Nothing of it is used, not even what an earlier scan found there.
+        refused_.push_back(std::move(why));
+        pluginList_.reset();
+        return;
+    }
     for (const std::string& name : imaging::ListPluginFiles(SpiPathName)) {
-        std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(SpiPathName + "/" + name);
+        const std::string path = SpiPathName + "/" + name;
+        if (std::string why = imaging::PluginFileProblem(path); !why.empty()) {
+            refused_.push_back(std::move(why));
+            continue;
+        }
+        if (OnPluginCall) OnPluginCall(path);   // its constructors run here
+        std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(path);
+        Left();
         if (!record->Accepted()) continue;   // dropping it unloads the library
         if (last) {
             last->Next = record;
@@ -48,7 +71,10 @@ bool TSpi_load::CheckFile() {
         // plug-in.
         const UniqueFd fd = OpenRegularFile(fileName_.c_str());
         if (!fd) continue;
-        if (plugin->IsSupported(fileName_.c_str(), fd.Get()) != 0) {
+        Entering(*plugin);
+        const bool accepted = plugin->IsSupported(fileName_.c_str(), fd.Get()) != 0;
+        Left();
+        if (accepted) {
             currentPlugin_ = plugin;
             return true;
         }
@@ -70,6 +96,14 @@ bool TSpi_load::LoadPicture(std::optional<raster::ScreenSize> atLeast) {
 }
 
 void TSpi_load::FreePicture() { bitmap_.reset(); }
+
+void TSpi_load::Entering(const TSpi_plugin& plugin) const {
+    if (OnPluginCall) OnPluginCall(plugin.LibraryPath);
+}
+
+void TSpi_load::Left() const {
+    if (OnPluginCall) OnPluginCall({});
+}
 
 bool TSpi_load::Fail(std::string reason) {
     lastError_ = std::move(reason);
@@ -122,9 +156,11 @@ bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
     if (!OpenRegularFile(name)) return Fail(OpenFailure(fileName_));
 
     SusiePictureInfo info{};
-    if (const std::int32_t code = plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info); code != SUSIE_OK) {
-        return Fail("the image plug-in cannot read " + fileName_ + imaging::WithPluginReason(code));
-    }
+    Entering(*plugin);
+    const std::int32_t infoResult = plugin->GetPictureInfo(name, 0, SUSIE_INPUT_FILE, &info);
+    Left();
+    if (infoResult != SUSIE_OK)
+        return Fail("the image plug-in cannot read " + fileName_ + imaging::WithPluginReason(infoResult));
     SusieBlock text(info.hInfo);
     const int width = info.width;
     const int height = info.height;
@@ -148,6 +184,7 @@ bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
     SusieHandle infoHandle = nullptr;
     SusieHandle bitsHandle = nullptr;
     raster::ScreenSize delivered{width, height};
+    Entering(*plugin);
     if (atLeast && plugin->GetPictureReduced) {
         // Whatever goes wrong here, the picture is decoded whole below.
         const bool done = plugin->GetPictureReduced(name, 0, SUSIE_INPUT_FILE, atLeast->width, atLeast->height,
@@ -161,8 +198,9 @@ bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
         }
     }
     std::int32_t code = SUSIE_OK;
-    if (!infoHandle &&
-        (code = plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0)) != SUSIE_OK) {
+    if (!infoHandle) code = plugin->GetPicture(name, 0, SUSIE_INPUT_FILE, &infoHandle, &bitsHandle, nullptr, 0);
+    Left();
+    if (code != SUSIE_OK) {
         // A failing plug-in leaves no block for the caller.
         ok = Fail("the image plug-in failed to decode " + fileName_ + imaging::WithPluginReason(code));
     } else {

@@ -17,9 +17,11 @@
 // refused before the plug-in is asked for it (platform/memory/MemoryBudget.h).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "imaging/SpiError.h"
 #include "imaging/SpiPlugin.h"
@@ -30,6 +32,8 @@ namespace vantoria {
 
 namespace imaging {
 
+class DecodeHelper;
+
 // Values of errer after a conversion failed: the plug-in's data did not
 // describe the picture it reported, or memory ran out.
 inline constexpr std::int32_t kErrerBadData = 22;    // EINVAL
@@ -39,7 +43,8 @@ inline constexpr std::int32_t kErrerNoMemory = 12;   // ENOMEM
 
 class TSpi_load {
 public:
-    TSpi_load() = default;
+    TSpi_load();
+    ~TSpi_load();
     TSpi_load(const TSpi_load&) = delete;
     TSpi_load& operator=(const TSpi_load&) = delete;
 
@@ -50,9 +55,16 @@ public:
     bool Save = false;             // also write every plug-in picture to SFName
     std::string SFName;
 
+    // Told the library path of the plug-in about to run (its loading
+    // included), and "" once it has returned. The decode helper keeps it
+    // where the program can read it, should the plug-in never return.
+    std::function<void(const std::string& library)> OnPluginCall;
+
     // Scans SpiPathName + "/*.SPI" (names in any case, in byte order) and
     // makes the libraries that load and export IsSupported and GetPicture the
     // new plug-in list. A scan that accepts none keeps the old list. Silent.
+    // A folder or library that others could have written (PluginFolder.h)
+    // is not loaded; RefusedPlugins() says which and why.
     void LoadPlugins();
 
     // Takes the file name and its extension, then runs CheckFile.
@@ -69,6 +81,9 @@ public:
     bool LoadPicture(std::optional<raster::ScreenSize> atLeast = std::nullopt);
     // Drops the Bitmap.
     void FreePicture();
+    // Makes `plugin` the CurrentPlugin, as a CheckFile that chose it would:
+    // a decode in a fresh process carries an earlier decode's choice over.
+    void RestoreCurrentPlugin(std::shared_ptr<TSpi_plugin> plugin) { currentPlugin_ = std::move(plugin); }
 
     const std::string& FileName() const { return fileName_; }
     const std::string& FileExt() const { return fileExt_; }
@@ -79,13 +94,21 @@ public:
     // The size of the picture in the file, which Bitmap() has unless the
     // last LoadPicture delivered it reduced.
     raster::ScreenSize PictureSize() const { return pictureSize_; }
+    // What the last LoadPlugins refused to load, one reason a line.
+    const std::vector<std::string>& RefusedPlugins() const { return refused_; }
     // Why the last LoadPicture returned false; empty after one that did not.
     const std::string& LastError() const { return lastError_; }
+
+    // The helper process that runs this loader's sequence for the program
+    // (imaging/DecodePicture.h), made on first use.
+    imaging::DecodeHelper& Helper();
 
 private:
     bool LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast);
     bool Fail(std::string reason);
     bool FailConversion(std::string reason, std::int32_t code);
+    void Entering(const TSpi_plugin& plugin) const;
+    void Left() const;
 
     std::string fileName_;
     std::string fileExt_;
@@ -94,6 +117,8 @@ private:
     std::optional<raster::Bitmap> bitmap_;
     raster::ScreenSize pictureSize_;
     std::string lastError_;
+    std::vector<std::string> refused_;
+    std::unique_ptr<imaging::DecodeHelper> helper_;
 };
 
 }  // namespace vantoria

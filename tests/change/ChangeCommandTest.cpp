@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 using namespace vantoria;
@@ -123,6 +124,42 @@ TEST_F(ChangeProgramTest, NoDesktopIsAFailureUnlessNoneIsNamed) {
     forced["VANTORIA_DESKTOP"] = "none";
     run = Run({pic}, forced);
     EXPECT_EQ(run->Wait(), 0) << run->Output();
+}
+
+TEST_F(ChangeProgramTest, PluginsComeFromTheStoredOrShippedFolderNeverFromTheWorkingOne) {
+    namespace fs = std::filesystem;
+    // A downloaded library in the working folder, and no stored folder: it
+    // is never loaded, and the shipped plug-ins read the PNG.
+    fs::copy_file(MARKER_PLUGIN, work_.Path() + "/pack.spi");
+    const std::string marker = work_.Path() + "/loaded";
+    const std::string pic = work_.Path() + "/pic.bmp";
+    WriteCoordinateBmp(pic, 8, 8);
+    for (const std::string& file : {pic, std::string(VANTORIA_SAMPLE_PNG)}) {
+        auto run = Run({"--no-run", file}, {{"VANTORIA_TEST_MARKER", marker}});
+        EXPECT_EQ(run->Wait(), 0) << run->Output();
+    }
+    EXPECT_FALSE(fs::exists(marker));
+
+    // A stored folder is used as it stands; a plug-in that crashes there is
+    // one failure, with the reason.
+    fs::create_directories(work_.Path() + "/plugins");
+    fs::copy_file(CRASHING_PLUGIN, work_.Path() + "/plugins/png.spi");
+    fs::create_directories(config_.Path() + "/vantoria");
+    std::ofstream(config_.Path() + "/vantoria/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
+        << "\"PathPlugin\"=\"" << work_.Path() << "/plugins\"\n";
+    std::ofstream(work_.Path() + "/bad.png") << "HOSTILE picture";
+    auto crash = Run({"--no-run", work_.Path() + "/bad.png"});
+    EXPECT_EQ(crash->Wait(), 1);
+    EXPECT_NE(crash->Output().find("the plug-in png.spi ended with signal 11"), std::string::npos) << crash->Output();
+
+    // ... unless others can write to it.
+    fs::permissions(work_.Path() + "/plugins", fs::perms::others_write, fs::perm_options::add);
+    auto refused = Run({"--no-run", work_.Path() + "/bad.png"});
+    EXPECT_EQ(refused->Wait(), 1);
+    EXPECT_NE(refused->Output().find("the plug-in folder " + work_.Path() + "/plugins is not used: other users can write to it"),
+              std::string::npos)
+        << refused->Output();
 }
 
 }  // namespace

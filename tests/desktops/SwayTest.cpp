@@ -62,6 +62,10 @@ protected:
         change_ = dir_.Path() + "/vantoria-change";
         std::filesystem::copy_file(VANTORIA_CHANGE_PROGRAM, change_);
         ::chmod(change_.c_str(), 0755);
+        // With the decode helper it runs every decode in, found beside it.
+        const std::string helper = dir_.Path() + "/vantoria-decode";
+        std::filesystem::copy_file(std::filesystem::path(VANTORIA_CHANGE_PROGRAM).parent_path() / "vantoria-decode", helper);
+        ::chmod(helper.c_str(), 0755);
         ASSERT_EQ(::chown((home_ + "/pic.bmp").c_str(), 65534, 65534), 0);
         env_ = {{"HOME", home_},
                 {"XDG_CONFIG_HOME", home_ + "/config-home"},

@@ -1,6 +1,8 @@
 #include "change/cli/ChangeCommand.h"
 
 #include "change/ChangeWallPaper.h"
+#include "imaging/LoaderSetup.h"
+#include "imaging/PluginFolder.h"
 #include "imaging/Spi_load.h"
 #include "platform/desktop/DeskWallpaper.h"
 #include "platform/desktop/DesktopChoice.h"
@@ -145,9 +147,12 @@ std::string ChangeUsage() {
            "  --help         show this text\n"
            "\n"
            "The buffer file is written to the start folder joined with WallBuffer\n"
-           "(Runo.bmp unless set otherwise); the plug-in folder is PathPlugin, the start\n"
-           "folder unless set otherwise. Exit status 0 when the wallpaper was applied,\n"
-           "otherwise 1 with the reason on standard error.\n";
+           "(Runo.bmp unless set otherwise); the plug-in folder is PathPlugin, else the\n"
+           "shipped plug-ins (never the working folder). A plug-in, or a plug-in folder,\n"
+           "that belongs to another user or that others can write to is not used.\n"
+           "Every picture is read in a separate process that may not open files; it\n"
+           "may take VANTORIA_DECODE_TIMEOUT seconds (20 unless set). Exit status 0 when\n"
+           "the wallpaper was applied, otherwise 1 with the reason on standard error.\n";
 }
 
 int RunChangeCommand(const std::vector<std::string>& args) {
@@ -168,7 +173,11 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         }
         TApSystem& settings = ApSystem;
         LoadSettings(settings);
+        // Without a stored folder the start-up rule would take the working
+        // folder, where anyone's downloads may lie: the shipped plug-ins then.
+        const bool storedPluginFolder = !settings.PathPlugin.empty();
         CompleteStartup(settings);
+        const std::string pluginFolder = storedPluginFolder ? settings.PathPlugin : imaging::ShippedPluginFolder();
         if (options.position) settings.WallPosition = *options.position;
         if (options.size) settings.WallSize = *options.size;
         if (options.arrange) settings.WallArrange = *options.arrange;
@@ -179,9 +188,7 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         const raster::ScreenSize screen = ResolveScreen(options);
 
         TSpi_load loader;
-        loader.SpiPathName = settings.PathPlugin;
-        loader.SFName = settings.WallBuffer;
-        loader.Save = false;
+        imaging::SetUpLoader(loader, {pluginFolder, settings.WallBuffer, false});
         WallpaperChanger changer(loader, settings, [screen] { return screen; });
         // The change reports its own failure on standard error.
         return changer.ChangeWallPaper(options.file).applied ? 0 : 1;

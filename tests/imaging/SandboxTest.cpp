@@ -1,0 +1,135 @@
+// The decode helper: plug-ins that crash, hang, eat memory, lie or reach for
+// files cost one failure each and leave the next decode working; pictures
+// come back whole, and the loader's choice of plug-in carries over from one
+// helper to the next.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "ImagingTestSupport.h"
+#include "imaging/DecodeHelper.h"
+#include "imaging/DecodePicture.h"
+#include "imaging/Spi_load.h"
+#include "support/TestBmp.h"
+
+using namespace vantoria;
+using imagingtest::Sandbox;
+
+namespace {
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) { ::setenv(name, value, 1); }
+    ~ScopedEnv() { ::unsetenv(name_); }
+
+private:
+    const char* name_;
+};
+
+std::string Hostile(const Sandbox& box) { return box.Write("hostile.pic", "HOSTILE picture"); }
+
+TEST(DecodeHelper, EachHostilePluginCostsOneFailureAndTheNextDecodeWorks) {
+    const ScopedEnv budget("VANTORIA_MEMORY_LIMIT", "268435456");
+    const struct {
+        const char* variant;
+        const char* failure;
+    } cases[] = {
+        {"crash", "the plug-in png.spi ended with signal 11"},
+        {"hang", "the picture took longer than 1 s"},
+        {"hog", "the image plug-in failed to decode"},
+        {"liar", "too large to show"},
+        // Refused the file, the network and the program, it fails as a
+        // plug-in that cannot read its input; had any of them worked, it
+        // would have aborted.
+        {"snoop", "the image plug-in failed to decode"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variant);
+        // Only the one that hangs is given a short time; the others must end
+        // by themselves, however loaded the machine.
+        const ScopedEnv timeout("VANTORIA_DECODE_TIMEOUT", std::string(c.variant) == "hang" ? "1" : "20");
+        Sandbox box;
+        box.AddPlugin("accept", "a.spi");
+        box.AddPlugin(c.variant, "png.spi");
+        const std::string good = box.Picture("good.tst", "width=5\nheight=2");
+        TSpi_load loader;
+        loader.SpiPathName = box.Folder("plugins");
+
+        const auto start = std::chrono::steady_clock::now();
+        const imaging::DecodedPicture bad = imaging::DecodePicture(loader, Hostile(box));
+        EXPECT_FALSE(bad.picture);
+        EXPECT_NE(bad.failure.find(c.failure), std::string::npos) << bad.failure;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+
+        const imaging::DecodedPicture next = imaging::DecodePicture(loader, good);
+        ASSERT_TRUE(next.picture) << next.failure;
+        EXPECT_EQ(next.picture->Width(), 5);
+    }
+}
+
+TEST(DecodeHelper, TheWarmHelperMakesEachDecodesHelperAndOutlivesACrash) {
+    Sandbox box;
+    box.AddPlugin("accept", "a.spi");
+    box.AddPlugin("crash", "png.spi");
+    const std::string good = box.Picture("good.tst", "width=5\nheight=2");
+    TSpi_load loader;
+    loader.SpiPathName = box.Folder("plugins");
+    loader.Helper().KeepWarm = true;
+    // The first decodes start the warm helper and run before it is ready;
+    // the later ones are its copies.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(imaging::DecodePicture(loader, good).picture);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    for (int i = 0; i < 2; ++i) {
+        const imaging::DecodedPicture bad = imaging::DecodePicture(loader, Hostile(box));
+        EXPECT_NE(bad.failure.find("the plug-in png.spi ended with signal 11"), std::string::npos) << bad.failure;
+        const imaging::DecodedPicture next = imaging::DecodePicture(loader, good);
+        ASSERT_TRUE(next.picture) << next.failure;
+        EXPECT_EQ(next.picture->Width(), 5);
+    }
+}
+
+TEST(DecodeHelper, HandsThePictureOverWholeAndCarriesTheChosenPluginOver) {
+    Sandbox box;
+    box.AddPlugin("accept", "a.spi");
+    TSpi_load loader;
+    loader.SpiPathName = box.Folder("plugins");
+    loader.color_bit = 7;
+
+    // Large enough to lie in a shared block of the helper's heap.
+    const std::string bmp = box.Folder("pictures") + "/big.bmp";
+    vantoria::test::WriteBmp24(bmp, 1999, 1201, [](int x, int y) {
+        return vantoria::test::Rgb{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x ^ y)};
+    });
+    const imaging::DecodedPicture big = imaging::DecodePicture(loader, bmp);
+    ASSERT_TRUE(big.picture) << big.failure;
+    ASSERT_EQ(big.picture->Width(), 1999);
+    ASSERT_EQ(big.picture->Height(), 1201);
+    for (const auto& [x, y] : {std::pair{0, 0}, {1998, 0}, {0, 1200}, {1998, 1200}, {777, 555}}) {
+        const imagingtest::Bgr expected{static_cast<std::uint8_t>(x ^ y), static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x)};
+        EXPECT_EQ(imagingtest::PixelAt(*big.picture, x, y), expected) << x << "," << y;
+    }
+    EXPECT_EQ(loader.color_bit, 7);   // a native decode leaves it alone
+
+    const imaging::DecodedPicture small = imaging::DecodePicture(loader, box.Picture("p.tst", "width=3\nheight=2"));
+    ASSERT_TRUE(small.picture) << small.failure;
+    EXPECT_EQ(imagingtest::PixelAt(*small.picture, 2, 1), imagingtest::PatternColor(2, 1));
+    EXPECT_EQ(loader.color_bit, 24);
+
+    // No plug-in takes this one: the plug-in chosen before is asked, in a
+    // new helper, as the one loader of a single process would ask it.
+    const imaging::DecodedPicture refused = imaging::DecodePicture(loader, box.Picture("q.tst", "accept=nobody"));
+    EXPECT_FALSE(refused.picture);
+    EXPECT_NE(refused.failure.find("the image plug-in"), std::string::npos) << refused.failure;
+
+    const std::string missing = box.Folder("pictures") + "/missing.png";
+    EXPECT_NE(imaging::DecodePicture(loader, missing).failure.find("No such file"), std::string::npos);
+}
+
+}  // namespace
