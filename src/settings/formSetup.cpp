@@ -22,6 +22,12 @@ void CopyBack(const QString& text, std::string& setting) {
     if (text != FromSetting(setting)) setting = text.toStdString();
 }
 
+// A stored index that named no item showed no button checked; unless the
+// user picked one, it stays as stored (not -1).
+void CopyBack(const QButtonGroup& group, std::int32_t& setting) {
+    if (group.checkedId() >= 0) setting = group.checkedId();
+}
+
 void FillGroup(QButtonGroup& group, std::int32_t index) {
     // An index outside the items selects none, as a radio group does.
     if (QAbstractButton* button = group.button(index)) {
@@ -92,10 +98,10 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
     opdlg_WallBuffer = std::make_unique<QFileDialog>(this);
     opdlg_WallBuffer->setObjectName(QStringLiteral("opdlg_WallBuffer"));
     opdlg_WallBuffer->setNameFilter(QStringLiteral("WindowsBitmap (*.bmp *.dib)"));
-    for (QFileDialog* dialog : {opdlg_Ap.get(), opdlg_WallBuffer.get()}) {
-        dialog->setFileMode(QFileDialog::ExistingFile);
-        dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    }
+    for (QFileDialog* dialog : {opdlg_Ap.get(), opdlg_WallBuffer.get()}) dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    opdlg_Ap->setFileMode(QFileDialog::ExistingFile);
+    // The buffer is the program's to write: it may name a file not made yet.
+    opdlg_WallBuffer->setFileMode(QFileDialog::AnyFile);
 
     SelectDirectory = [](QWidget* owner, const QString& caption) {
         return QFileDialog::getExistingDirectory(owner, caption);
@@ -146,9 +152,9 @@ void Tform_Setup::bbtn_OkClick() {
     CopyBack(ui_->edt_WallFolder->text(), ApSystem.PathWall);
     CopyBack(ui_->edt_WallBuffer->text(), ApSystem.WallBuffer);
     CopyBack(ui_->edt_ApFileName->text(), ApSystem.RunAp);
-    ApSystem.WallPosition = grp_Wall.checkedId();
-    ApSystem.WallSize = grp_Stretch.checkedId();
-    ApSystem.WallArrange = grp_Position.checkedId();
+    CopyBack(grp_Wall, ApSystem.WallPosition);
+    CopyBack(grp_Stretch, ApSystem.WallSize);
+    CopyBack(grp_Position, ApSystem.WallArrange);
     ApSystem.NoRunAp = ui_->chkbox_NoRunAp->isChecked();
     ApSystem.AutoWallChg = ui_->chkbox_AutoWallChg->isChecked();
     ApSystem.AutoWallChgTime = ui_->spedt_ChgTime->value();

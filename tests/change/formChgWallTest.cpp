@@ -270,6 +270,43 @@ TEST_F(ChgWallFormTest, OkIsDisabledWithoutASelectionWhilePreviewKeepsItsState) 
     EXPECT_FALSE(Button(*form, "bbtn_Preview")->isEnabled());
 }
 
+// Every opening and every change tick runs FormShow; only a list that
+// differs is shown again, so the user's choice stays chosen.
+TEST_F(ChgWallFormTest, TheChoiceSurvivesTheNextShowingAChangeTickAndNewFiles) {
+    Picture(10, 10);
+    const std::string b = Picture(20, 10);
+    auto form = Open();
+    Select(*form, b);
+    Button(*form, "bbtn_Ok")->click();
+    ASSERT_EQ(ApSystem.WallPaper, Path(b));
+
+    const auto chosen = [&](const std::string& name) {
+        EXPECT_EQ(form->SelectedFile(), Path(name));
+        EXPECT_TRUE(Button(*form, "bbtn_Ok")->isEnabled());
+        EXPECT_TRUE(Button(*form, "bbtn_Preview")->isEnabled());
+        EXPECT_TRUE(Find<QLabel>(*form, "img_PreView")->isVisibleTo(form.get()));
+        EXPECT_EQ(PreviewGeometry(*form), QRect(80, 85, 20, 10));
+    };
+    form->show();
+    chosen(b);
+    Button(*form, "bbtn_Preview")->click();
+    form->FormShow();  // a change tick while open
+    chosen(b);
+    EXPECT_TRUE(PreviewApplied) << "no selection was previewed again";
+
+    // New files are listed; the chosen one stays chosen.
+    Picture(5, 5);
+    form->FormShow();
+    EXPECT_EQ(form->Files().size(), 3u);
+    chosen(b);
+    // The chosen file is gone: nothing is chosen, OK follows.
+    fs::remove(Path(b));
+    form->FormShow();
+    EXPECT_EQ(form->SelectedFile(), "");
+    EXPECT_FALSE(Button(*form, "bbtn_Ok")->isEnabled());
+    EXPECT_EQ(reporter_.messages.size(), 0u);
+}
+
 TEST_F(ChgWallFormTest, APictureThatCannotBeDecodedIsReportedOnceAndTheDialogStaysUsable) {
     const std::string good = Picture(300, 150);
     std::ofstream(Path("broken.bmp")) << "BM not a bitmap at all";

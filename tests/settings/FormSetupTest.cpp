@@ -114,6 +114,19 @@ TEST_F(FormSetupTest, OkCopiesBackAndRebuildsTheWallpaperOnlyAfterALayoutClick) 
     form_ChgWall->hide();
 }
 
+TEST_F(FormSetupTest, OkKeepsALayoutIndexThatNamesNoButtonUnlessOneIsPicked) {
+    StoreSettings("\"WallPosition\"=\"0\"\n\"WallSize\"=\"7\"\n\"WallArrange\"=\"-2\"\n");
+    CreateForms();
+    form_Setup->show();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.WallSize, 7);
+    EXPECT_EQ(ApSystem.WallArrange, -2);
+    form_Setup->show();
+    Get<QRadioButton>("rdgrp_Stretch_1")->click();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.WallSize, 1);
+}
+
 TEST_F(FormSetupTest, CancelCopiesNothingButKeepsWhatActedAtOnce) {
     StoreSettings("\"StartLastWallCount\"=\"7\"\n\"PathWall\"=\"/old\"\n");
     CreateForms();
@@ -158,8 +171,10 @@ TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedA
     QStringList filters;
     QString folder;
     QString answer;
+    QFileDialog::FileMode mode{};
     form_Setup->RunFilePicker = [&](QFileDialog& dialog) {
         filters = dialog.nameFilters();
+        mode = dialog.fileMode();
         folder = dialog.directory().absolutePath();
         return answer;
     };
@@ -169,10 +184,12 @@ TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedA
     form_Setup->spbtn_ApFileClick();
     EXPECT_EQ(folder, QString::fromStdString(Start()));
     EXPECT_EQ(Get<QLineEdit>("edt_ApFileName")->text(), answer);
+    EXPECT_EQ(mode, QFileDialog::ExistingFile);
 
     answer = QString::fromStdString(Start() + "/mine.bmp");
     form_Setup->SpeedButton1Click();
     EXPECT_EQ(filters, QStringList{QStringLiteral("WindowsBitmap (*.bmp *.dib)")});
+    EXPECT_EQ(mode, QFileDialog::AnyFile) << "the buffer may be a file not made yet";
     EXPECT_EQ(Get<QLineEdit>("edt_WallBuffer")->text(), QStringLiteral("mine.bmp"));
 
     answer = QStringLiteral("/var/tmp/elsewhere.bmp");
