@@ -1,8 +1,8 @@
 #pragma once
 // The automatic change: what each one-second tick of the main form's timer
-// does. Every AutoWallChgTime minutes (read at each tick) the next file of
-// the chooser's file list becomes the wallpaper; the settings dialog shows
-// the seconds left meanwhile.
+// does. Every AutoWallChgTime minutes (read at each tick, at least one) the
+// next file of the chooser's file list becomes the wallpaper; the settings
+// dialog shows the seconds left meanwhile.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +11,9 @@
 namespace vantoria {
 
 struct TApSystem;
+
+// The shortest interval, in minutes, whatever the settings say.
+inline constexpr std::int32_t kShortestInterval = 1;
 
 // What a tick needs of the rest of the program.
 class AutoChangeHost {
