@@ -234,13 +234,16 @@ void Tform_ChgWall::ShowPreview() {
 }
 
 void Tform_ChgWall::bbtn_PreviewClick() {
-    host_.ChangeWallPaper(SelectedFile());
+    const std::string file = SelectedFile();
+    host_.ChangeWallPaper(file);
     PreviewApplied = true;
+    if (!file.empty()) desktopChanged_ = true;
 }
 
 void Tform_ChgWall::bbtn_EraseClick() {
     host_.EraseWallPaper();
     PreviewApplied = true;
+    desktopChanged_ = true;
 }
 
 // OK and Cancel do their work while the dialog is still on the screen, as a
@@ -251,8 +254,13 @@ void Tform_ChgWall::bbtn_OkClick() {
     accept();
 }
 
+// A selection after Preview clears PreviewApplied, yet the previewed picture
+// is still on the desktop: Cancel puts WallPaper back whenever this showing
+// changed the desktop, so nothing unconfirmed stays there (and the next
+// session's restore agrees with the settings).
 void Tform_ChgWall::bbtn_CancelClick() {
-    if (PreviewApplied) host_.ChangeWallPaper(ApSystem.WallPaper);
+    if (PreviewApplied || desktopChanged_) host_.ChangeWallPaper(ApSystem.WallPaper);
+    desktopChanged_ = false;
     PreviewApplied = false;
     if (LayoutChanged) host_.Redraw();
     reject();
@@ -346,6 +354,7 @@ void Tform_ChgWall::SetPreviewEnabled(bool enabled) {
 void Tform_ChgWall::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
+    desktopChanged_ = false;
     // Centred as the dialog appears, not by FormShow: the automatic change
     // runs that on an open dialog the user may have moved.
     if (centred_ && ApSystem.SaveWindowPos == 0) CentreOnScreen(*this);

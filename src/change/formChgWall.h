@@ -97,6 +97,7 @@ private:
     bool listed_ = false;          // the list has been read once
     bool centred_ = true;          // placement chosen once at creation
     bool settingFolder_ = false;   // the tree is being moved by code
+    bool desktopChanged_ = false;  // Preview or Erase changed the desktop in this showing
 };
 
 }  // namespace vantoria

@@ -151,7 +151,9 @@ TEST_F(ChgWallFormTest, PicturesAreFittedInto177AndCentredAt90) {
     EXPECT_TRUE(reporter_.messages.empty());
 }
 
-TEST_F(ChgWallFormTest, PreviewThenAnotherSelectionThenCancelKeepsThePreviewedWallpaper) {
+// A Cancel never leaves a picture the user did not confirm on the desktop,
+// even when a later selection cleared PreviewApplied.
+TEST_F(ChgWallFormTest, PreviewOrEraseThenAnotherSelectionThenCancelPutsTheConfirmedWallpaperBack) {
     const std::string a = Picture(10, 10), b = Picture(20, 10);
     auto form = Open();
     Select(*form, a);
@@ -162,11 +164,26 @@ TEST_F(ChgWallFormTest, PreviewThenAnotherSelectionThenCancelKeepsThePreviewedWa
     Select(*form, b);
     EXPECT_FALSE(PreviewApplied) << "a previewed selection clears it";
     Button(*form, "bbtn_Cancel")->click();
-    EXPECT_EQ(host_.changes, std::vector<std::string>{Path(a)});
+    EXPECT_EQ(host_.changes, (std::vector<std::string>{Path(a), "/confirmed.bmp"}));
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Rejected);
     EXPECT_EQ(ApSystem.WallPaper, "/confirmed.bmp");
     EXPECT_EQ(host_.redraws, 0);
+
+    // The same after Erase; a showing that changed nothing changes nothing.
+    form->show();
+    Select(*form, a);
+    Button(*form, "bbtn_Erase")->click();
+    Select(*form, b);
+    Button(*form, "bbtn_Cancel")->click();
+    EXPECT_EQ(host_.erases, 1);
+    EXPECT_EQ(host_.changes.back(), "/confirmed.bmp");
+    const std::size_t before = host_.changes.size();
+    form->show();
+    Select(*form, a);
+    Button(*form, "bbtn_Cancel")->click();
+    EXPECT_EQ(host_.changes.size(), before);
+    host_.changes.clear();
 
     // Shown again: Preview then Cancel puts the confirmed wallpaper back;
     // a layout changed in the settings meanwhile is redrawn.
@@ -175,7 +192,7 @@ TEST_F(ChgWallFormTest, PreviewThenAnotherSelectionThenCancelKeepsThePreviewedWa
     Button(*form, "bbtn_Preview")->click();
     LayoutChanged = true;
     Button(*form, "bbtn_Cancel")->click();
-    EXPECT_EQ(host_.changes, (std::vector<std::string>{Path(a), Path(b), "/confirmed.bmp"}));
+    EXPECT_EQ(host_.changes, (std::vector<std::string>{Path(b), "/confirmed.bmp"}));
     EXPECT_FALSE(PreviewApplied);
     EXPECT_EQ(host_.redraws, 1);
 
