@@ -127,6 +127,27 @@ TEST_F(FormSetupTest, OkKeepsALayoutIndexThatNamesNoButtonUnlessOneIsPicked) {
     EXPECT_EQ(ApSystem.WallSize, 1);
 }
 
+TEST_F(FormSetupTest, OkLeavesLongTextsWholeEditedOrNot) {
+    CreateForms();
+    const std::string mask = "*.bmp" + std::string(40000, 'm');
+    const std::string command = "/bin/true " + std::string(33000, 'a');
+    ApSystem.FileMask = mask;
+    ApSystem.RunAp = command;
+    form_Setup->show();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.FileMask.size(), mask.size());
+    EXPECT_EQ(ApSystem.FileMask, mask);
+    EXPECT_EQ(ApSystem.RunAp, command);
+
+    form_Setup->show();
+    auto* edit = Get<QLineEdit>("edt_FileMask");
+    edit->end(false);
+    edit->insert(QStringLiteral(";*.webp"));
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.FileMask, mask + ";*.webp");
+    EXPECT_EQ(ApSystem.RunAp, command);
+}
+
 TEST_F(FormSetupTest, CancelCopiesNothingButKeepsWhatActedAtOnce) {
     StoreSettings("\"StartLastWallCount\"=\"7\"\n\"PathWall\"=\"/old\"\n");
     CreateForms();
