@@ -179,15 +179,10 @@ void Tform_Main::TrayIconClick() {
 void Tform_Main::TrayIconDoubleClick() { act_RedrawExecute(); }
 
 void Tform_Main::SaveOrErase() {
-    try {
-        if (ApSystem.RegErase)
-            EraseSettings();
-        else
-            SaveSettings(ApSystem);
-    } catch (const std::exception& e) {
-        // The writer replaces the file only as a whole, so it is as it was.
-        ReportError(ApSystem.RegErase ? kEraseFailedMessage : kSaveFailedMessage, e.what());
-    }
+    // The writer replaces the file only as a whole, so it is as it was.
+    (void)SaveOrEraseSettings(ApSystem, [](const std::exception& error, bool erasing) {
+        ReportError(erasing ? kEraseFailedMessage : kSaveFailedMessage, error.what());
+    });
 }
 
 void Tform_Main::CommitData() {

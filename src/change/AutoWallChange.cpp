@@ -54,14 +54,15 @@ void AutoWallChanger::Tick() {
 void AutoWallChanger::ChangeTick() {
     const FlagScope busy(changing_);
     host_.ShowChooser();
-    const std::vector<std::string> files = host_.ChooserFiles();
+    const WallListing listing = host_.ChooserListing();
+    const std::vector<std::string>& files = listing.files;
     const auto count = static_cast<std::int64_t>(files.size());
     if (index_ < 0 || index_ >= count) {
         // An empty folder, or a stored position past the files that are
         // there now: no change this time; the sequence starts again.
         index_ = 0;
     } else {
-        settings_.WallPaper = host_.ChooserFolder() + "/" + files[static_cast<std::size_t>(index_)];
+        settings_.WallPaper = listing.folder + "/" + files[static_cast<std::size_t>(index_)];
         host_.ChangeWallPaper(settings_.WallPaper);
         if (++index_ >= count) index_ = 0;
     }

@@ -4,6 +4,8 @@
 // next file of the chooser's file list becomes the wallpaper; the settings
 // dialog shows the seconds left meanwhile.
 
+#include "change/WallFileList.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,9 +24,10 @@ public:
     // Runs the chooser's FormShow on the (normally hidden) chooser, which
     // points its folder and file list at PathWall and FileMask.
     virtual void ShowChooser() = 0;
-    // The chooser's current folder and the names in its file list.
-    virtual std::string ChooserFolder() = 0;
-    virtual std::vector<std::string> ChooserFiles() = 0;
+    // What the chooser now lists: its folder and the names in its file list
+    // (ListChooserFolder for PathWall and FileMask), read from the folder,
+    // not from the dialog's widgets.
+    virtual WallListing ChooserListing() = 0;
     // The change operation; reports its own failures.
     virtual void ChangeWallPaper(const std::string& file) = 0;
     // The settings dialog's countdown label.

@@ -16,8 +16,7 @@ namespace {
 class FakeForms final : public AutoChangeHost {
 public:
     void ShowChooser() override { ++shows; }
-    std::string ChooserFolder() override { return folder; }
-    std::vector<std::string> ChooserFiles() override { return files; }
+    WallListing ChooserListing() override { return {folder, files}; }
     void ChangeWallPaper(const std::string& file) override {
         changes.push_back(file);
         if (duringChange) duringChange();

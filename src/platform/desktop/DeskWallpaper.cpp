@@ -13,8 +13,6 @@
 namespace vantoria::desktop {
 namespace {
 
-constexpr std::string_view kDesktopKey = "\\Control Panel\\desktop";
-
 bool ProfileSaysTile() {
     registry::TRegistry reg;
     return reg.OpenKey(kDesktopKey, false) && reg.ReadString("TileWallPaper") == "1";
@@ -71,11 +69,16 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const M
 
 }  // namespace
 
-DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes) {
+std::string RecordedWallpaper() {
+    registry::TRegistry reg;
+    return reg.OpenKey(kDesktopKey, false) ? reg.ReadString("Wallpaper") : std::string();
+}
+
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes, std::optional<bool> tile) {
     try {
         const DesktopChoice choice = ChooseDesktop(SessionEnvironment::FromProcess());
         if (!choice.kind) return DesktopResult::Failed(choice.error);
-        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile(), otherSizes);
+        DesktopResult result = Show(*choice.kind, path, tile ? *tile : ProfileSaysTile(), otherSizes);
         if (!result.ok) return result;
         try {
             RecordWallpaper(path);

@@ -8,12 +8,22 @@
 // sway|none forces one). Tiling is read from the profile's "TileWallPaper"
 // value, "1" tiling and anything else centring, as Windows reads it.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/desktop/DesktopResult.h"
 #include "platform/screen/Monitors.h"
 
 namespace vantoria::desktop {
+
+// The profile's desktop settings key, below HKEY_CURRENT_USER: "Wallpaper"
+// and "TileWallPaper" live there.
+inline constexpr std::string_view kDesktopKey = "\\Control Panel\\desktop";
+
+// The wallpaper the profile records ("Wallpaper"); "" when none is.
+// Throws registry::RegistryError when the registry cannot be read.
+std::string RecordedWallpaper();
 
 // Makes the bitmap file at `path` the desktop wallpaper; "" removes it.
 // Records `path` as "Wallpaper" under HKEY_CURRENT_USER\Control Panel\desktop
@@ -22,6 +32,9 @@ namespace vantoria::desktop {
 // reported like a desktop failure, after the desktop has been changed.
 // Where we draw the desktop ourselves (bare X11), monitors of another size
 // than the one the file was composed for show what `otherSizes` composes.
-DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {});
+// `tile` is what the caller has just recorded as "TileWallPaper"; without
+// it the profile's value is read.
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {},
+                               std::optional<bool> tile = std::nullopt);
 
 }  // namespace vantoria::desktop
