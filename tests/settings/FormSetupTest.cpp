@@ -86,6 +86,21 @@ TEST_F(FormSetupTest, OkCopiesBackAndRebuildsTheWallpaperOnlyAfterALayoutClick) 
     EXPECT_EQ(ApSystem.AutoWallChgTime, 999);
     EXPECT_FALSE(std::filesystem::exists(Buffer()));
 
+    // Every check box is copied back, each to its own setting.
+    form_Setup->show();
+    for (const char* box : {"chkbox_NoRunAp", "chkbox_AutoWallChg", "chkbox_StartLastWall", "chkbox_BtnFlat"})
+        Get<QCheckBox>(box)->setChecked(true);
+    form_Setup->bbtn_OkClick();
+    EXPECT_TRUE(ApSystem.NoRunAp);
+    EXPECT_TRUE(ApSystem.AutoWallChg);
+    EXPECT_TRUE(ApSystem.StartLastWall);
+    EXPECT_TRUE(ApSystem.BtnFlat);
+    form_Setup->show();
+    Get<QCheckBox>("chkbox_StartLastWall")->setChecked(false);
+    form_Setup->bbtn_OkClick();
+    EXPECT_FALSE(ApSystem.StartLastWall);
+    EXPECT_TRUE(ApSystem.NoRunAp);
+
     // Names that are not UTF-8 (an old Shift-JIS folder) survive an OK that
     // left them alone.
     const std::string sjisFolder = Start() + "/\x95\xc7\x8e\x86";
