@@ -67,11 +67,12 @@ std::string LinuxVersionText() {
 std::uint64_t TotalPhysicalMemory() {
     struct sysinfo info {};
     if (::sysinfo(&info) != 0) return 0;
+    return MemoryBytes(info.totalram, info.mem_unit);
+}
+
+std::uint64_t MemoryBytes(std::uint64_t totalram, std::uint32_t memUnit) {
     std::uint64_t total = 0;
-    // Counted in units of mem_unit bytes; never let the product wrap.
-    if (__builtin_mul_overflow(static_cast<std::uint64_t>(info.totalram), static_cast<std::uint64_t>(info.mem_unit),
-                               &total))
-        return UINT64_MAX;
+    if (__builtin_mul_overflow(totalram, std::uint64_t{memUnit}, &total)) return UINT64_MAX;
     return total;
 }
 

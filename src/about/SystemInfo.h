@@ -25,6 +25,9 @@ std::string LinuxVersionText();
 
 // Total physical memory in bytes, as a 64-bit count; 0 when unknown.
 std::uint64_t TotalPhysicalMemory();
+// sysinfo's total in bytes: `totalram` counts units of `memUnit` bytes; a
+// product past 64 bits reads as the largest count.
+std::uint64_t MemoryBytes(std::uint64_t totalram, std::uint32_t memUnit);
 
 // The memory line: plain decimal digits and " Bytes".
 std::string MemoryText(std::uint64_t bytes);

@@ -32,7 +32,9 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 
 void Application::ShowException(const QString& message, const QString& detail) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle), message, QMessageBox::Ok);
-    if (!detail.isEmpty()) box.setDetailedText(detail);
+    // The detail (the file or the library's own words) is shown below the
+    // message: a details button would make it a box of two buttons.
+    if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
 }
 

@@ -13,7 +13,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows an error message: caption "Vantoria", stop icon, one OK button;
-    // a non-empty detail goes behind the box's details button.
+    // a non-empty detail is shown below the message.
     static void ShowException(const QString& message, const QString& detail = {});
 };
 

@@ -8,7 +8,11 @@
 #include "compose/ApplyWallPaper.h"
 #include "settings/formSetup.h"
 
+#include "settings/ApSystem.h"
+
 #include <QAction>
+#include <QDir>
+#include <QFile>
 
 namespace vantoria {
 
@@ -39,13 +43,9 @@ bool AboutFormHost::DebugMode() const { return vantoria::DebugMode; }
 void ChangeTimerHost::ShowChooser() {
     if (Tform_ChgWall* chooser = forms_.Chooser()) chooser->FormShow();
 }
-std::string ChangeTimerHost::ChooserFolder() {
-    const Tform_ChgWall* chooser = forms_.Chooser();
-    return chooser ? chooser->CurrentFolder() : std::string();
-}
-std::vector<std::string> ChangeTimerHost::ChooserFiles() {
-    const Tform_ChgWall* chooser = forms_.Chooser();
-    return chooser ? chooser->Files() : std::vector<std::string>();
+// The chooser opens on the same listing, with the same fallback.
+WallListing ChangeTimerHost::ChooserListing() {
+    return ListChooserFolder(ApSystem.PathWall, ApSystem.FileMask, QFile::encodeName(QDir::homePath()).toStdString());
 }
 void ChangeTimerHost::ChangeWallPaper(const std::string& file) {
     if (Tform_Main* main = forms_.Main()) main->ChangeWallPaper(file);

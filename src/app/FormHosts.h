@@ -54,8 +54,7 @@ class ChangeTimerHost final : public AutoChangeHost {
 public:
     explicit ChangeTimerHost(TrayForms& forms) : forms_(forms) {}
     void ShowChooser() override;
-    std::string ChooserFolder() override;
-    std::vector<std::string> ChooserFiles() override;
+    WallListing ChooserListing() override;
     void ChangeWallPaper(const std::string& file) override;
     void SetCountdown(const std::string& caption) override;
 

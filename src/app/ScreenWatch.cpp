@@ -3,7 +3,7 @@
 #include "app/formMain.h"
 #include "change/ChangeWallPaper.h"
 #include "compose/WallBufferPath.h"
-#include "platform/registry/Registry.h"
+#include "platform/desktop/DeskWallpaper.h"
 #include "platform/registry/RegistryError.h"
 #include "settings/ApSystem.h"
 
@@ -53,9 +53,7 @@ namespace {
 // of every wallpaper set through us.
 bool BufferOnDesktop() {
     try {
-        registry::TRegistry reg;
-        return reg.OpenKey("\\Control Panel\\desktop", false) &&
-               reg.ReadString("Wallpaper") == compose::WallBufferPath(ApSystem);
+        return desktop::RecordedWallpaper() == compose::WallBufferPath(ApSystem);
     } catch (const registry::RegistryError&) {
         return false;
     }

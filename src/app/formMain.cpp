@@ -21,6 +21,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QSessionManager>
+#include <cstdlib>
 #include <exception>
 
 // The icons live in the GUI library; a static library's resources must be
@@ -35,6 +36,16 @@ raster::ScreenSize QtScreenSize() {
     if (!screen) throw std::runtime_error("no screen");
     const QSize size = screen->size() * screen->devicePixelRatio();
     return {size.width(), size.height()};
+}
+
+std::chrono::milliseconds TickInterval() {
+    // Tests of the automatic change run whole minutes in a few seconds.
+    if (const char* text = std::getenv("VANTORIA_TICK_MS")) {
+        char* end = nullptr;
+        const long ms = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && ms >= 1 && ms <= 1000) return std::chrono::milliseconds(ms);
+    }
+    return std::chrono::milliseconds(1000);
 }
 
 Tform_Main::Tform_Main(AutoChangeHost& timerHost, QWidget* parent)
@@ -85,7 +96,7 @@ void Tform_Main::FormCreate() {
     });
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { CommitData(); });
 
-    tmr_ChgWall.setInterval(1000);
+    tmr_ChgWall.setInterval(TickInterval());
     connect(&tmr_ChgWall, &QTimer::timeout, this, &Tform_Main::tmr_ChgWallTimer);
     tmr_ChgWall.start();
     WatchScreens(*this);
@@ -173,15 +184,10 @@ void Tform_Main::TrayIconClick() {
 void Tform_Main::TrayIconDoubleClick() { act_RedrawExecute(); }
 
 void Tform_Main::SaveOrErase() {
-    try {
-        if (ApSystem.RegErase)
-            EraseSettings();
-        else
-            SaveSettings(ApSystem);
-    } catch (const std::exception& e) {
-        // The writer replaces the file only as a whole, so it is as it was.
-        ReportError(ApSystem.RegErase ? kEraseFailedMessage : kSaveFailedMessage, e.what());
-    }
+    // The writer replaces the file only as a whole, so it is as it was.
+    (void)SaveOrEraseSettings(ApSystem, [](const std::exception& error, bool erasing) {
+        ReportError(erasing ? kEraseFailedMessage : kSaveFailedMessage, error.what());
+    });
 }
 
 void Tform_Main::CommitData() {

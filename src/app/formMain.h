@@ -13,6 +13,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <memory>
 
 namespace Ui {
@@ -89,13 +90,17 @@ private:
     std::unique_ptr<WallpaperChanger> changer_;
     // The tick's counters last as long as the form, like the timer.
     AutoWallChanger autoChange_;
-    QTimer tmr_ChgWall;  // 1000 ms for the whole run
+    QTimer tmr_ChgWall;  // 1000 ms for the whole run (TickInterval)
     QMenu pm_RightBtn;
     TrayClicks trayClicks_;
     std::unique_ptr<TrayHostWatch> trayHost_;
     std::unique_ptr<HelpWindow> help_;
     bool closed_ = false;
 };
+
+// The automatic change's tick: one second (VANTORIA_TICK_MS, 1 to 1000,
+// shortens it for tests).
+std::chrono::milliseconds TickInterval();
 
 // The primary screen's size in device pixels (VANTORIA_SCREEN overrides).
 raster::ScreenSize QtScreenSize();

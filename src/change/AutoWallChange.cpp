@@ -2,6 +2,8 @@
 
 #include "settings/ApSystem.h"
 
+#include <algorithm>
+
 namespace vantoria {
 
 namespace {
@@ -35,8 +37,12 @@ void AutoWallChanger::Tick() {
     else
         settings_.StartLastWallCount = 0;
 
-    // 64 bits: a stored interval of any size must not overflow the period.
-    const std::int64_t period = std::int64_t{lastTime_} * 60;
+    // The dialog keeps the interval within 1 to 999 minutes. A stored value
+    // below 1 (a settings file edited by hand) counts as one minute, and is
+    // kept as it is: otherwise every tick would change the wallpaper and
+    // start the after-change program. 64 bits: a stored interval of any size
+    // must not overflow the period.
+    const std::int64_t period = std::int64_t{std::max(lastTime_, kShortestInterval)} * 60;
     if (period > seconds_) {
         ++seconds_;
         host_.SetCountdown(std::to_string(period - seconds_));
@@ -48,14 +54,15 @@ void AutoWallChanger::Tick() {
 void AutoWallChanger::ChangeTick() {
     const FlagScope busy(changing_);
     host_.ShowChooser();
-    const std::vector<std::string> files = host_.ChooserFiles();
+    const WallListing listing = host_.ChooserListing();
+    const std::vector<std::string>& files = listing.files;
     const auto count = static_cast<std::int64_t>(files.size());
     if (index_ < 0 || index_ >= count) {
         // An empty folder, or a stored position past the files that are
         // there now: no change this time; the sequence starts again.
         index_ = 0;
     } else {
-        settings_.WallPaper = host_.ChooserFolder() + "/" + files[static_cast<std::size_t>(index_)];
+        settings_.WallPaper = listing.folder + "/" + files[static_cast<std::size_t>(index_)];
         host_.ChangeWallPaper(settings_.WallPaper);
         if (++index_ >= count) index_ = 0;
     }

@@ -1,8 +1,10 @@
 #pragma once
 // The automatic change: what each one-second tick of the main form's timer
-// does. Every AutoWallChgTime minutes (read at each tick) the next file of
-// the chooser's file list becomes the wallpaper; the settings dialog shows
-// the seconds left meanwhile.
+// does. Every AutoWallChgTime minutes (read at each tick, at least one) the
+// next file of the chooser's file list becomes the wallpaper; the settings
+// dialog shows the seconds left meanwhile.
+
+#include "change/WallFileList.h"
 
 #include <cstdint>
 #include <string>
@@ -12,6 +14,9 @@ namespace vantoria {
 
 struct TApSystem;
 
+// The shortest interval, in minutes, whatever the settings say.
+inline constexpr std::int32_t kShortestInterval = 1;
+
 // What a tick needs of the rest of the program.
 class AutoChangeHost {
 public:
@@ -19,9 +24,10 @@ public:
     // Runs the chooser's FormShow on the (normally hidden) chooser, which
     // points its folder and file list at PathWall and FileMask.
     virtual void ShowChooser() = 0;
-    // The chooser's current folder and the names in its file list.
-    virtual std::string ChooserFolder() = 0;
-    virtual std::vector<std::string> ChooserFiles() = 0;
+    // What the chooser now lists: its folder and the names in its file list
+    // (ListChooserFolder for PathWall and FileMask), read from the folder,
+    // not from the dialog's widgets.
+    virtual WallListing ChooserListing() = 0;
     // The change operation; reports its own failures.
     virtual void ChangeWallPaper(const std::string& file) = 0;
     // The settings dialog's countdown label.

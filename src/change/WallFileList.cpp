@@ -114,4 +114,10 @@ std::string NearestExistingFolder(const std::string& path, const std::string& fa
     return fallback;
 }
 
+WallListing ListChooserFolder(const std::string& folder, std::string_view mask, const std::string& fallback) {
+    WallListing listing{NearestExistingFolder(folder, fallback), {}};
+    listing.files = ListWallFiles(listing.folder, mask);
+    return listing;
+}
+
 }  // namespace vantoria

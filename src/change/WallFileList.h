@@ -28,4 +28,13 @@ std::vector<std::string> ListWallFiles(const std::string& folder, std::string_vi
 // exists; `fallback` when none does (a relative path that leads nowhere).
 std::string NearestExistingFolder(const std::string& path, const std::string& fallback);
 
+// What the chooser shows when it opens on `folder` with `mask`, which is
+// also the sequence the automatic change steps through: the nearest existing
+// folder (`fallback` when none) and its files as ListWallFiles gives them.
+struct WallListing {
+    std::string folder;
+    std::vector<std::string> files;
+};
+WallListing ListChooserFolder(const std::string& folder, std::string_view mask, const std::string& fallback);
+
 }  // namespace vantoria

@@ -19,6 +19,7 @@
 #include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <exception>
@@ -229,13 +230,16 @@ void Tform_ChgWall::ShowPreview() {
 }
 
 void Tform_ChgWall::bbtn_PreviewClick() {
-    host_.ChangeWallPaper(SelectedFile());
+    const std::string file = SelectedFile();
+    host_.ChangeWallPaper(file);
     PreviewApplied = true;
+    if (!file.empty()) desktopChanged_ = true;
 }
 
 void Tform_ChgWall::bbtn_EraseClick() {
     host_.EraseWallPaper();
     PreviewApplied = true;
+    desktopChanged_ = true;
 }
 
 // OK and Cancel do their work while the dialog is still on the screen, as a
@@ -246,8 +250,13 @@ void Tform_ChgWall::bbtn_OkClick() {
     accept();
 }
 
+// A selection after Preview clears PreviewApplied, yet the previewed picture
+// is still on the desktop: Cancel puts WallPaper back whenever this showing
+// changed the desktop, so nothing unconfirmed stays there (and the next
+// session's restore agrees with the settings).
 void Tform_ChgWall::bbtn_CancelClick() {
-    if (PreviewApplied) host_.ChangeWallPaper(ApSystem.WallPaper);
+    if (PreviewApplied || desktopChanged_) host_.ChangeWallPaper(ApSystem.WallPaper);
+    desktopChanged_ = false;
     PreviewApplied = false;
     if (LayoutChanged) host_.Redraw();
     reject();
@@ -285,8 +294,9 @@ void Tform_ChgWall::SetCurrentFolder(const std::string& folder) {
 }
 
 void Tform_ChgWall::SetListFolder(const std::string& folder) {
+    const bool sameFolder = listed_ && folder == listFolder_;
     listFolder_ = folder;
-    ReadFileList();
+    ReadFileList(sameFolder);
 }
 
 void Tform_ChgWall::SetListMask(const std::string& mask) {
@@ -296,21 +306,36 @@ void Tform_ChgWall::SetListMask(const std::string& mask) {
     }
     if (mask == listMask_) return;
     listMask_ = mask;
-    ReadFileList();
+    ReadFileList(true);
 }
 
-void Tform_ChgWall::ReadFileList() {
-    const bool hadSelection = SelectedIndex() >= 0;
-    files_ = ListWallFiles(listFolder_, listMask_);
+// Every FormShow (each opening, each automatic change) comes here. The list
+// widget is filled again only when what it would show differs: filling it
+// drops the selection, and the user's choice, with its preview and an
+// enabled OK, must survive the chooser being opened again or a change tick.
+void Tform_ChgWall::ReadFileList(bool sameFolder) {
+    std::vector<std::string> files = ListWallFiles(listFolder_, listMask_);
+    if (sameFolder && files == files_) return;
+    const int selected = SelectedIndex();
+    const std::string chosen = sameFolder && selected >= 0 ? files_[static_cast<std::size_t>(selected)] : std::string();
+    files_ = std::move(files);
+    listed_ = true;
     QStringList names;
     names.reserve(static_cast<qsizetype>(files_.size()));
     for (const std::string& name : files_) names.append(FromBytes(name));
+    // A chosen file that is still listed stays chosen, quietly: its preview
+    // is already shown.
+    const auto kept = chosen.empty() ? files_.end() : std::find(files_.begin(), files_.end(), chosen);
     QListWidget* list = ui_->flbox_Wall;
-    list->clear();
-    list->addItems(names);
-    // Clearing a list drops its selection without a word; the buttons and
-    // the preview must not go on showing a file that is no longer chosen.
-    if (hadSelection) flbox_WallChange();
+    {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        list->addItems(names);
+        if (kept != files_.end()) list->setCurrentRow(static_cast<int>(kept - files_.begin()));
+    }
+    // Otherwise the buttons and the preview must not go on showing a file
+    // that is no longer chosen.
+    if (kept == files_.end() && selected >= 0) flbox_WallChange();
 }
 
 void Tform_ChgWall::SetOkEnabled(bool enabled) {
@@ -326,6 +351,7 @@ void Tform_ChgWall::SetPreviewEnabled(bool enabled) {
 void Tform_ChgWall::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
+    desktopChanged_ = false;
     // Centred as the dialog appears, not by FormShow: the automatic change
     // runs that on an open dialog the user may have moved.
     if (centred_ && ApSystem.SaveWindowPos == 0) CentreOnScreen(*this);

@@ -1,9 +1,9 @@
 #pragma once
 // The wallpaper chooser dialog: a drive, a folder and a file are picked, the
 // file is previewed, tried on the desktop (Preview), the wallpaper removed
-// (Erase), and the choice confirmed (OK) or abandoned (Cancel). While hidden
-// it is also the source of the automatic change's sequence: the timer runs
-// its FormShow and reads its folder and file list.
+// (Erase), and the choice confirmed (OK) or abandoned (Cancel). The
+// automatic change runs its FormShow on every change tick, open or hidden;
+// a choice the user made survives that and the next opening.
 
 #include <QDialog>
 #include <QStyle>
@@ -77,11 +77,11 @@ private:
     void ConnectHandlers();
     // The folder tree's current folder (the tree follows; no change event).
     void SetCurrentFolder(const std::string& folder);
-    // The file list's folder (always read again) and mask (read again when
-    // it differs).
+    // The file list's folder and mask; the list is read again each time and
+    // shown again only when it differs.
     void SetListFolder(const std::string& folder);
     void SetListMask(const std::string& mask);
-    void ReadFileList();
+    void ReadFileList(bool sameFolder);
     int SelectedIndex() const;
     void SetOkEnabled(bool enabled);
     void SetPreviewEnabled(bool enabled);
@@ -94,8 +94,10 @@ private:
     std::string folder_, drive_;
     std::string listFolder_, listMask_;
     std::vector<std::string> files_;
+    bool listed_ = false;          // the list has been read once
     bool centred_ = true;          // placement chosen once at creation
     bool settingFolder_ = false;   // the tree is being moved by code
+    bool desktopChanged_ = false;  // Preview or Erase changed the desktop in this showing
 };
 
 }  // namespace vantoria

@@ -2,15 +2,14 @@
 // Integer and scale arithmetic of the composition steps. Failures throw
 // GeometryError, which the step that computes them takes as its own failure.
 
+#include "platform/Error.h"
 #include "platform/raster/ScreenSize.h"
-
-#include <stdexcept>
 
 namespace vantoria::compose {
 
-class GeometryError : public std::runtime_error {
+class GeometryError : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
 };
 
 // p mod q in 0 .. q - 1, also for a negative p. Throws unless q > 0.

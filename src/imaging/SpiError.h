@@ -2,13 +2,13 @@
 // The loader's own error: a file that must go through a plug-in when no
 // plug-in can take it.
 
-#include <stdexcept>
+#include "platform/Error.h"
 
 namespace vantoria::imaging {
 
-class SpiError : public std::runtime_error {
+class SpiError : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
 };
 
 }  // namespace vantoria::imaging

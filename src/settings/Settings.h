@@ -3,6 +3,8 @@
 // live under HKEY_CURRENT_USER\Software\Brightmoss, section "Runo", in the
 // per-user registry file (platform/registry).
 
+#include <exception>
+#include <functional>
 #include <string>
 
 #include "settings/ApSystem.h"
@@ -36,10 +38,14 @@ void SaveSettings(const TApSystem& settings);
 // stays. Throws registry::RegistryError when the file cannot be saved.
 void EraseSettings();
 
-// The close path of the main form: erase when RegErase is set, save
-// otherwise. Never throws; a failure is printed as one line on standard
-// error ("vantoria: cannot save settings to <file>: <reason>") and false is
-// returned.
-bool SaveOrEraseSettings(const TApSystem& settings);
+// What becomes of a failed save or erase (`erasing` says which); the file is
+// as it was.
+using SaveFailure = std::function<void(const std::exception& error, bool erasing)>;
+
+// The close path, the tray program's and the tests': erase when RegErase is
+// set, save otherwise. Never throws; false after a failure, which goes to
+// `onFailure`, by default one line on standard error ("vantoria: cannot save
+// settings to <file>: <reason>").
+[[nodiscard]] bool SaveOrEraseSettings(const TApSystem& settings, const SaveFailure& onFailure = {});
 
 }  // namespace vantoria

@@ -70,15 +70,18 @@ void EraseSettings() {
     ini.UpdateFile();
 }
 
-bool SaveOrEraseSettings(const TApSystem& settings) {
+bool SaveOrEraseSettings(const TApSystem& settings, const SaveFailure& onFailure) {
     try {
         if (settings.RegErase)
             EraseSettings();
         else
             SaveSettings(settings);
         return true;
-    } catch (const RegistryError& error) {
-        registry::PrintRegistryMessage(error.what());
+    } catch (const std::exception& error) {  // a RegistryError, or no memory left
+        if (onFailure)
+            onFailure(error, settings.RegErase);
+        else
+            registry::PrintRegistryMessage(error.what());
         return false;
     }
 }

@@ -10,16 +10,18 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QShowEvent>
+#include <limits>
 
 namespace vantoria {
 
 namespace {
 
 QString FromSetting(const std::string& text) { return QString::fromStdString(text); }
-// A stored text the user left as it was keeps its bytes: folder and file
-// names need not be UTF-8, and a round trip through QString would garble them.
-void CopyBack(const QString& text, std::string& setting) {
-    if (text != FromSetting(setting)) setting = text.toStdString();
+
+// A stored index that named no item showed no button checked; unless the
+// user picked one, it stays as stored (not -1).
+void CopyBackChoice(const QButtonGroup& group, std::int32_t& setting) {
+    if (group.checkedId() >= 0) setting = group.checkedId();
 }
 
 void FillGroup(QButtonGroup& group, std::int32_t index) {
@@ -80,6 +82,12 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
     connect(ui_->chkbox_RegErase, &QCheckBox::toggled, this, &Tform_Setup::chkbox_RegEraseClick);
     connect(ui_->chkbox_AutoWallChg, &QCheckBox::toggled, this, &Tform_Setup::chkbox_AutoWallChgClick);
 
+    // A line edit takes 32767 characters unless told otherwise, and cuts
+    // what it is given; a setting may be longer.
+    for (QLineEdit* edit : {ui_->edt_SpiFolder, ui_->edt_WallFolder, ui_->edt_WallBuffer, ui_->edt_ApFileName,
+                            ui_->edt_FileMask})
+        edit->setMaxLength(std::numeric_limits<int>::max());
+
     connect(ui_->bbtn_Ok, &QPushButton::clicked, this, &Tform_Setup::bbtn_OkClick);
     connect(ui_->bbtn_Cancel, &QPushButton::clicked, this, &Tform_Setup::bbtn_CancelClick);
     connect(ui_->spbtn_PulgInFolder, &QToolButton::clicked, this, &Tform_Setup::spbtn_PulgInFolderClick);
@@ -92,10 +100,10 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
     opdlg_WallBuffer = std::make_unique<QFileDialog>(this);
     opdlg_WallBuffer->setObjectName(QStringLiteral("opdlg_WallBuffer"));
     opdlg_WallBuffer->setNameFilter(QStringLiteral("WindowsBitmap (*.bmp *.dib)"));
-    for (QFileDialog* dialog : {opdlg_Ap.get(), opdlg_WallBuffer.get()}) {
-        dialog->setFileMode(QFileDialog::ExistingFile);
-        dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    }
+    for (QFileDialog* dialog : {opdlg_Ap.get(), opdlg_WallBuffer.get()}) dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    opdlg_Ap->setFileMode(QFileDialog::ExistingFile);
+    // The buffer is the program's to write: it may name a file not made yet.
+    opdlg_WallBuffer->setFileMode(QFileDialog::AnyFile);
 
     SelectDirectory = [](QWidget* owner, const QString& caption) {
         return QFileDialog::getExistingDirectory(owner, caption);
@@ -119,10 +127,10 @@ void Tform_Setup::showEvent(QShowEvent* event) {
 }
 
 void Tform_Setup::FormShow() {
-    ui_->edt_SpiFolder->setText(FromSetting(ApSystem.PathPlugin));
-    ui_->edt_WallFolder->setText(FromSetting(ApSystem.PathWall));
-    ui_->edt_WallBuffer->setText(FromSetting(ApSystem.WallBuffer));
-    ui_->edt_ApFileName->setText(FromSetting(ApSystem.RunAp));
+    Fill(*ui_->edt_SpiFolder, ApSystem.PathPlugin);
+    Fill(*ui_->edt_WallFolder, ApSystem.PathWall);
+    Fill(*ui_->edt_WallBuffer, ApSystem.WallBuffer);
+    Fill(*ui_->edt_ApFileName, ApSystem.RunAp);
     FillGroup(grp_Wall, ApSystem.WallPosition);
     FillGroup(grp_Stretch, ApSystem.WallSize);
     FillGroup(grp_Position, ApSystem.WallArrange);
@@ -132,7 +140,7 @@ void Tform_Setup::FormShow() {
     ui_->spedt_ChgTime->setValue(ApSystem.AutoWallChgTime);
     ui_->chkbox_StartLastWall->setChecked(ApSystem.StartLastWall);
     ui_->chkbox_SaveWindowPos->setChecked(ApSystem.SaveWindowPos != 0);
-    ui_->edt_FileMask->setText(FromSetting(ApSystem.FileMask));
+    Fill(*ui_->edt_FileMask, ApSystem.FileMask);
     ui_->chkbox_BtnFlat->setChecked(ApSystem.BtnFlat);
     // chkbox_RegErase keeps its state, which is always RegErase's.
 
@@ -142,19 +150,19 @@ void Tform_Setup::FormShow() {
 }
 
 void Tform_Setup::bbtn_OkClick() {
-    CopyBack(ui_->edt_SpiFolder->text(), ApSystem.PathPlugin);
-    CopyBack(ui_->edt_WallFolder->text(), ApSystem.PathWall);
-    CopyBack(ui_->edt_WallBuffer->text(), ApSystem.WallBuffer);
-    CopyBack(ui_->edt_ApFileName->text(), ApSystem.RunAp);
-    ApSystem.WallPosition = grp_Wall.checkedId();
-    ApSystem.WallSize = grp_Stretch.checkedId();
-    ApSystem.WallArrange = grp_Position.checkedId();
+    CopyBack(*ui_->edt_SpiFolder, ApSystem.PathPlugin);
+    CopyBack(*ui_->edt_WallFolder, ApSystem.PathWall);
+    CopyBack(*ui_->edt_WallBuffer, ApSystem.WallBuffer);
+    CopyBack(*ui_->edt_ApFileName, ApSystem.RunAp);
+    CopyBackChoice(grp_Wall, ApSystem.WallPosition);
+    CopyBackChoice(grp_Stretch, ApSystem.WallSize);
+    CopyBackChoice(grp_Position, ApSystem.WallArrange);
     ApSystem.NoRunAp = ui_->chkbox_NoRunAp->isChecked();
     ApSystem.AutoWallChg = ui_->chkbox_AutoWallChg->isChecked();
     ApSystem.AutoWallChgTime = ui_->spedt_ChgTime->value();
     ApSystem.StartLastWall = ui_->chkbox_StartLastWall->isChecked();
     ApSystem.SaveWindowPos = ui_->chkbox_SaveWindowPos->isChecked() ? 1 : 0;
-    CopyBack(ui_->edt_FileMask->text(), ApSystem.FileMask);
+    CopyBack(*ui_->edt_FileMask, ApSystem.FileMask);
     ApSystem.BtnFlat = ui_->chkbox_BtnFlat->isChecked();
 
     accept();
@@ -163,6 +171,18 @@ void Tform_Setup::bbtn_OkClick() {
 }
 
 void Tform_Setup::bbtn_CancelClick() { reject(); }
+
+void Tform_Setup::Fill(QLineEdit& edit, const std::string& setting) {
+    edit.setText(FromSetting(setting));
+    filled_[&edit] = edit.text();
+}
+
+// A text the user left as it was keeps its bytes: folder and file names need
+// not be UTF-8, and a round trip through QString would garble them.
+void Tform_Setup::CopyBack(const QLineEdit& edit, std::string& setting) const {
+    const auto filled = filled_.find(&edit);
+    if (filled == filled_.end() || edit.text() != filled->second) setting = edit.text().toStdString();
+}
 
 void Tform_Setup::spbtn_PulgInFolderClick() {
     const QString folder = SelectDirectory(this, QString::fromUtf8(kPluginFolderCaption));

@@ -10,9 +10,11 @@
 #include <QButtonGroup>
 #include <QDialog>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QFileDialog;
+class QLineEdit;
 
 namespace Ui {
 class form_Setup;
@@ -62,11 +64,16 @@ private:
     // Runs `dialog` with the start folder as its first folder.
     QString PickFile(QFileDialog& dialog);
     void EnableLayoutGroups(int position);
+    // An edit filled from a text setting, and the setting set from it at OK
+    // only when the user changed the text.
+    void Fill(QLineEdit& edit, const std::string& setting);
+    void CopyBack(const QLineEdit& edit, std::string& setting) const;
 
     SetupHost& host_;
     std::unique_ptr<Ui::form_Setup> ui_;
     QButtonGroup grp_Wall, grp_Stretch, grp_Position;
     std::unique_ptr<QFileDialog> opdlg_Ap, opdlg_WallBuffer;
+    std::map<const QLineEdit*, QString> filled_;  // each edit's text as the last showing filled it
 };
 
 // What the buffer picker stores as WallBuffer: the bare name when the file

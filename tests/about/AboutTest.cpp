@@ -35,6 +35,9 @@ TEST(SystemInfoTest, LinuxLineMemoryAndFileVersion) {
     EXPECT_EQ(MemoryText(3221225472u), "3221225472 Bytes");
     EXPECT_EQ(MemoryText(17179869184ull), "17179869184 Bytes");  // beyond 32 bits
     EXPECT_GT(TotalPhysicalMemory(), 0u);
+    EXPECT_EQ(MemoryBytes(4096, 1), 4096u);
+    EXPECT_EQ(MemoryBytes(1u << 20, 4096), 4294967296ull) << "counted in units of mem_unit bytes";
+    EXPECT_EQ(MemoryBytes(UINT64_MAX / 2, 4), UINT64_MAX);
     EXPECT_EQ(QueryVersionValue("\\StringFileInfo\\041103A4\\FileVersion"), VANTORIA_VERSION);
     EXPECT_EQ(QueryVersionValue("\\StringFileInfo\\040904B0\\FileVersion"), std::nullopt);
 }

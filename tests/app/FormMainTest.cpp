@@ -7,7 +7,9 @@
 #include "support/RecordingReporter.h"
 
 #include <QAction>
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <algorithm>
 #include <QListWidget>
 #include <QMenu>
 #include <chrono>
@@ -53,12 +55,16 @@ TEST_F(FormMainTest, MenuHoldsTheSixCommandsAndChangeFollowsTheStoredAutoChange)
         }
         EXPECT_EQ(items[0]->isEnabled(), !autoChange);
         for (int i = 1; i < items.size(); ++i) EXPECT_TRUE(items[i]->isEnabled()) << i;
-        TearDown();
-        SetUp();
+        DestroyForms();
     }
 }
 
 TEST_F(FormMainTest, EveryFormAsksForTheProportionalGothicAt12PixelsAndGetsAJapaneseFont) {
+    const QStringList families = QFontDatabase::families();
+    ASSERT_TRUE(families.contains(QStringLiteral("IPAPGothic")) ||
+                std::any_of(families.begin(), families.end(),
+                            [](const QString& f) { return f.startsWith(QStringLiteral("Noto Sans CJK JP")); }))
+        << "no Japanese proportional gothic is installed: install fonts-ipafont-gothic (or fonts-noto-cjk)";
     CreateForms();
     for (QWidget* form : std::initializer_list<QWidget*>{form_Main, form_About, form_ChgWall, form_Setup}) {
         EXPECT_EQ(form->font().family(), QStringLiteral("ＭＳ Ｐゴシック")) << form->objectName().toStdString();

@@ -47,9 +47,8 @@ protected:
         std::filesystem::current_path(Start());
     }
     void TearDown() override {
-        forms_.reset();
+        DestroyForms();
         std::filesystem::current_path(previousDir_);
-        ResetTrayState();
     }
 
     // Stored settings for the next CreateForms(), as "Name"="value" lines.
@@ -61,6 +60,12 @@ protected:
 
     // In the entry point's order; the main form loads the settings.
     void CreateForms() { forms_ = std::make_unique<TrayForms>(); }
+    // The forms gone and the program's state as at start-up, for a test
+    // that starts the program more than once.
+    void DestroyForms() {
+        forms_.reset();
+        ResetTrayState();
+    }
 
     // Runs `command`, which may open a modal dialog; whatever dialog is open
     // once its loop runs is closed again. Returns the dialog that was opened.

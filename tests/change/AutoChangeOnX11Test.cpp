@@ -1,6 +1,6 @@
 // The real tray program on a private X server with a tray host: with the
-// automatic change on and an interval of 0, each tick applies the next
-// picture of the folder, in the file list's order, wrapping; at exit the
+// automatic change on, each minute (of ticks shortened to 20 ms) applies the
+// next picture of the folder, in the file list's order, wrapping; at exit the
 // position in the sequence is saved.
 
 // gtest first: Xlib's macros (None, Bool) would break its headers.
@@ -65,7 +65,7 @@ TEST(AutoChangeOnX11Test, TicksApplyTheFolderInListOrderWrapAndThePositionIsSave
     std::ofstream(base / "config/vantoria/registry.reg")
         << "Windows Registry Editor Version 5.00\n\n"
            "[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
-           "\"AutoWallChg\"=\"1\"\n\"AutoWallChgTime\"=\"0\"\n\"StartLastWall\"=\"1\"\n"
+           "\"AutoWallChg\"=\"1\"\n\"AutoWallChgTime\"=\"1\"\n\"StartLastWall\"=\"1\"\n"
            "\"StartLastWallCount\"=\"0\"\n\"NoRunAp\"=\"1\"\n\"WallPosition\"=\"1\"\n\"WallSize\"=\"0\"\n"
            "\"PathWall\"=\""
         << (base / "pics").string() << "\"\n";
@@ -78,6 +78,7 @@ TEST(AutoChangeOnX11Test, TicksApplyTheFolderInListOrderWrapAndThePositionIsSave
         {"XDG_CACHE_HOME", (base / "cache").string()},
         {"XDG_RUNTIME_DIR", (base / "runtime").string()},
         {"HOME", (base / "home").string()},
+        {"VANTORIA_TICK_MS", "20"},
     };
     Child tray("/usr/bin/trayer", {"--expand", "true", "--widthtype", "request"}, env, work.Path());
     Child program(VANTORIA_PROGRAM, {}, env, (base / "start").string());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <functional>
+#include <limits>
 
 using namespace vantoria;
 
@@ -15,8 +16,7 @@ namespace {
 class FakeForms final : public AutoChangeHost {
 public:
     void ShowChooser() override { ++shows; }
-    std::string ChooserFolder() override { return folder; }
-    std::vector<std::string> ChooserFiles() override { return files; }
+    WallListing ChooserListing() override { return {folder, files}; }
     void ChangeWallPaper(const std::string& file) override {
         changes.push_back(file);
         if (duringChange) duringChange();
@@ -32,6 +32,9 @@ public:
 
 class AutoWallChangeTest : public ::testing::Test {
 protected:
+    // Ticks from one change to the next at the shortest interval.
+    static constexpr int kMinute = 61;
+
     void SetUp() override {
         settings_.AutoWallChg = true;
         settings_.AutoWallChgTime = 1;
@@ -96,23 +99,34 @@ TEST_F(AutoWallChangeTest, ANewIntervalOrSwitchingTheModeOffAndOnRestartsTheCoun
     EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg"})) << "the position survives the mode switch";
 }
 
+TEST_F(AutoWallChangeTest, AnIntervalBelowOneMinuteCountsAsOneAndIsKeptAsStored) {
+    for (const std::int32_t stored : {0, -3, std::numeric_limits<std::int32_t>::min()}) {
+        FakeForms forms;
+        AutoWallChanger timer(settings_, forms);
+        settings_.AutoWallChgTime = stored;
+        for (int i = 0; i < 60; ++i) timer.Tick();
+        EXPECT_TRUE(forms.changes.empty()) << stored;
+        ASSERT_FALSE(forms.countdown.empty());
+        EXPECT_EQ(forms.countdown.front(), "59") << stored;
+        timer.Tick();
+        EXPECT_EQ(forms.changes, Paths({"a.bmp"})) << stored;
+        EXPECT_EQ(settings_.AutoWallChgTime, stored);
+    }
+}
+
 TEST_F(AutoWallChangeTest, SequenceWrapsAndTheStoredPositionFollowsOnlyWhenKept) {
-    // An interval of 0 (or less) makes every tick a change tick.
-    settings_.AutoWallChgTime = 0;
     settings_.StartLastWallCount = 5;
-    Ticks(4);
+    Ticks(4 * kMinute);
     EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg", "c.png", "a.bmp"}));
     EXPECT_EQ(settings_.StartLastWallCount, 0) << "held at 0 while the position is not kept";
-    EXPECT_TRUE(forms_.countdown.empty());
 
     FakeForms forms;
     AutoWallChanger timer(settings_, forms);
-    settings_.AutoWallChgTime = -3;
     settings_.StartLastWall = true;
     settings_.StartLastWallCount = 2;
     std::vector<int> stored;
     for (int i = 0; i < 3; ++i) {
-        timer.Tick();
+        for (int t = 0; t < kMinute; ++t) timer.Tick();
         stored.push_back(settings_.StartLastWallCount);
     }
     EXPECT_EQ(forms.changes, Paths({"c.png", "a.bmp", "b.jpg"}));
@@ -120,9 +134,8 @@ TEST_F(AutoWallChangeTest, SequenceWrapsAndTheStoredPositionFollowsOnlyWhenKept)
 }
 
 TEST_F(AutoWallChangeTest, NoFileAtThePositionSkipsTheChangeAndStartsAgainAtTheFirst) {
-    settings_.AutoWallChgTime = 0;
     forms_.files.clear();
-    Ticks(3);
+    Ticks(3 * kMinute);
     EXPECT_TRUE(forms_.changes.empty());
     EXPECT_EQ(forms_.shows, 3) << "the folder is looked at again each time";
     EXPECT_EQ(settings_.WallPaper, "");
@@ -132,33 +145,31 @@ TEST_F(AutoWallChangeTest, NoFileAtThePositionSkipsTheChangeAndStartsAgainAtTheF
     settings_.StartLastWall = true;
     for (int stale : {7, 3, -1}) {
         settings_.StartLastWallCount = stale;
-        Ticks(1);
+        Ticks(kMinute);
         EXPECT_TRUE(forms_.changes.empty()) << stale;
         EXPECT_EQ(settings_.StartLastWallCount, 0) << stale;
     }
-    Ticks(1);
+    Ticks(kMinute);
     EXPECT_EQ(forms_.changes, Paths({"a.bmp"}));
     EXPECT_EQ(settings_.StartLastWallCount, 1);
 }
 
 TEST_F(AutoWallChangeTest, TicksDuringAnOpenChangeDoNothing) {
-    settings_.AutoWallChgTime = 0;
     int nested = 0;
     // The change's message box runs the event loop, which delivers ticks.
     forms_.duringChange = [&] {
         if (nested++ == 0) Ticks(3);
     };
-    Ticks(1);
+    Ticks(kMinute);
     EXPECT_EQ(forms_.changes, Paths({"a.bmp"}));
     EXPECT_EQ(forms_.shows, 1);
     EXPECT_EQ(timer_.Index(), 1);
-    Ticks(1);
+    Ticks(kMinute);
     EXPECT_EQ(forms_.changes, Paths({"a.bmp", "b.jpg"}));
 
-    // With a period the count restarts after the open change, not during it.
-    settings_.AutoWallChgTime = 1;
+    // The count restarts after the open change, not during it.
     nested = 0;
-    Ticks(61);
+    Ticks(kMinute);
     EXPECT_EQ(forms_.changes.size(), 3u);
     EXPECT_EQ(timer_.Seconds(), 0);
 }

@@ -5,6 +5,7 @@
 #include "change/ChangeWallPaper.h"
 
 #include "imaging/Spi_load.h"
+#include "platform/desktop/DesktopTestEnv.h"
 #include "platform/registry/Registry.h"
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,8 +33,9 @@ class ChangeWallPaperTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetReporter(&reporter_);
-        ::setenv("XDG_CONFIG_HOME", (dir_.Path() + "/config").c_str(), 1);
-        ::setenv("VANTORIA_DESKTOP", "none", 1);
+        // Put back as they were, so no later test writes into this folder.
+        config_.emplace("XDG_CONFIG_HOME", dir_.Path() + "/config");
+        desktop_.emplace("VANTORIA_DESKTOP", "none");
         fs::create_directories(dir_.Path() + "/plugins");
         fs::copy_file(TEST_PLUGIN, dir_.Path() + "/plugins/test.spi");
         fs::create_directories(dir_.Path() + "/start");
@@ -44,7 +47,8 @@ protected:
     }
     void TearDown() override {
         SetReporter(nullptr);
-        ::unsetenv("VANTORIA_DESKTOP");
+        desktop_.reset();
+        config_.reset();
     }
 
     // The after-change program is started through ExecRunAp in the program
@@ -65,6 +69,7 @@ protected:
     }
 
     TempDir dir_;
+    std::optional<ScopedEnv> config_, desktop_;
     RecordingReporter reporter_;
     TApSystem settings_;
     TSpi_load loader_;

@@ -68,6 +68,21 @@ TEST(WallFileListTest, AMissingFolderOpensItsNearestExistingParent) {
     EXPECT_EQ(NearestExistingFolder("/surely-not-here-1234/x", "/home"), "/");
     EXPECT_EQ(NearestExistingFolder("relative-gone/x", "/home"), "/home");
     EXPECT_EQ(NearestExistingFolder("", "/home"), "/home");
+
+    // The chooser's opening listing, which the automatic change reads too.
+    const WallListing listing = ListChooserFolder(dir.Path() + "/a/gone", "*.*", "/home");
+    EXPECT_EQ(listing.folder, dir.Path() + "/a");
+    EXPECT_EQ(listing.files, std::vector<std::string>{"file"});
+}
+
+// The letters at both ends of the alphabet are folded like the rest.
+TEST(WallFileListTest, CaseFoldingCoversAToZInMatchAndOrder) {
+    EXPECT_TRUE(MatchesFileMask("PIZZA.BMP", "pizza.bmp"));
+    EXPECT_TRUE(MatchesFileMask("pizza.bmp", "PIZZA.BMP"));
+    EXPECT_TRUE(MatchesFileMask("ABC.Z", "abc.z"));
+    TempDir dir;
+    for (const char* name : {"Zeta.bmp", "alpha.bmp", "y.bmp", "Ab.bmp"}) std::ofstream(dir.Path() + "/" + name) << "x";
+    EXPECT_EQ(ListWallFiles(dir.Path(), "*.bmp"), (std::vector<std::string>{"Ab.bmp", "alpha.bmp", "y.bmp", "Zeta.bmp"}));
 }
 
 TEST(WallFileListTest, DrivesAreTheUserFileSystemsRootFirst) {

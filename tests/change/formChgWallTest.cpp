@@ -151,7 +151,9 @@ TEST_F(ChgWallFormTest, PicturesAreFittedInto177AndCentredAt90) {
     EXPECT_TRUE(reporter_.messages.empty());
 }
 
-TEST_F(ChgWallFormTest, PreviewThenAnotherSelectionThenCancelKeepsThePreviewedWallpaper) {
+// A Cancel never leaves a picture the user did not confirm on the desktop,
+// even when a later selection cleared PreviewApplied.
+TEST_F(ChgWallFormTest, PreviewOrEraseThenAnotherSelectionThenCancelPutsTheConfirmedWallpaperBack) {
     const std::string a = Picture(10, 10), b = Picture(20, 10);
     auto form = Open();
     Select(*form, a);
@@ -162,11 +164,26 @@ TEST_F(ChgWallFormTest, PreviewThenAnotherSelectionThenCancelKeepsThePreviewedWa
     Select(*form, b);
     EXPECT_FALSE(PreviewApplied) << "a previewed selection clears it";
     Button(*form, "bbtn_Cancel")->click();
-    EXPECT_EQ(host_.changes, std::vector<std::string>{Path(a)});
+    EXPECT_EQ(host_.changes, (std::vector<std::string>{Path(a), "/confirmed.bmp"}));
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Rejected);
     EXPECT_EQ(ApSystem.WallPaper, "/confirmed.bmp");
     EXPECT_EQ(host_.redraws, 0);
+
+    // The same after Erase; a showing that changed nothing changes nothing.
+    form->show();
+    Select(*form, a);
+    Button(*form, "bbtn_Erase")->click();
+    Select(*form, b);
+    Button(*form, "bbtn_Cancel")->click();
+    EXPECT_EQ(host_.erases, 1);
+    EXPECT_EQ(host_.changes.back(), "/confirmed.bmp");
+    const std::size_t before = host_.changes.size();
+    form->show();
+    Select(*form, a);
+    Button(*form, "bbtn_Cancel")->click();
+    EXPECT_EQ(host_.changes.size(), before);
+    host_.changes.clear();
 
     // Shown again: Preview then Cancel puts the confirmed wallpaper back;
     // a layout changed in the settings meanwhile is redrawn.
@@ -175,7 +192,7 @@ TEST_F(ChgWallFormTest, PreviewThenAnotherSelectionThenCancelKeepsThePreviewedWa
     Button(*form, "bbtn_Preview")->click();
     LayoutChanged = true;
     Button(*form, "bbtn_Cancel")->click();
-    EXPECT_EQ(host_.changes, (std::vector<std::string>{Path(a), Path(b), "/confirmed.bmp"}));
+    EXPECT_EQ(host_.changes, (std::vector<std::string>{Path(b), "/confirmed.bmp"}));
     EXPECT_FALSE(PreviewApplied);
     EXPECT_EQ(host_.redraws, 1);
 
@@ -268,6 +285,43 @@ TEST_F(ChgWallFormTest, OkIsDisabledWithoutASelectionWhilePreviewKeepsItsState) 
     form->FormShow();
     EXPECT_FALSE(Button(*form, "bbtn_Ok")->isEnabled());
     EXPECT_FALSE(Button(*form, "bbtn_Preview")->isEnabled());
+}
+
+// Every opening and every change tick runs FormShow; only a list that
+// differs is shown again, so the user's choice stays chosen.
+TEST_F(ChgWallFormTest, TheChoiceSurvivesTheNextShowingAChangeTickAndNewFiles) {
+    Picture(10, 10);
+    const std::string b = Picture(20, 10);
+    auto form = Open();
+    Select(*form, b);
+    Button(*form, "bbtn_Ok")->click();
+    ASSERT_EQ(ApSystem.WallPaper, Path(b));
+
+    const auto chosen = [&](const std::string& name) {
+        EXPECT_EQ(form->SelectedFile(), Path(name));
+        EXPECT_TRUE(Button(*form, "bbtn_Ok")->isEnabled());
+        EXPECT_TRUE(Button(*form, "bbtn_Preview")->isEnabled());
+        EXPECT_TRUE(Find<QLabel>(*form, "img_PreView")->isVisibleTo(form.get()));
+        EXPECT_EQ(PreviewGeometry(*form), QRect(80, 85, 20, 10));
+    };
+    form->show();
+    chosen(b);
+    Button(*form, "bbtn_Preview")->click();
+    form->FormShow();  // a change tick while open
+    chosen(b);
+    EXPECT_TRUE(PreviewApplied) << "no selection was previewed again";
+
+    // New files are listed; the chosen one stays chosen.
+    Picture(5, 5);
+    form->FormShow();
+    EXPECT_EQ(form->Files().size(), 3u);
+    chosen(b);
+    // The chosen file is gone: nothing is chosen, OK follows.
+    fs::remove(Path(b));
+    form->FormShow();
+    EXPECT_EQ(form->SelectedFile(), "");
+    EXPECT_FALSE(Button(*form, "bbtn_Ok")->isEnabled());
+    EXPECT_EQ(reporter_.messages.size(), 0u);
 }
 
 TEST_F(ChgWallFormTest, APictureThatCannotBeDecodedIsReportedOnceAndTheDialogStaysUsable) {

@@ -86,6 +86,21 @@ TEST_F(FormSetupTest, OkCopiesBackAndRebuildsTheWallpaperOnlyAfterALayoutClick) 
     EXPECT_EQ(ApSystem.AutoWallChgTime, 999);
     EXPECT_FALSE(std::filesystem::exists(Buffer()));
 
+    // Every check box is copied back, each to its own setting.
+    form_Setup->show();
+    for (const char* box : {"chkbox_NoRunAp", "chkbox_AutoWallChg", "chkbox_StartLastWall", "chkbox_BtnFlat"})
+        Get<QCheckBox>(box)->setChecked(true);
+    form_Setup->bbtn_OkClick();
+    EXPECT_TRUE(ApSystem.NoRunAp);
+    EXPECT_TRUE(ApSystem.AutoWallChg);
+    EXPECT_TRUE(ApSystem.StartLastWall);
+    EXPECT_TRUE(ApSystem.BtnFlat);
+    form_Setup->show();
+    Get<QCheckBox>("chkbox_StartLastWall")->setChecked(false);
+    form_Setup->bbtn_OkClick();
+    EXPECT_FALSE(ApSystem.StartLastWall);
+    EXPECT_TRUE(ApSystem.NoRunAp);
+
     // Names that are not UTF-8 (an old Shift-JIS folder) survive an OK that
     // left them alone.
     const std::string sjisFolder = Start() + "/\x95\xc7\x8e\x86";
@@ -112,6 +127,40 @@ TEST_F(FormSetupTest, OkCopiesBackAndRebuildsTheWallpaperOnlyAfterALayoutClick) 
     EXPECT_EQ(ApSystem.WallPosition, 1);
     EXPECT_FALSE(std::filesystem::exists(Buffer()));
     form_ChgWall->hide();
+}
+
+TEST_F(FormSetupTest, OkKeepsALayoutIndexThatNamesNoButtonUnlessOneIsPicked) {
+    StoreSettings("\"WallPosition\"=\"0\"\n\"WallSize\"=\"7\"\n\"WallArrange\"=\"-2\"\n");
+    CreateForms();
+    form_Setup->show();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.WallSize, 7);
+    EXPECT_EQ(ApSystem.WallArrange, -2);
+    form_Setup->show();
+    Get<QRadioButton>("rdgrp_Stretch_1")->click();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.WallSize, 1);
+}
+
+TEST_F(FormSetupTest, OkLeavesLongTextsWholeEditedOrNot) {
+    CreateForms();
+    const std::string mask = "*.bmp" + std::string(40000, 'm');
+    const std::string command = "/bin/true " + std::string(33000, 'a');
+    ApSystem.FileMask = mask;
+    ApSystem.RunAp = command;
+    form_Setup->show();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.FileMask.size(), mask.size());
+    EXPECT_EQ(ApSystem.FileMask, mask);
+    EXPECT_EQ(ApSystem.RunAp, command);
+
+    form_Setup->show();
+    auto* edit = Get<QLineEdit>("edt_FileMask");
+    edit->end(false);
+    edit->insert(QStringLiteral(";*.webp"));
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.FileMask, mask + ";*.webp");
+    EXPECT_EQ(ApSystem.RunAp, command);
 }
 
 TEST_F(FormSetupTest, CancelCopiesNothingButKeepsWhatActedAtOnce) {
@@ -158,8 +207,10 @@ TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedA
     QStringList filters;
     QString folder;
     QString answer;
+    QFileDialog::FileMode mode{};
     form_Setup->RunFilePicker = [&](QFileDialog& dialog) {
         filters = dialog.nameFilters();
+        mode = dialog.fileMode();
         folder = dialog.directory().absolutePath();
         return answer;
     };
@@ -169,10 +220,12 @@ TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedA
     form_Setup->spbtn_ApFileClick();
     EXPECT_EQ(folder, QString::fromStdString(Start()));
     EXPECT_EQ(Get<QLineEdit>("edt_ApFileName")->text(), answer);
+    EXPECT_EQ(mode, QFileDialog::ExistingFile);
 
     answer = QString::fromStdString(Start() + "/mine.bmp");
     form_Setup->SpeedButton1Click();
     EXPECT_EQ(filters, QStringList{QStringLiteral("WindowsBitmap (*.bmp *.dib)")});
+    EXPECT_EQ(mode, QFileDialog::AnyFile) << "the buffer may be a file not made yet";
     EXPECT_EQ(Get<QLineEdit>("edt_WallBuffer")->text(), QStringLiteral("mine.bmp"));
 
     answer = QStringLiteral("/var/tmp/elsewhere.bmp");

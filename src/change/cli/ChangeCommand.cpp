@@ -48,11 +48,7 @@ int RestoreRecordedWallpaper() {
     const desktop::DesktopChoice choice = desktop::ChooseDesktop(desktop::SessionEnvironment::FromProcess());
     if (!choice.kind) throw std::runtime_error(choice.error);
     if (*choice.kind != desktop::DesktopKind::X11 && *choice.kind != desktop::DesktopKind::Sway) return 0;
-    std::string recorded;
-    {
-        registry::TRegistry reg;
-        if (reg.OpenKey("\\Control Panel\\desktop", false)) recorded = reg.ReadString("Wallpaper");
-    }
+    const std::string recorded = desktop::RecordedWallpaper();
     if (recorded.empty()) return 0;  // no wallpaper was ever set, or it was removed
     const desktop::DesktopResult result = desktop::SetDeskWallpaper(recorded);
     if (!result.ok) throw std::runtime_error(result.reason);

@@ -3,19 +3,19 @@
 // stored settings and without any window: the same decode, composition,
 // desktop step and after-change program as a change in the tray program.
 
+#include "platform/Error.h"
 #include "platform/raster/ScreenSize.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vantoria::cli {
 
 // A command line that cannot be used; the text says why.
-class UsageError : public std::runtime_error {
+class UsageError : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
 };
 
 struct ChangeOptions {

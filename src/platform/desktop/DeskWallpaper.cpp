@@ -16,8 +16,6 @@
 namespace vantoria::desktop {
 namespace {
 
-constexpr std::string_view kDesktopKey = "\\Control Panel\\desktop";
-
 bool ProfileSaysTile() {
     registry::TRegistry reg;
     return reg.OpenKey(kDesktopKey, false) && reg.ReadString("TileWallPaper") == "1";
@@ -113,11 +111,17 @@ bool DrawsFromMemory() {
     }
 }
 
-DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes, BufferWrite* writing) {
+std::string RecordedWallpaper() {
+    registry::TRegistry reg;
+    return reg.OpenKey(kDesktopKey, false) ? reg.ReadString("Wallpaper") : std::string();
+}
+
+DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes, std::optional<bool> tile,
+                               BufferWrite* writing) {
     try {
         const DesktopChoice choice = ChooseDesktop(SessionEnvironment::FromProcess());
         if (!choice.kind) return DesktopResult::Failed(choice.error);
-        DesktopResult result = Show(*choice.kind, path, ProfileSaysTile(), otherSizes, writing);
+        DesktopResult result = Show(*choice.kind, path, tile ? *tile : ProfileSaysTile(), otherSizes, writing);
         if (!result.ok) return result;
         try {
             RecordWallpaper(path);

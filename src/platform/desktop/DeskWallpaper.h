@@ -8,13 +8,23 @@
 // sway|none forces one). Tiling is read from the profile's "TileWallPaper"
 // value, "1" tiling and anything else centring, as Windows reads it.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/desktop/BufferWrite.h"
 #include "platform/desktop/DesktopResult.h"
 #include "platform/screen/Monitors.h"
 
 namespace vantoria::desktop {
+
+// The profile's desktop settings key, below HKEY_CURRENT_USER: "Wallpaper"
+// and "TileWallPaper" live there.
+inline constexpr std::string_view kDesktopKey = "\\Control Panel\\desktop";
+
+// The wallpaper the profile records ("Wallpaper"); "" when none is.
+// Throws registry::RegistryError when the registry cannot be read.
+std::string RecordedWallpaper();
 
 // Makes the bitmap file at `path` the desktop wallpaper; "" removes it.
 // Records `path` as "Wallpaper" under HKEY_CURRENT_USER\Control Panel\desktop
@@ -23,12 +33,14 @@ namespace vantoria::desktop {
 // reported like a desktop failure, after the desktop has been changed.
 // Where we draw the desktop ourselves (bare X11), monitors of another size
 // than the one the file was composed for show what `otherSizes` composes.
-// `writing`, when given, is the file at `path` still being written: bare X11
-// gets its picture from memory meanwhile, every other desktop the file once
-// it is complete; a failed write fails the change with its reason (on bare
-// X11 the picture is then shown all the same).
+// `tile` is what the caller has just recorded as "TileWallPaper"; without
+// it the profile's value is read. `writing`, when given, is the file at
+// `path` still being written: bare X11 gets its picture from memory
+// meanwhile, every other desktop the file once it is complete; a failed
+// write fails the change with its reason (on bare X11 the picture is then
+// shown all the same).
 DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {},
-                               BufferWrite* writing = nullptr);
+                               std::optional<bool> tile = std::nullopt, BufferWrite* writing = nullptr);
 
 // True when the session's desktop is one we draw ourselves (bare X11): only
 // there does a change gain from setting the desktop while the file is

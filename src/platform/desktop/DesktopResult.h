@@ -5,7 +5,7 @@
 namespace vantoria::desktop {
 
 // What became of a wallpaper change on the desktop.
-struct DesktopResult {
+struct [[nodiscard]] DesktopResult {
     bool ok = false;
     std::string reason;  // when not ok: one sentence for the user, without a program prefix
 

@@ -2,18 +2,19 @@
 // One connection to the X server for one wallpaper change, with the
 // server's error replies caught instead of ending the program.
 
+#include "platform/Error.h"
+
 #include <X11/Xlib.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 namespace vantoria::desktop {
 
 // The one error type of the bare-X11 setter; what() is a sentence for the user.
-class X11Error : public std::runtime_error {
+class X11Error : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
 };
 
 class X11Connection {

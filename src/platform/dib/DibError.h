@@ -4,13 +4,13 @@
 // damaged or hostile data, unsupported variant, picture beyond the limits)
 // throws it, with a message meant for the user.
 
-#include <stdexcept>
+#include "platform/Error.h"
 
 namespace vantoria::dib {
 
-class DibError : public std::runtime_error {
+class DibError : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
 };
 
 }  // namespace vantoria::dib

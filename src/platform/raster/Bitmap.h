@@ -4,19 +4,20 @@
 // bitmap. Pixel storage is shared between copies and copied on the first write,
 // so copying a Bitmap is cheap.
 
+#include "platform/Error.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 namespace vantoria::raster {
 
 // Failures of raster operations (allocation, file write).
-class RasterError : public std::runtime_error {
+class RasterError : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
 };
 
 // A rectangle with exclusive right and bottom edges.

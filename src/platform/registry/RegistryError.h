@@ -2,8 +2,9 @@
 // The one error type of the registry store, and the one way its messages
 // reach the user on the command line.
 
+#include "platform/Error.h"
+
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -14,12 +15,12 @@ namespace vantoria::registry {
 // without being open. Reading never throws: it yields what could be read.
 // what() is one complete sentence without the program prefix, e.g.
 // "cannot save settings to /home/u/.config/vantoria/registry.reg: Permission denied".
-class RegistryError : public std::runtime_error {
+class RegistryError : public vantoria::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using vantoria::Error::Error;
     // A failed save: "cannot save settings to <file>: <reason>".
     RegistryError(const std::filesystem::path& file, std::string reason)
-        : std::runtime_error("cannot save settings to " + file.string() + ": " + reason),
+        : vantoria::Error("cannot save settings to " + file.string() + ": " + reason),
           file_(file),
           reason_(std::move(reason)) {}
 
