@@ -52,13 +52,13 @@ chmod -R u=rwX,go=rX "$root"
 find "$root/usr/bin" -type f -exec chmod 0755 {} +
 
 # Dependencies from the binaries and plug-ins; dpkg-shlibdeps wants a
-# debian/control beside it.
+# debian/control beside it, and finds the package's root by its DEBIAN folder.
+install -d "$root/DEBIAN"
 printf 'Source: vantoria\n\nPackage: vantoria\nArchitecture: any\n' > "$work/pkg/debian/control"
 depends=$(cd "$work/pkg" && dpkg-shlibdeps -O "${elves[@]/#$work\/pkg\//-e}" | sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || { echo "package.sh: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 
 size=$(du -sk --exclude=DEBIAN "$root" | cut -f1)
-install -d "$root/DEBIAN"
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@SIZE@/$size/" -e "s/@DEPENDS@/$depends/" \
   packaging/debian/control.in > "$root/DEBIAN/control"
 (cd "$root" && find usr -type f -print0 | sort -z | xargs -0 md5sum) > "$root/DEBIAN/md5sums"
