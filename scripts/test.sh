@@ -7,6 +7,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 
+# The Debian package, built from this tree and tried unpacked in a temporary
+# root: never installed here.
+scripts/package.sh
+tests/package/check-package.sh
+
 # The fuzz targets, built with clang's address and undefined-behaviour
 # sanitizers, replay their seed corpora and every hostile file the tests keep.
 # Replay only: a random search belongs to longer runs by hand.

@@ -3,6 +3,7 @@
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -48,21 +49,39 @@ std::string ReadText(const char* path) {
 
 }  // namespace
 
-std::string LinuxVersionText(std::string_view osRelease, std::string_view kernelRelease) {
-    std::string distribution = OsReleaseValue(osRelease, "PRETTY_NAME");
-    if (distribution.empty()) distribution = OsReleaseValue(osRelease, "NAME");
+std::vector<std::string> LinuxVersionTexts(std::string_view osRelease, std::string_view kernelRelease) {
     // "6.1.0-18-amd64": the version is what the user looks for.
-    std::string kernel = "Linux " + std::string(kernelRelease.substr(0, kernelRelease.find('-')));
-    return distribution.empty() ? kernel : distribution + ", " + kernel;
+    const std::string kernel = "Linux " + std::string(kernelRelease.substr(0, kernelRelease.find('-')));
+    std::vector<std::string> texts;
+    const auto add = [&](const std::string& distribution) {
+        std::string text = distribution.empty() ? kernel : distribution + ", " + kernel;
+        if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(std::move(text));
+    };
+    const std::string name = OsReleaseValue(osRelease, "NAME");
+    const std::string pretty = OsReleaseValue(osRelease, "PRETTY_NAME");
+    add(pretty.empty() ? name : pretty);
+    if (!name.empty()) {
+        const std::string version = OsReleaseValue(osRelease, "VERSION_ID");
+        const auto withVersion = [&](std::string text) { return version.empty() ? text : text + " " + version; };
+        add(withVersion(name));                              // "Debian GNU/Linux 12"
+        add(withVersion(name.substr(0, name.find(' '))));  // "Debian 12"
+    }
+    return texts;
 }
 
-std::string LinuxVersionText() {
+std::string LinuxVersionText(std::string_view osRelease, std::string_view kernelRelease) {
+    return LinuxVersionTexts(osRelease, kernelRelease).front();
+}
+
+std::vector<std::string> LinuxVersionTexts() {
     std::string osRelease = ReadText("/etc/os-release");
     if (osRelease.empty()) osRelease = ReadText("/usr/lib/os-release");
     struct utsname names {};
     ::uname(&names);
-    return LinuxVersionText(osRelease, names.release);
+    return LinuxVersionTexts(osRelease, names.release);
 }
+
+std::string LinuxVersionText() { return LinuxVersionTexts().front(); }
 
 std::uint64_t TotalPhysicalMemory() {
     struct sysinfo info {};

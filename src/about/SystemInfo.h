@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantoria::about {
 
@@ -22,6 +23,10 @@ std::optional<std::string> ClassifyWindowsVersion(std::uint32_t platformId, std:
 std::string LinuxVersionText(std::string_view osRelease, std::string_view kernelRelease);
 // The same for this machine (/etc/os-release, else /usr/lib/os-release; uname).
 std::string LinuxVersionText();
+// That line first, then shorter forms of it for a narrow label, each still
+// naming both: "Debian GNU/Linux 12, Linux 6.1.0", "Debian 12, Linux 6.1.0".
+std::vector<std::string> LinuxVersionTexts(std::string_view osRelease, std::string_view kernelRelease);
+std::vector<std::string> LinuxVersionTexts();
 
 // Total physical memory in bytes, as a 64-bit count; 0 when unknown.
 std::uint64_t TotalPhysicalMemory();

@@ -1,6 +1,7 @@
 #include "about/formAbout.h"
 
 #include "about/AboutHost.h"
+#include "about/FittedText.h"
 #include "about/SystemInfo.h"
 #include "ui_formAbout.h"
 #include "widgets/WindowPlacement.h"
@@ -44,9 +45,13 @@ Tform_About::Tform_About(AboutHost& host, QWidget* parent)
     }
     ui_->lbl_WWW->setText(QString::fromUtf8(kHomePage));
     ui_->lbl_EMail->setText(QString::fromUtf8(kSupportMail));
-    // Labels not of a fixed size fit their text, from their left edge.
-    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label2, ui_->Label3, ui_->lbl_WWW, ui_->lbl_EMail})
-        label->adjustSize();
+    // Labels not of a fixed size fit their text, from their left edge; the
+    // two links stay centred under the copyright line.
+    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label2, ui_->Label3}) label->adjustSize();
+    for (QLabel* link : {ui_->lbl_WWW, ui_->lbl_EMail}) {
+        link->adjustSize();
+        link->move(ui_->Copyright->geometry().center().x() + 1 - link->width() / 2, link->y());
+    }
 
     connect(ui_->OKButton, &QPushButton::clicked, this, &Tform_About::OKButtonClick);
     OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -74,12 +79,16 @@ bool Tform_About::eventFilter(QObject* watched, QEvent* event) {
 void Tform_About::FormShow() {
     if (host_.DebugMode()) ui_->Comments->show();
     ReadSystemInfo();
-    // A fixed-size label: a long line is shortened where it would run into
-    // its caption; the whole line is in the tooltip.
-    const int room = ui_->lbl_Version->geometry().right() - ui_->Label2->geometry().right() - 4;
-    ui_->lbl_Version->setText(ui_->lbl_Version->fontMetrics().elidedText(WinVersionText, Qt::ElideRight, room));
+    // Fixed-size labels: a long line takes a shorter form, or narrower
+    // letters, rather than running into its caption; the whole line is in
+    // the tooltip.
+    QStringList versions{WinVersionText};
+    for (const std::string& text : about::LinuxVersionTexts()) versions << QString::fromStdString(text);
+    versions.removeDuplicates();
+    SetFittedText(*ui_->lbl_Version, versions, RoomBeside(*ui_->Label2, *ui_->lbl_Version));
     ui_->lbl_Version->setToolTip(WinVersionText);
-    ui_->lbl_Memory->setText(QString::fromStdString(about::MemoryText(TotalPhysMemory)));
+    SetFittedText(*ui_->lbl_Memory, {QString::fromStdString(about::MemoryText(TotalPhysMemory))},
+                  RoomBeside(*ui_->Label3, *ui_->lbl_Memory));
     ui_->Version->setText(QStringLiteral("Version ") + FileVersionText);
     ui_->Copyright->setText(QString::fromUtf8(kCopyrightText));
 }

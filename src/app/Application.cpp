@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
 #include "app/AppState.h"
+#include "app/FormFonts.h"
+#include "app/QtStateFolder.h"
 
 #include <QFont>
 #include <QMessageBox>
@@ -11,12 +13,10 @@ namespace vantoria {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Vantoria"));  // the tray item's title
     setQuitOnLastWindowClosed(false);  // the program lives in the tray
-    // The forms are drawn in this Japanese proportional gothic at 12 px;
-    // map it to what a Linux desktop has.
-    const QString family = QStringLiteral("ＭＳ Ｐゴシック");
-    QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                        QStringLiteral("Noto Sans CJK JP Regular")});
-    QFont font(family);
+    KeepQtStateOutOfSettings();
+    // The forms are drawn in this Japanese proportional gothic at 12 px.
+    RegisterFormFonts();
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     setFont(font);
 }

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 
 namespace vantoria {
@@ -44,6 +45,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     browser_ = new QTextBrowser(splitter);
     browser_->setObjectName(QStringLiteral("txt_Help"));
     browser_->setOpenExternalLinks(true);
+    // Long lines (a file mask, a command) wrap, anywhere if they must,
+    // rather than widening the page past the window.
+    browser_->document()->setDefaultStyleSheet(QStringLiteral("pre { white-space: pre-wrap; }"));
+    browser_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({160, 480});
     auto* layout = new QHBoxLayout(this);

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QShowEvent>
+#include <QStyle>
 #include <limits>
 
 namespace vantoria {
@@ -88,6 +90,10 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
                             ui_->edt_FileMask})
         edit->setMaxLength(std::numeric_limits<int>::max());
 
+    // The glyphs of the chooser's OK and Cancel.
+    ui_->bbtn_Ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui_->bbtn_Cancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+
     connect(ui_->bbtn_Ok, &QPushButton::clicked, this, &Tform_Setup::bbtn_OkClick);
     connect(ui_->bbtn_Cancel, &QPushButton::clicked, this, &Tform_Setup::bbtn_CancelClick);
     connect(ui_->spbtn_PulgInFolder, &QToolButton::clicked, this, &Tform_Setup::spbtn_PulgInFolderClick);
@@ -143,6 +149,10 @@ void Tform_Setup::FormShow() {
     Fill(*ui_->edt_FileMask, ApSystem.FileMask);
     ui_->chkbox_BtnFlat->setChecked(ApSystem.BtnFlat);
     // chkbox_RegErase keeps its state, which is always RegErase's.
+    // A long text shows from its start, as an edit box filled anew does.
+    for (QLineEdit* edit : {ui_->edt_SpiFolder, ui_->edt_WallFolder, ui_->edt_WallBuffer, ui_->edt_ApFileName,
+                            ui_->edt_FileMask})
+        edit->setCursorPosition(0);
 
     EnableLayoutGroups(ApSystem.WallPosition);
     // The clicks the fill ran are no changes of the user's.

@@ -1,6 +1,7 @@
 // The version information dialog: the system lines and the version, as
 // functions and as the labels a user reads.
 
+#include "about/FittedText.h"
 #include "about/SystemInfo.h"
 #include "app/FormTestEnv.h"
 
@@ -76,6 +77,33 @@ TEST_F(AboutFormTest, ShowingFillsTheLabelsAndTheLinksOpenWithTheDesktop) {
     DebugMode = true;
     form_About->show();
     EXPECT_TRUE(form_About->findChild<QLabel*>(QStringLiteral("Comments"))->isVisible());
+    form_About->hide();
+}
+
+// The system lines keep their fixed labels yet show whole: the kernel with
+// the distribution, and a memory count of any length clear of its caption.
+TEST_F(AboutFormTest, SystemLinesShowWholeInTheirLabels) {
+    EXPECT_EQ(LinuxVersionTexts("NAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\n"
+                                "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
+                                "6.1.0-18-amd64"),
+              (std::vector<std::string>{"Debian GNU/Linux 12 (bookworm), Linux 6.1.0", "Debian GNU/Linux 12, Linux 6.1.0",
+                                        "Debian 12, Linux 6.1.0"}));
+    CreateForms();
+    form_About->show();
+    auto* version = form_About->findChild<QLabel*>(QStringLiteral("lbl_Version"));
+    EXPECT_TRUE(version->text().contains(QStringLiteral(", Linux "))) << version->text().toStdString();
+    EXPECT_FALSE(version->text().contains(QChar(0x2026)));
+
+    auto* memory = form_About->findChild<QLabel*>(QStringLiteral("lbl_Memory"));
+    auto* caption = form_About->findChild<QLabel*>(QStringLiteral("Label3"));
+    const int room = RoomBeside(*caption, *memory);
+    EXPECT_LE(caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()), memory->x() + memory->width() - room);
+    for (const char* count : {"25769803776", "99857989632", "18446744073709551615"}) {
+        const QString text = QString::fromUtf8(count) + QStringLiteral(" Bytes");
+        SetFittedText(*memory, {text}, room);
+        EXPECT_EQ(memory->text(), text);
+        EXPECT_LE(memory->fontMetrics().horizontalAdvance(memory->text()), room) << count;
+    }
     form_About->hide();
 }
 

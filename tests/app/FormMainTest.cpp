@@ -73,6 +73,10 @@ TEST_F(FormMainTest, EveryFormAsksForTheProportionalGothicAt12PixelsAndGetsAJapa
         EXPECT_TRUE(used == QStringLiteral("IPAPGothic") || used.startsWith(QStringLiteral("Noto Sans CJK JP")))
             << used.toStdString();
     }
+    // The logo's middle letter asks for the proportional mincho.
+    const QString mincho = QFontInfo(QFont(QStringLiteral("ＭＳ Ｐ明朝"))).family();
+    EXPECT_TRUE(mincho == QStringLiteral("IPAPMincho") || mincho.startsWith(QStringLiteral("Noto Serif CJK JP")))
+        << mincho.toStdString();
 }
 
 TEST_F(FormMainTest, TrayClicksTellASingleClickFromBothKindsOfDoubleClick) {

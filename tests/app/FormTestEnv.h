@@ -35,6 +35,9 @@ inline void EnsureApplication() {
     if (created) return;
     created = true;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt keeps its widgets' state there from now on; never the user's own.
+    static TempDir state;
+    ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
     new Application(argc, argv);  // reachable as qApp
 }
 

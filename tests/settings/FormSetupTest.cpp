@@ -2,6 +2,7 @@
 // what acts at once, what OK copies back and when it rebuilds the wallpaper.
 
 #include "app/FormTestEnv.h"
+#include "app/QtStateFolder.h"
 #include "compose/WallBufferPath.h"
 #include "support/TestBmp.h"
 
@@ -237,6 +238,13 @@ TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedA
     form_Setup->bbtn_OkClick();
     EXPECT_EQ(compose::WallBufferPath(ApSystem), "/var/tmp/elsewhere.bmp");
     EXPECT_EQ(compose::WallBufferPath("/start", "Runo.bmp"), "/start/Runo.bmp");
+
+    // The file dialogs keep their state out of the settings folder.
+    forms_.reset();
+    const std::filesystem::path config = temp_.Path() + "/config";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(config))
+        EXPECT_EQ(entry.path().filename().string().find("QtProject"), std::string::npos) << entry.path();
+    EXPECT_TRUE(std::filesystem::exists(QtStateFolder().toStdString() + "/QtProject.conf"));
 }
 
 }  // namespace

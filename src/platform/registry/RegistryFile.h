@@ -6,8 +6,11 @@
 // Saving is a locked read-modify-write: under an exclusive flock on
 // registry.reg.lock in the same folder the file is read afresh, this
 // process's changes are applied on top, and the result replaces the file
-// atomically (temporary file in the same folder, fsync, rename). Two
-// processes saving at once therefore never lose each other's keys.
+// atomically (an unnamed file in the same folder, fsync, a temporary name,
+// rename). Two processes saving at once therefore never lose each other's
+// keys. A killed save leaves nothing; the rare copy one killed between
+// naming and renaming left (or one on a file system without unnamed files)
+// is removed by the next save (RegistryStagedFile.h).
 //
 // Only a regular file that the user may write is ever replaced. Anything
 // else in the file's place (a FIFO, a device node, a folder, directly or

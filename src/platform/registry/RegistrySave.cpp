@@ -14,6 +14,7 @@
 #include "platform/registry/RegistryError.h"
 #include "platform/registry/RegistryFile.h"
 #include "platform/registry/RegistryPath.h"
+#include "platform/registry/RegistryStagedFile.h"
 #include "platform/registry/RegistryText.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -32,6 +33,7 @@ public:
     explicit Failure(const fs::path& file) : file_(file) {}
     [[noreturn]] void Throw(const std::string& reason) const { throw RegistryError(file_, reason); }
     [[noreturn]] void ThrowErrno(int error) const { Throw(std::strerror(error)); }
+    const fs::path& File() const { return file_; }
 
 private:
     const fs::path& file_;
@@ -78,6 +80,12 @@ bool UserMayWrite(const fs::path& target, const struct stat& info) {
     return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+bool SameFolder(const fs::path& a, const fs::path& b) {
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 // Only a regular file that the user may write is ever replaced. A link to
 // /dev/null or to a folder is someone's way of keeping the settings out, a
 // read-only file someone's way of freezing them; either stays as it is.
@@ -108,68 +116,25 @@ bool KeepDamaged(const fs::path& target, const fs::path& kept, const Failure& fa
     return true;
 }
 
-void WriteAll(int fd, const std::string& text, const Failure& fail) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            fail.ThrowErrno(errno);
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-}
-
-// Removes the temporary file unless it was renamed into place.
-class TemporaryFile {
-public:
-    TemporaryFile(const fs::path& target, const Failure& fail) {
-        std::string pattern = (target.parent_path() / ".registry.reg.XXXXXX").string();
-        fd_ = UniqueFd(::mkostemp(pattern.data(), O_CLOEXEC));
-        if (!fd_) fail.ThrowErrno(errno);
-        path_ = pattern;
-    }
-    ~TemporaryFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    int Fd() const { return fd_.Get(); }
-    int Close() { return fd_.Reset(); }
-    const fs::path& Path() const { return path_; }
-    void Keep() { path_.clear(); }
-
-private:
-    UniqueFd fd_;
-    fs::path path_;
-};
-
 // Replaces `target` with `text`; a file that lost anything in reading is
 // kept beside it first.
 void WriteReplacing(const fs::path& target, const std::string& text, FileState state, const Failure& fail) {
-    TemporaryFile temp(target, fail);
-    WriteAll(temp.Fd(), text, fail);
     // Keep the permissions of the file we replace; a new one is private, as
     // is the one for a file we could not even read.
     mode_t mode = 0600;
     struct stat info {};
     if (state != FileState::Unusable && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         mode = info.st_mode & 07777;
-    if (::fchmod(temp.Fd(), mode) != 0) fail.ThrowErrno(errno);
-    if (::fsync(temp.Fd()) != 0) fail.ThrowErrno(errno);
-    if (temp.Close() != 0) fail.ThrowErrno(errno);
+    StagedFile staged(fail.File(), target.parent_path(), text, mode);
 
     const bool damaged = state == FileState::Damaged || state == FileState::Unusable;
     fs::path kept = target;
     kept += ".damaged";
     const bool moved = damaged && KeepDamaged(target, kept, fail);
-    if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
-        const int error = errno;
+    if (const int error = staged.Replace(target); error != 0) {
         if (moved) ::rename(kept.c_str(), target.c_str());
         fail.ThrowErrno(error);
     }
-    temp.Keep();
     if (damaged)
         PrintRegistryMessage("the settings file " + target.string() + " could not be read whole; it is kept as " +
                              kept.string() + " and a new one is written");
@@ -196,6 +161,7 @@ RegistryModel SaveRegistryChanges(const fs::path& file, const RegistryChanges& c
 
     const UniqueFd lock = TakeLock(file, fail);
     const fs::path target = ReplacementTarget(file);
+    RemoveStaleCopies(target.parent_path(), SameFolder(target.parent_path(), file.parent_path()));
     CheckReplaceable(target, fail);
     const RegistrySnapshot before = ReadRegistryFile(file);
     if (before.state == FileState::Failed) fail.Throw(before.reason);
