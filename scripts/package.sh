@@ -39,7 +39,7 @@ DESTDIR="$top/$root" cmake --install "$work/cmake" >/dev/null
 mapfile -t elves < <(find "$root" -type f -exec sh -c 'head -c4 "$1" | grep -q "^.ELF"' _ {} \; -print | sort)
 for f in "${elves[@]}"; do
   case "$f" in
-    */usr/bin/*) strip --remove-section=.comment --remove-section=.note "$f" ;;
+    */usr/bin/*|*/usr/libexec/*) strip --remove-section=.comment --remove-section=.note "$f" ;;
     *) strip --remove-section=.comment --remove-section=.note --strip-unneeded "$f"; chmod 0644 "$f" ;;
   esac
 done
@@ -49,7 +49,7 @@ install -d "$doc"
 install -m 0644 packaging/debian/copyright "$doc/copyright"
 gzip -9nc packaging/debian/changelog > "$doc/changelog.gz"
 chmod -R u=rwX,go=rX "$root"
-find "$root/usr/bin" -type f -exec chmod 0755 {} +
+find "$root/usr/bin" "$root/usr/libexec" -type f -exec chmod 0755 {} +
 
 # Dependencies from the binaries and plug-ins; dpkg-shlibdeps wants a
 # debian/control beside it, and finds the package's root by its DEBIAN folder.
