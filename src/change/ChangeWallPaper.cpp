@@ -3,7 +3,7 @@
 #include "change/ExecRunAp.h"
 #include "compose/ApplyWallPaper.h"
 #include "compose/CompositionMode.h"
-#include "compose/MonitorCompositions.h"
+#include "compose/MonitorModes.h"
 #include "compose/WallBufferPath.h"
 #include "compose/WallComposer.h"
 #include "imaging/Spi_load.h"
@@ -11,6 +11,9 @@
 #include "settings/ApSystem.h"
 
 #include <exception>
+#include <mutex>
+#include <set>
+#include <stdexcept>
 
 namespace vantoria {
 
@@ -39,6 +42,34 @@ ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
     return outcome;
 }
 
+namespace {
+
+// What the monitors could not show as asked (a desktop that knows one picture
+// for all of them, a file that no longer decodes) is said once a run, not at
+// every change.
+void TellOnce(const std::string& notice) {
+    static std::mutex lock;
+    static std::set<std::string> told;
+    if (notice.empty()) return;
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (!told.insert(notice).second) return;
+    }
+    ReportError(notice);
+}
+
+}  // namespace
+
+raster::Bitmap WallpaperChanger::DecodeOther(const std::string& file) {
+    loader_.SetFile(file);
+    loader_.CheckFile();
+    if (!loader_.LoadPicture() || !loader_.Bitmap() || loader_.Bitmap()->Empty()) {
+        const std::string& why = loader_.LastError();
+        throw std::runtime_error(why.empty() ? file + ": the picture could not be read" : why);
+    }
+    return *loader_.Bitmap();
+}
+
 std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
     loader_.LoadPlugins();
     loader_.SetFile(file);
@@ -58,8 +89,10 @@ std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& f
     composer.ComposeWallPaper(composition.mode, file);
 
     std::string problem;
-    ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem,
-                   compose::ForOtherMonitorSizes(master_, settings_, composition.mode, screen_));
+    const MonitorComposer monitors = compose::ComposerForMonitorMode(
+        master_, settings_, composition, screen_, [this](const std::string& other) { return DecodeOther(other); });
+    ApplyWallPaper(compose::WallBufferPath(settings_), composition.tile, &problem, monitors);
+    TellOnce(*monitors.problem);
     // The desktop not taking the picture, or a layout step that failed (the
     // wallpaper then shows the picture as far as the steps got), is a
     // failure the user must hear of, although the change itself went on.

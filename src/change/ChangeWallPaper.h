@@ -48,6 +48,8 @@ private:
     // Why the picture is not on the desktop, or nothing when it is. Errors
     // raised by the loader and the composition pass through.
     std::optional<std::string> DecodeAndApply(const std::string& file);
+    // The picture of another monitor's file (MonitorMode 1); throws.
+    raster::Bitmap DecodeOther(const std::string& file);
 
     TSpi_load& loader_;
     const TApSystem& settings_;

@@ -54,6 +54,8 @@ DesktopResult ShowWithTool(DesktopKind kind, const std::string& picture, bool ti
 DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const MonitorComposer& otherSizes) {
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
+    // A picture per monitor, or one across them: only some desktops can.
+    if (!path.empty() && otherSizes && !otherSizes.sizeOnly) return SetWallpaperPerMonitor(kind, path, tile, otherSizes);
     std::string reason;
     if (path.empty()) {
         const std::optional<CacheLock> lock = CacheLock::Take(reason);

@@ -93,4 +93,22 @@ std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error) {
     return std::nullopt;
 }
 
+std::optional<MonitorList> CurrentMonitors(std::string& error) {
+    if (auto given = MonitorsFromEnvironment()) return given;
+    const char* x = std::getenv("DISPLAY");
+    if (x && *x) {
+        std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(x));
+        if (!display) {
+            error = std::string("cannot open display ") + x;
+            return std::nullopt;
+        }
+        const ScopedIgnoreXErrors ignoreErrors(display.get());
+        return X11Monitors(display.get());
+    }
+    if (auto outputs = WaylandMonitors(error)) return outputs;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!wayland || !*wayland) error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return std::nullopt;
+}
+
 }  // namespace vantoria

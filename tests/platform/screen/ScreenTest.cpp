@@ -41,7 +41,7 @@ TEST(ScreenTest, MonitorsAreParsedTheFirstOnePrimaryAndAnythingMalformedRefused)
     using vantoria::Monitor;
     const auto two = vantoria::ParseMonitors("1024x768+0+0,1280X1024+1024-10");
     ASSERT_TRUE(two);
-    EXPECT_EQ(*two, (vantoria::MonitorList{Monitor{0, 0, 1024, 768, true}, Monitor{1024, -10, 1280, 1024, false}}));
+    EXPECT_EQ(*two, (vantoria::MonitorList{Monitor{0, 0, 1024, 768, true, {}, {}, {}, {}}, Monitor{1024, -10, 1280, 1024, false, {}, {}, {}, {}}}));
     EXPECT_EQ(vantoria::PrimaryMonitor(*two).Size(), (ScreenSize{1024, 768}));
     for (const char* bad : {"", ",", "1024x768", "1024x768+0", "1024x768+0+0,", "0x768+0+0", "1024x768++0+0",
                             "1024x768+0+0+0", "-1024x768+0+0", "1024x768+-5+0", "70000x10+0+0", "1024x768+0+0 ",
