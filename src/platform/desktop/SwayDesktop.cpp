@@ -3,16 +3,13 @@
 // shell word (variables, command substitution). So only paths made of
 // plain characters are sent; the fresh names in the cache folder are.
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <optional>
 #include <utility>
 
 #include "platform/desktop/FreshPictures.h"
 #include "platform/desktop/ToolDesktops.h"
 #include "platform/desktop/ToolRunner.h"
+#include "platform/screen/SwayOutputs.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -43,53 +40,7 @@ DesktopResult SetSwayWallpaper(const std::string& picture, bool tile) {
 
 }  // namespace vantoria::desktop
 
-// sway's outputs as `swaymsg -t get_outputs -r` lists them: name, place,
-// size in pixels and the EDID's make, model and serial.
 namespace vantoria::desktop {
-namespace {
-
-std::optional<MonitorList> SwayOutputs(std::string& reason) {
-    const ToolResult r = RunTool({"swaymsg", "-t", "get_outputs", "-r"});
-    if (!r.ok) {
-        reason = r.reason;
-        return std::nullopt;
-    }
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.output));
-    MonitorList outputs;
-    for (const QJsonValue& value : doc.array()) {
-        const QJsonObject o = value.toObject();
-        if (!o.value(QLatin1String("active")).toBool()) continue;
-        const QJsonObject rect = o.value(QLatin1String("rect")).toObject();
-        const QJsonObject mode = o.value(QLatin1String("current_mode")).toObject();
-        Monitor m;
-        m.x = rect.value(QLatin1String("x")).toInt();
-        m.y = rect.value(QLatin1String("y")).toInt();
-        m.width = mode.value(QLatin1String("width")).toInt(rect.value(QLatin1String("width")).toInt());
-        m.height = mode.value(QLatin1String("height")).toInt(rect.value(QLatin1String("height")).toInt());
-        const int transform = o.value(QLatin1String("transform")).toString().contains(QLatin1String("90")) ||
-                              o.value(QLatin1String("transform")).toString().contains(QLatin1String("270"));
-        if (transform) std::swap(m.width, m.height);
-        m.name = o.value(QLatin1String("name")).toString().toStdString();
-        m.make = o.value(QLatin1String("make")).toString().toStdString();
-        m.model = o.value(QLatin1String("model")).toString().toStdString();
-        m.serial = o.value(QLatin1String("serial")).toString().toStdString();
-        if (m.make == "Unknown") m.make.clear();
-        if (m.model == "Unknown") m.model.clear();
-        if (m.serial == "Unknown") m.serial.clear();
-        if (m.width <= 0 || m.height <= 0 || m.width > raster::kMaxSide || m.height > raster::kMaxSide ||
-            !PlainForSway(m.name))
-            continue;
-        outputs.push_back(std::move(m));
-    }
-    if (outputs.empty()) {
-        reason = "sway lists no active output";
-        return std::nullopt;
-    }
-    outputs.front().primary = true;  // as the Wayland monitor list takes it
-    return outputs;
-}
-
-}  // namespace
 
 DesktopResult SetSwayWallpaperPerOutput(const std::string& buffer, bool tile, const MonitorComposer& perMonitor) {
     std::string reason;
@@ -99,6 +50,7 @@ DesktopResult SetSwayWallpaperPerOutput(const std::string& buffer, bool tile, co
     if (!fresh) return DesktopResult::Failed(reason);
     std::string shared;
     for (const Monitor& m : *outputs) {
+        if (!PlainForSway(m.name)) continue;  // an output sway would not take by that name
         std::string file;
         const char* how = "stretch";  // the picture is the output's size
         if (std::optional<raster::Bitmap> own = perMonitor(m)) {

@@ -78,8 +78,10 @@ std::optional<MonitorList> MonitorsFromEnvironment() {
 }
 
 std::string Monitor::Identity() const {
-    if (!make.empty() || !model.empty() || !serial.empty()) return make + "/" + model + "/" + serial;
-    if (!name.empty()) return name;
+    // Two monitors of one model without serial numbers differ only by port.
+    if (!serial.empty()) return make + "/" + model + "/" + serial;
+    if (!name.empty()) return make.empty() && model.empty() ? name : make + "/" + model + "/@" + name;
+    if (!make.empty() || !model.empty()) return make + "/" + model + "/";
     return std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" + std::to_string(y);
 }
 

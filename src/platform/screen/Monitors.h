@@ -30,9 +30,10 @@ struct Monitor {
 
     raster::ScreenSize Size() const { return {width, height}; }
     // What tells this monitor apart from the others, for remembering what
-    // it shows: the EDID's make, model and serial when there are any (they
-    // stay when outputs are renumbered or the monitor moves to another
-    // port), else the output's name, else its place on the screen.
+    // it shows: the EDID's make, model and serial when it has a serial
+    // number (they stay when outputs are renumbered or the monitor moves to
+    // another port), else make and model with the output's name, else its
+    // place on the screen.
     std::string Identity() const;
     friend constexpr bool operator==(const Monitor&, const Monitor&) = default;
 };

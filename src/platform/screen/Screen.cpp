@@ -2,6 +2,7 @@
 
 #include "platform/raster/Bitmap.h"
 #include "platform/screen/Monitors.h"
+#include "platform/screen/SwayOutputs.h"
 #include "platform/screen/WaylandMonitors.h"
 #include "platform/screen/X11Monitors.h"
 
@@ -104,6 +105,9 @@ std::optional<MonitorList> CurrentMonitors(std::string& error) {
         }
         const ScopedIgnoreXErrors ignoreErrors(display.get());
         return X11Monitors(display.get());
+    }
+    if (const char* sway = std::getenv("SWAYSOCK"); sway && *sway) {
+        if (auto outputs = SwayOutputs(error)) return outputs;
     }
     if (auto outputs = WaylandMonitors(error)) return outputs;
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
