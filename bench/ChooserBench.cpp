@@ -10,13 +10,13 @@
 #include "SamplePicture.h"
 
 #include "app/AppState.h"
-#include "app/BitmapImage.h"
 #include "change/ChooserHost.h"
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
 #include "change/formChgWall.h"
 #include "imaging/Spi_load.h"
 #include "settings/ApSystem.h"
+#include "widgets/BitmapImage.h"
 
 #include <QApplication>
 #include <QImage>
@@ -45,6 +45,7 @@ public:
     void Redraw() override {}
     void SetupCommand() override {}
     void ShowSetupModal() override {}
+    bool AppRunning() const override { return true; }
     TSpi_load loader;
 };
 

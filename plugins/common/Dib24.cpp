@@ -6,7 +6,7 @@
 
 #include "Limits.h"
 #include "PluginError.h"
-#include "imaging/MemoryBudget.h"
+#include "platform/memory/MemoryBudget.h"
 
 namespace vantoria::spi {
 

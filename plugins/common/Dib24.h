@@ -25,7 +25,7 @@ class Dib24 {
 public:
     // Throws PluginError: for sizes outside the limits (Limits.h), and
     // SUSIE_ERR_NO_MEMORY when the machine has not the memory for the rows
-    // (imaging/MemoryBudget.h) or a block cannot be had. The rows' contents are
+    // (platform/memory/MemoryBudget.h) or a block cannot be had. The rows' contents are
     // unspecified until written.
     Dib24(int width, int height);
 

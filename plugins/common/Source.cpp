@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "PluginError.h"
-#include "imaging/MemoryBudget.h"
+#include "platform/memory/MemoryBudget.h"
 #include "platform/posix/RegularFile.h"
 
 namespace vantoria::spi {

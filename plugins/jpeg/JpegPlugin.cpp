@@ -20,7 +20,7 @@
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
-#include "imaging/MemoryBudget.h"
+#include "platform/memory/MemoryBudget.h"
 
 namespace vantoria::spi {
 namespace {

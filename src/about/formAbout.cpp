@@ -1,9 +1,9 @@
 #include "about/formAbout.h"
 
+#include "about/AboutHost.h"
 #include "about/SystemInfo.h"
-#include "app/AppState.h"
-#include "app/Forms.h"
 #include "ui_formAbout.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>
@@ -12,7 +12,8 @@
 
 namespace vantoria {
 
-Tform_About::Tform_About(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::form_About>()) {
+Tform_About::Tform_About(AboutHost& host, QWidget* parent)
+    : QDialog(parent), host_(host), ui_(std::make_unique<Ui::form_About>()) {
     ui_->setupUi(this);
     setFixedSize(size());
 
@@ -71,7 +72,7 @@ bool Tform_About::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tform_About::FormShow() {
-    if (DebugMode) ui_->Comments->show();
+    if (host_.DebugMode()) ui_->Comments->show();
     ReadSystemInfo();
     // A fixed-size label: a long line is shortened where it would run into
     // its caption; the whole line is in the tooltip.

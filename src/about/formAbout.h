@@ -14,6 +14,8 @@ class form_About;
 
 namespace vantoria {
 
+class AboutHost;
+
 inline constexpr const char* kCopyrightText = "Copyright (C) 2026 Brightmoss";
 inline constexpr const char* kHomePage = "https://brightmoss.example/";
 inline constexpr const char* kSupportMail = "support@brightmoss.example";
@@ -21,7 +23,8 @@ inline constexpr const char* kSupportMail = "support@brightmoss.example";
 class Tform_About : public QDialog {
     Q_OBJECT
 public:
-    explicit Tform_About(QWidget* parent = nullptr);
+    // Works with `host`, which must outlive the dialog.
+    explicit Tform_About(AboutHost& host, QWidget* parent = nullptr);
     ~Tform_About() override;
 
     // Opens a web or mail address with the desktop's handler; tests replace it.
@@ -43,6 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    AboutHost& host_;
     std::unique_ptr<Ui::form_About> ui_;
 };
 

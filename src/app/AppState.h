@@ -1,5 +1,12 @@
 #pragma once
-// Process-wide state of the tray program, set up by the entry point.
+// Process-wide state of the tray program. These are the program's own names
+// for it; this is the one place that declares the ones the tray program
+// owns and the one place that resets them all (ResetTrayState).
+//
+//   ApSystem        settings/ApSystem.h   the settings record (also the core's)
+//   LayoutChanged   settings/LayoutChanged.h
+//   PreviewApplied  change/formChgWall.h  lives with the chooser
+//   DebugMode, AppRunning, form_Main..form_Setup   here
 
 namespace vantoria {
 
@@ -13,11 +20,16 @@ extern bool DebugMode;
 // False until all four forms exist; set just before the event loop starts.
 extern bool AppRunning;
 
-// The four forms, each created once at start-up and living until the end.
+// The four forms, each created once at start-up by TrayForms and living
+// until the end (null before and after).
 extern Tform_Main* form_Main;
 extern Tform_About* form_About;
 extern Tform_ChgWall* form_ChgWall;
 extern Tform_Setup* form_Setup;
+
+// Puts every process-wide value above back to what it is at start-up. The
+// forms must be gone (their pointers are TrayForms's to clear).
+void ResetTrayState();
 
 // Name of the help document the Help command opens.
 inline constexpr const char* kHelpFile = "Runo.hlp";

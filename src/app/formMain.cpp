@@ -2,7 +2,6 @@
 
 #include "about/formAbout.h"
 #include "app/AppState.h"
-#include "app/BitmapImage.h"
 #include "app/HelpWindow.h"
 #include "app/ScreenWatch.h"
 #include "app/TrayHostWatch.h"
@@ -12,6 +11,7 @@
 #include "settings/ApSystem.h"
 #include "settings/Settings.h"
 #include "settings/formSetup.h"
+#include "widgets/BitmapImage.h"
 #include "ui_formMain.h"
 
 #include <QApplication>
@@ -35,9 +35,10 @@ raster::ScreenSize QtScreenSize() {
     return {size.width(), size.height()};
 }
 
-Tform_Main::Tform_Main(QWidget* parent)
+Tform_Main::Tform_Main(AutoChangeHost& timerHost, QWidget* parent)
     : QWidget(parent),
       ui_(std::make_unique<Ui::form_Main>()),
+      autoChange_(ApSystem, timerHost),
       pm_RightBtn(this),
       TrayIcon_(this),
       trayClicks_(QApplication::doubleClickInterval()) {
@@ -155,6 +156,8 @@ void Tform_Main::act_AboutExecute() {
 }
 
 void Tform_Main::act_ExitExecute() { close(); }
+
+void Tform_Main::tmr_ChgWallTimer() { autoChange_.Tick(); }
 
 // With the automatic change on, the Change command is off and a single click
 // does nothing: the click always agrees with the menu.

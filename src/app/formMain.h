@@ -5,6 +5,7 @@
 // the tray icon with its menu, and the six commands.
 
 #include "app/TrayClicks.h"
+#include "change/AutoWallChange.h"
 #include "change/ChangeWallPaper.h"
 #include "imaging/Spi_load.h"
 
@@ -31,7 +32,9 @@ inline constexpr const char* kHelpMissingMessage = "ヘルプファイル Runo.h
 class Tform_Main : public QWidget {
     Q_OBJECT
 public:
-    explicit Tform_Main(QWidget* parent = nullptr);
+    // `timerHost` is what the automatic change's ticks reach; it must
+    // outlive the form.
+    explicit Tform_Main(AutoChangeHost& timerHost, QWidget* parent = nullptr);
     ~Tform_Main() override;
 
     // Saves or erases the settings exactly once, however often the form is
@@ -62,8 +65,7 @@ public:
     void act_AboutExecute();
     void act_ExitExecute();
 
-    // The one-second tick of the automatic change; its logic lives with the
-    // change subsystem (change/tmrChgWall.cpp).
+    // The one-second tick of the automatic change (AutoWallChanger).
     void tmr_ChgWallTimer();
 
     // The tray icon's single and double left click (after TrayClicks sorted
@@ -84,6 +86,8 @@ private:
     std::unique_ptr<Ui::form_Main> ui_;
     std::unique_ptr<TSpi_load> spiLoader_;
     std::unique_ptr<WallpaperChanger> changer_;
+    // The tick's counters last as long as the form, like the timer.
+    AutoWallChanger autoChange_;
     QTimer tmr_ChgWall;  // 1000 ms for the whole run
     QMenu pm_RightBtn;
     QSystemTrayIcon TrayIcon_;

@@ -5,7 +5,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "app/Forms.h"
+#include "app/TrayForms.h"
 #include "app/MessageBoxReporter.h"
 #include "app/SignalBridge.h"
 #include "app/formMain.h"

@@ -1,6 +1,7 @@
 #pragma once
 // What the chooser dialog asks of the rest of the program. The tray program
-// answers through the main form and the settings dialog; tests record.
+// answers through the main form and the settings dialog (app/FormHosts.h);
+// tests record.
 
 #include <string>
 
@@ -20,6 +21,9 @@ public:
     virtual void SetupCommand() = 0;
     // The settings dialog, shown modally without asking whether it is open.
     virtual void ShowSetupModal() = 0;
+    // False until the program's forms all exist: a selection made while the
+    // dialog is set up decodes nothing.
+    virtual bool AppRunning() const = 0;
 };
 
 }  // namespace vantoria

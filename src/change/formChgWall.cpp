@@ -1,20 +1,16 @@
 #include "change/formChgWall.h"
 
-#include "app/AppState.h"
-#include "app/BitmapImage.h"
-#include "app/Forms.h"
-#include "app/formMain.h"
 #include "change/ChooserHost.h"
 #include "change/Drives.h"
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
-#include "compose/ApplyWallPaper.h"
 #include "imaging/Spi_load.h"
 #include "platform/report/Reporter.h"
 #include "settings/ApSystem.h"
 #include "settings/LayoutChanged.h"
-#include "settings/formSetup.h"
 #include "ui_formChgWall.h"
+#include "widgets/BitmapImage.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,16 +26,6 @@ namespace vantoria {
 bool PreviewApplied = false;
 
 namespace {
-
-class MainFormHost final : public ChooserHost {
-public:
-    TSpi_load& Loader() override { return form_Main->SpiLoader(); }
-    void ChangeWallPaper(const std::string& file) override { form_Main->ChangeWallPaper(file); }
-    void EraseWallPaper() override { vantoria::EraseWallPaper(); }
-    void Redraw() override { form_Main->act_RedrawExecute(); }
-    void SetupCommand() override { form_Main->act_SetupExecute(); }
-    void ShowSetupModal() override { form_Setup->exec(); }
-};
 
 // Rows of the folder tree and the file list are 16 pixels high.
 class RowHeightDelegate final : public QStyledItemDelegate {
@@ -79,13 +65,6 @@ QPixmap PreviewPixmap(const raster::Bitmap& picture, const PreviewPlacement& pla
 }
 
 }  // namespace
-
-Tform_ChgWall::Tform_ChgWall(QWidget* parent)
-    : QDialog(parent), ownHost_(std::make_unique<MainFormHost>()), host_(*ownHost_),
-      ui_(std::make_unique<Ui::form_ChgWall>()) {
-    SetUpWidgets();
-    FormCreate();
-}
 
 Tform_ChgWall::Tform_ChgWall(ChooserHost& host, QWidget* parent)
     : QDialog(parent), host_(host), ui_(std::make_unique<Ui::form_ChgWall>()) {
@@ -208,7 +187,7 @@ void Tform_ChgWall::dirol_WallChange() {
 }
 
 void Tform_ChgWall::flbox_WallChange() {
-    if (!AppRunning) return;
+    if (!host_.AppRunning()) return;
     if (SelectedIndex() < 0) {
         ui_->img_PreView->hide();
         SetOkEnabled(false);

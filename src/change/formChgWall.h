@@ -34,8 +34,6 @@ inline constexpr const char* kChgWallFilter =
 class Tform_ChgWall : public QDialog {
     Q_OBJECT
 public:
-    // Works with the main form and the settings dialog (form_Main, form_Setup).
-    explicit Tform_ChgWall(QWidget* parent = nullptr);
     // Works with `host`, which must outlive the dialog.
     explicit Tform_ChgWall(ChooserHost& host, QWidget* parent = nullptr);
     ~Tform_ChgWall() override;
@@ -89,7 +87,6 @@ private:
     void SetPreviewEnabled(bool enabled);
     void ShowPreview();
 
-    std::unique_ptr<ChooserHost> ownHost_;
     ChooserHost& host_;
     std::unique_ptr<Ui::form_ChgWall> ui_;
     QFileSystemModel* folderModel_ = nullptr;  // owned by the dialog (Qt parent)

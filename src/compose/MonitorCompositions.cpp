@@ -1,7 +1,7 @@
 #include "compose/MonitorCompositions.h"
 
 #include "compose/WallComposer.h"
-#include "imaging/MemoryBudget.h"
+#include "platform/memory/MemoryBudget.h"
 #include "platform/desktop/X11Layout.h"
 
 #include <algorithm>

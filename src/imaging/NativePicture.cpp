@@ -6,7 +6,7 @@
 
 #include "imaging/FileBytes.h"
 #include "imaging/IconFile.h"
-#include "imaging/MemoryBudget.h"
+#include "platform/memory/MemoryBudget.h"
 #include "platform/dib/Dib.h"
 
 namespace vantoria::imaging {

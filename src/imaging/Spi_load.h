@@ -14,7 +14,7 @@
 // LastError() says why; so does a file for a plug-in that cannot be opened
 // or is not a regular file (a FIFO, a folder), which no plug-in is shown,
 // and a reported picture the machine has not the memory for, which is
-// refused before the plug-in is asked for it (imaging/MemoryBudget.h).
+// refused before the plug-in is asked for it (platform/memory/MemoryBudget.h).
 
 #include <cstdint>
 #include <memory>

@@ -1,11 +1,9 @@
 #include "settings/formSetup.h"
 
-#include "app/AppState.h"
-#include "app/Forms.h"
-#include "app/formMain.h"
-#include "change/formChgWall.h"
 #include "settings/ApSystem.h"
+#include "settings/SetupHost.h"
 #include "ui_formSetup.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QAction>
 #include <QDir>
@@ -43,7 +41,8 @@ QString WallBufferSetting(const QString& chosenFile, const QString& startDir) {
     return chosenFile;
 }
 
-Tform_Setup::Tform_Setup(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::form_Setup>()) {
+Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
+    : QDialog(parent), host_(host), ui_(std::make_unique<Ui::form_Setup>()) {
     ui_->setupUi(this);
     setFixedSize(size());
 
@@ -160,7 +159,7 @@ void Tform_Setup::bbtn_OkClick() {
 
     accept();
     // Opened from the chooser, the chooser deals with the new layout.
-    if (!form_ChgWall->isVisible() && LayoutChanged) form_Main->act_RedrawExecute();
+    if (!host_.ChooserOpen() && LayoutChanged) host_.Redraw();
 }
 
 void Tform_Setup::bbtn_CancelClick() { reject(); }
@@ -203,7 +202,7 @@ void Tform_Setup::chkbox_AutoWallChgClick() {
     }
     ui_->pan_ChgTime->setVisible(on);
     // At once, before OK: the menu's Change command follows the box.
-    if (form_Main) form_Main->act_ChgWall().setEnabled(!on);
+    host_.EnableChangeCommand(!on);
 }
 
 void Tform_Setup::EnableLayoutGroups(int position) {

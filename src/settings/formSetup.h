@@ -20,13 +20,16 @@ class form_Setup;
 
 namespace vantoria {
 
+class SetupHost;
+
 inline constexpr const char* kPluginFolderCaption = "Susie PlugIn フォルダの指定";
 inline constexpr const char* kWallFolderCaption = "壁紙 フォルダの指定";
 
 class Tform_Setup : public QDialog {
     Q_OBJECT
 public:
-    explicit Tform_Setup(QWidget* parent = nullptr);
+    // Works with `host`, which must outlive the dialog.
+    explicit Tform_Setup(SetupHost& host, QWidget* parent = nullptr);
     ~Tform_Setup() override;
 
     // The automatic change writes the seconds left into lbl_ChgTimeLimit.
@@ -60,6 +63,7 @@ private:
     QString PickFile(QFileDialog& dialog);
     void EnableLayoutGroups(int position);
 
+    SetupHost& host_;
     std::unique_ptr<Ui::form_Setup> ui_;
     QButtonGroup grp_Wall, grp_Stretch, grp_Position;
     std::unique_ptr<QFileDialog> opdlg_Ap, opdlg_WallBuffer;

@@ -6,7 +6,7 @@
 #include "about/formAbout.h"
 #include "app/AppState.h"
 #include "app/Application.h"
-#include "app/Forms.h"
+#include "app/TrayForms.h"
 #include "app/formMain.h"
 #include "change/formChgWall.h"
 #include "platform/desktop/DesktopTestEnv.h"
@@ -49,9 +49,7 @@ protected:
     void TearDown() override {
         forms_.reset();
         std::filesystem::current_path(previousDir_);
-        ApSystem = TApSystem{};
-        LayoutChanged = false;
-        DebugMode = false;
+        ResetTrayState();
     }
 
     // Stored settings for the next CreateForms(), as "Name"="value" lines.

@@ -51,10 +51,12 @@ public:
     void Redraw() override { ++redraws; }
     void SetupCommand() override { ++setupCommands; }
     void ShowSetupModal() override { ++setupModals; }
+    bool AppRunning() const override { return running; }
 
     TSpi_load loader;
     std::vector<std::string> changes;
     int erases = 0, redraws = 0, setupCommands = 0, setupModals = 0;
+    bool running = true;
 };
 
 class ChgWallFormTest : public ::testing::Test {
@@ -62,18 +64,15 @@ protected:
     void SetUp() override {
         App();
         SetReporter(&reporter_);
-        ApSystem = TApSystem{};
+        ResetTrayState();
         ApSystem.PathWall = dir_.Path();
         ApSystem.FileMask = kDefaultFileMask;
         ApSystem.WallPaper = "/confirmed.bmp";
-        AppRunning = true;
-        PreviewApplied = false;
-        LayoutChanged = false;
         host_.loader.SpiPathName = dir_.Path() + "/no-plugins";
     }
     void TearDown() override {
         SetReporter(nullptr);
-        AppRunning = false;
+        ResetTrayState();
     }
 
     // A file of one colour, `width` x `height`, named for its size.
@@ -314,7 +313,7 @@ TEST_F(ChgWallFormTest, FolderMaskAndPositionComeFromTheSettings) {
     EXPECT_EQ(ApSystem.ChgWallWindow_Top, 80);
 
     // Before the program runs, a selection decodes nothing.
-    AppRunning = false;
+    host_.running = false;
     Select(*form, "10x10.bmp");
     EXPECT_FALSE(Button(*form, "bbtn_Ok")->isEnabled());
     EXPECT_FALSE(Find<QLabel>(*form, "img_PreView")->isVisibleTo(form.get()));

@@ -1,4 +1,4 @@
-#include "app/BitmapImage.h"
+#include "widgets/BitmapImage.h"
 
 #include <cstring>
 
