@@ -41,6 +41,10 @@ private:
 ControlService::ControlService(ControlHost& host, QObject* parent) : QObject(parent), host_(host) {}
 
 bool ControlService::Register(QString& error) {
+    if (!SessionBusKnown()) {
+        error = QStringLiteral("no session bus");
+        return false;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         error = QStringLiteral("no session bus: ") + bus.lastError().message();

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 namespace vantoria {
@@ -21,6 +23,17 @@ inline constexpr const char* kBusName = "example.brightmoss.Vantoria";
 inline constexpr const char* kBusPath = "/example/brightmoss/Vantoria";
 inline constexpr const char* kBusInterface = "example.brightmoss.Vantoria";
 inline constexpr const char* kBusError = "example.brightmoss.Vantoria.Error.Failed";
+
+// Whether there is a session bus to talk to: an address in the environment,
+// or the user's bus socket in XDG_RUNTIME_DIR. Without either, libdbus would
+// start a bus of its own through dbus-launch, which nobody else would find.
+inline bool SessionBusKnown() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && *address) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code ignored;
+    return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ignored);
+}
 
 class ControlService : public QObject, protected QDBusContext {
     Q_OBJECT

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         TrayControl control(forms);
         ControlService service(control);
         control.onChanged = [&service](const std::string& file) { service.NotifyChanged(QString::fromStdString(file)); };
-        if (QString why; !service.Register(why)) std::fprintf(stderr, "vantoria: %s\n", why.toLocal8Bit().constData());
+        QString why;
+        service.Register(why);  // without a bus, or with the name taken, the program runs on as before
         QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &main, [&main] { main.close(); });
 
         main.ShowTrayIcon();

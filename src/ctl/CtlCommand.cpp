@@ -30,11 +30,13 @@ bool IsUtf8(const std::string& text) {
 
 class Client {
 public:
-    Client() : bus_(QDBusConnection::sessionBus()) {}
+    Client()
+        : known_(SessionBusKnown()),
+          bus_(known_ ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("none"))) {}
 
     // 2 with a line when nobody answers for the name.
     int Reachable() {
-        if (!bus_.isConnected()) {
+        if (!known_ || !bus_.isConnected()) {
             PrintLine(stderr, "no session bus, so no tray program to talk to");
             return kNotRunning;
         }
@@ -81,6 +83,7 @@ public:
     }
 
 private:
+    bool known_;
     QDBusConnection bus_;
 };
 

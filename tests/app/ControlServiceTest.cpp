@@ -149,10 +149,11 @@ TEST_F(ControlServiceTest, EveryCommandReachesTheProgramAndFailuresComeBackAsThe
     QString why;
     ASSERT_TRUE(service.Register(why)) << why.toStdString();
 
-    for (const char* command : {"next", "previous", "redraw", "show", "settings", "pause", "resume"})
+    for (const char* command : {"next", "previous", "redraw", "show", "settings", "pause", "resume"}) {
         EXPECT_EQ(Ctl({QString::fromLatin1(command)}, &err), 0) << command << ": " << err;
+        Spin(100);  // the dialogs open once the call is answered
+    }
     EXPECT_EQ(Ctl({"set", "rel dir/$(x) 'b'.png"}, &err), 0) << err;
-    Spin(50);  // the dialogs open once the call is answered
     const std::vector<std::string> expected{"next", "previous", "redraw", "chooser", "settings", "auto off", "auto on",
                                             "set " + work_.Path() + "/rel dir/$(x) 'b'.png"};
     EXPECT_EQ(host.calls, expected);
