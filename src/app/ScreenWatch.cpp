@@ -70,6 +70,12 @@ void RedrawForNewMonitors(Tform_Main& form) {
 
 void WatchScreens(Tform_Main& form) {
     new ScreenWatch([&form] { RedrawForNewMonitors(form); }, &form);  // a child of the form, which deletes it
+    // What was put back at login (vantoria-change --restore) is the buffer
+    // file alone, the primary monitor's composition, on every monitor; with
+    // several monitors the program draws each one's own picture once it runs.
+    QTimer::singleShot(0, &form, [&form] {
+        if (QGuiApplication::screens().size() > 1) RedrawForNewMonitors(form);
+    });
 }
 
 }  // namespace vantoria

@@ -129,7 +129,12 @@ void Tform_Main::ApEventActivate() {
     if (!DebugMode && isVisible()) hide();
 }
 
-void Tform_Main::ChangeWallPaper(const std::string& file) { changer_->ChangeWallPaper(file); }
+void Tform_Main::ChangeWallPaper(const std::string& file) {
+    const ChangeOutcome outcome = changer_->ChangeWallPaper(file);
+    if (outcome.applied && onWallPaperChanged) onWallPaperChanged(file);
+}
+
+void Tform_Main::NextWallPaper() { autoChange_.ChangeNow(); }
 
 void Tform_Main::ShowMaster(const raster::Bitmap& picture) {
     // Only the debug view shows the master image; don't convert for nothing.

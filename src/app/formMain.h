@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -47,6 +48,11 @@ public:
 
     // Turns an image file into the desktop wallpaper (empty: nothing).
     void ChangeWallPaper(const std::string& file);
+    // Told of every change that put a picture on the desktop, whatever
+    // started it (the session-bus interface listens).
+    std::function<void(const std::string& file)> onWallPaperChanged;
+    // The automatic change's next file now, its countdown started afresh.
+    void NextWallPaper();
 
     TSpi_load& SpiLoader() { return *spiLoader_; }
 

@@ -6,12 +6,15 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "app/ControlService.h"
+#include "app/TrayControl.h"
 #include "app/TrayForms.h"
 #include "app/MessageBoxReporter.h"
 #include "app/SignalBridge.h"
 #include "app/formMain.h"
 #include "platform/instance/InstanceLock.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -70,6 +73,13 @@ int main(int argc, char** argv) {
     try {
         TrayForms forms;
         Tform_Main& main = *form_Main;
+        // Scripts and keybindings reach the program over the session bus;
+        // without one it runs as before.
+        TrayControl control(forms);
+        ControlService service(control);
+        control.onChanged = [&service](const std::string& file) { service.NotifyChanged(QString::fromStdString(file)); };
+        QString why;
+        service.Register(why);  // without a bus, or with the name taken, the program runs on as before
         QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &main, [&main] { main.close(); });
 
         main.ShowTrayIcon();

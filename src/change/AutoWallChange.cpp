@@ -1,6 +1,11 @@
 #include "change/AutoWallChange.h"
 
+#include "compose/MonitorAssignment.h"
+#include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
+#include "settings/ExtensionSettings.h"
+
+#include <exception>
 
 #include <algorithm>
 
@@ -51,21 +56,66 @@ void AutoWallChanger::Tick() {
     ChangeTick();
 }
 
+void AutoWallChanger::ChangeNow() {
+    if (changing_) return;
+    if (settings_.StartLastWall) index_ = settings_.StartLastWallCount;
+    ChangeTick();
+}
+
+namespace {
+
+// The monitors for a picture each; none when they cannot be told (the
+// change then gives the primary monitor's file alone).
+MonitorList MonitorsNow() {
+    try {
+        std::string why;
+        if (auto monitors = CurrentMonitors(why)) return *monitors;
+    } catch (const std::exception&) {
+    }
+    return {};
+}
+
+}  // namespace
+
 void AutoWallChanger::ChangeTick() {
     const FlagScope busy(changing_);
     host_.ShowChooser();
     const WallListing listing = host_.ChooserListing();
     const std::vector<std::string>& files = listing.files;
     const auto count = static_cast<std::int64_t>(files.size());
+    const bool shuffle = settings_.AutoWallShuffle != 0;
+    if (shuffle && !shuffleRestored_) {
+        // With StartLastWall the round goes on where the last run left it.
+        if (settings_.StartLastWall) shuffle_.Restore(settings_.AutoWallShuffleRound);
+        shuffleRestored_ = true;
+    }
     if (index_ < 0 || index_ >= count) {
         // An empty folder, or a stored position past the files that are
         // there now: no change this time; the sequence starts again.
         index_ = 0;
     } else {
-        settings_.WallPaper = listing.folder + "/" + files[static_cast<std::size_t>(index_)];
+        const std::string& folder = listing.folder;
+        // The file at the position, then on to the next (a new round after the last).
+        auto next = [&]() -> std::string {
+            const auto at = static_cast<std::size_t>(index_);
+            const std::size_t file = shuffle ? shuffle_.At(folder, settings_.FileMask, files, at) : at;
+            if (++index_ >= count) {
+                index_ = 0;
+                if (shuffle) shuffle_.NextRound();
+            }
+            return folder + "/" + files[file];
+        };
+        if (EffectiveMonitorMode(settings_) == kMonitorModeEach) {
+            // Every monitor the next file, the primary one first.
+            compose::MonitorFiles assigned = compose::ParseMonitorFiles(settings_.MonitorWallPapers);
+            settings_.WallPaper = compose::AssignInTurn(MonitorsNow(), next, assigned);
+            settings_.MonitorWallPapers = compose::FormatMonitorFiles(assigned);
+        } else {
+            settings_.WallPaper = next();
+        }
         host_.ChangeWallPaper(settings_.WallPaper);
-        if (++index_ >= count) index_ = 0;
     }
+    if (shuffle) settings_.AutoWallShuffleRound = settings_.StartLastWall ? shuffle_.State() : std::string();
     if (settings_.StartLastWall) settings_.StartLastWallCount = index_;
     seconds_ = 0;
 }

@@ -7,6 +7,7 @@
 #include "change/WallFileList.h"
 
 #include <cstdint>
+#include "change/ShuffleOrder.h"
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ public:
     // is still under way (its message box runs the event loop) does nothing.
     void Tick();
 
+    // The next file of the sequence now, as a tick at the end of the
+    // interval would change it; the countdown starts afresh. Does nothing
+    // while a change is under way.
+    void ChangeNow();
+
     std::int32_t Seconds() const { return seconds_; }
     std::int32_t LastTime() const { return lastTime_; }
     std::int32_t Index() const { return index_; }
@@ -57,6 +63,9 @@ private:
     std::int32_t lastTime_ = 0;  // AutoWallChgLastTime: the interval seen at the last tick
     std::int32_t index_ = 0;     // AutoWallChgIndex: position of the next file
     bool changing_ = false;
+    // AutoWallShuffle: the order of the round in progress.
+    ShuffleOrder shuffle_;
+    bool shuffleRestored_ = false;
 };
 
 }  // namespace vantoria

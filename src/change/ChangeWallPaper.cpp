@@ -5,6 +5,8 @@
 #include "compose/CompositionMode.h"
 #include "compose/MonitorCompositions.h"
 #include "compose/ReducedDecode.h"
+#include "compose/MonitorModes.h"
+#include "settings/ExtensionSettings.h"
 #include "compose/WallBufferPath.h"
 #include "compose/WallComposer.h"
 #include "imaging/DecodePicture.h"
@@ -15,6 +17,9 @@
 
 #include <exception>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <stdexcept>
 
 namespace vantoria {
 
@@ -56,14 +61,38 @@ imaging::WantedSize WantedSize(int mode, const raster::ScreenSizeSource& screen)
     return {};
 }
 
+// What the monitors could not show as asked (a desktop that knows one picture
+// for all of them, a file that no longer decodes) is said once a run, not at
+// every change.
+void TellOnce(const std::string& notice) {
+    static std::mutex lock;
+    static std::set<std::string> told;
+    if (notice.empty()) return;
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (!told.insert(notice).second) return;
+    }
+    ReportError(notice);
+}
+
 }  // namespace
+
+raster::Bitmap WallpaperChanger::DecodeOther(const std::string& file) {
+    imaging::DecodedPicture decoded = imaging::DecodePicture(loader_, file);
+    if (!decoded.picture) throw std::runtime_error(decoded.failure);
+    return std::move(*decoded.picture);
+}
 
 std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
     const compose::Composition composition = compose::ChooseComposition(settings_);
     // A plug-in's failure code or a failed conversion ends the change like a
     // raised error: composing an empty or blank picture would only put a
     // black wallpaper on the desktop.
-    imaging::DecodedPicture decoded = imaging::DecodePicture(loader_, file, WantedSize(composition.mode, screen_));
+    // A picture of its own on each monitor, or one across them all, is
+    // composed from the whole picture.
+    const bool oneLayout = EffectiveMonitorMode(settings_) == kMonitorModeSame;
+    imaging::DecodedPicture decoded =
+        imaging::DecodePicture(loader_, file, oneLayout ? WantedSize(composition.mode, screen_) : imaging::WantedSize{});
     if (!decoded.picture) return decoded.failure;
     master_ = std::move(*decoded.picture);
     if (onMasterChanged) onMasterChanged(master_);
@@ -79,8 +108,9 @@ std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& f
     if (writing && !desktop::DrawsFromMemory() && !writing->Finish().empty()) return writing->Finish();
 
     std::string problem;
-    ApplyWallPaper(buffer, composition.tile, &problem, OtherMonitorSizes(file, composition.mode, pictureSize),
-                   writing ? &*writing : nullptr);
+    const MonitorComposer monitors = OtherMonitorSizes(file, composition, pictureSize);
+    ApplyWallPaper(buffer, composition.tile, &problem, monitors, writing ? &*writing : nullptr);
+    TellOnce(*monitors.problem);
     // A file that could not be written is the change's failure, as it was
     // before the desktop was asked.
     if (writing && !writing->Finish().empty()) return writing->Finish();
@@ -92,22 +122,31 @@ std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& f
     return std::nullopt;
 }
 
-MonitorComposer WallpaperChanger::OtherMonitorSizes(const std::string& file, int mode, raster::ScreenSize pictureSize) {
-    MonitorComposer fromMaster = compose::ForOtherMonitorSizes(master_, settings_, mode, screen_, pictureSize);
+MonitorComposer WallpaperChanger::OtherMonitorSizes(const std::string& file, const compose::Composition& composition,
+                                                    raster::ScreenSize pictureSize) {
+    const int mode = composition.mode;
     const raster::ScreenSize decoded{master_.Width(), master_.Height()};
-    if (decoded == pictureSize) return fromMaster;
-    // The master is a reduced decode: a monitor it does not serve gets a
+    if (decoded == pictureSize) {
+        return compose::ComposerForMonitorMode(master_, settings_, composition, screen_,
+                                               [this](const std::string& other) { return DecodeOther(other); });
+    }
+    // The master is a reduced decode (only where every monitor shows this
+    // one picture laid out for its size): a monitor it does not serve gets a
     // composition of the whole picture, decoded once when first needed.
+    MonitorComposer fromMaster = compose::ForOtherMonitorSizes(master_, settings_, mode, screen_, pictureSize);
     auto whole = std::make_shared<std::optional<MonitorComposer>>();
-    return [this, file, mode, decoded, fromMaster, whole](raster::ScreenSize size) -> std::optional<raster::Bitmap> {
-        if (compose::DecodedSizeServes(decoded, mode, size)) return fromMaster(size);
+    MonitorComposer composer;
+    composer.problem = fromMaster.problem;
+    composer.compose = [this, file, mode, decoded, fromMaster, whole](const Monitor& m) -> std::optional<raster::Bitmap> {
+        if (compose::DecodedSizeServes(decoded, mode, m.Size())) return fromMaster(m);
         if (!*whole) {
             *whole = MonitorComposer();
             if (const imaging::DecodedPicture full = imaging::DecodePicture(loader_, file); full.picture)
                 **whole = compose::ForOtherMonitorSizes(*full.picture, settings_, mode, screen_);
         }
-        return **whole ? (**whole)(size) : std::nullopt;
+        return **whole ? (**whole)(m) : std::nullopt;
     };
+    return composer;
 }
 
 }  // namespace vantoria

@@ -3,6 +3,7 @@
 // decode, keep the picture as the master image, compose the buffer file,
 // hand it to the desktop, then start the after-change program.
 
+#include "compose/CompositionMode.h"
 #include "platform/raster/Bitmap.h"
 #include "platform/raster/ScreenSize.h"
 #include "platform/screen/Monitors.h"
@@ -50,7 +51,10 @@ private:
     // raised by the loader and the composition pass through.
     std::optional<std::string> DecodeAndApply(const std::string& file);
     // The compositions for other monitors' sizes, from the master image.
-    MonitorComposer OtherMonitorSizes(const std::string& file, int mode, raster::ScreenSize pictureSize);
+    MonitorComposer OtherMonitorSizes(const std::string& file, const compose::Composition& composition,
+                                      raster::ScreenSize pictureSize);
+    // The picture of another monitor's file (MonitorMode 1); throws.
+    raster::Bitmap DecodeOther(const std::string& file);
 
     TSpi_load& loader_;
     const TApSystem& settings_;

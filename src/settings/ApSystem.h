@@ -34,6 +34,13 @@ struct TApSystem {
     std::int32_t WallArrange = 0;
     std::int32_t AutoWallChgTime = 0;
     std::int32_t StartLastWallCount = 0;
+
+    // Stored after the 18 above (settings/ExtensionSettings.cpp); a file
+    // without them reads as 0 and "".
+    std::int32_t AutoWallShuffle = 0;   // 1: the automatic change goes through the folder in random order
+    std::int32_t MonitorMode = 0;       // 0 one picture laid out per monitor, 1 a picture each, 2 one across all
+    std::string AutoWallShuffleRound;   // the shuffle round in progress (change/ShuffleOrder.h)
+    std::string MonitorWallPapers;      // mode 1: which monitor shows which file (compose/MonitorAssignment.h)
 };
 
 // The one instance. Zero, false and empty until LoadSettings has run.

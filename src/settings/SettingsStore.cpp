@@ -2,6 +2,7 @@
 
 #include "platform/registry/RegIniFile.h"
 #include "platform/registry/RegistryError.h"
+#include "settings/ExtensionSettings.h"
 #include "settings/Settings.h"
 
 namespace vantoria {
@@ -35,6 +36,7 @@ void LoadSettings(TApSystem& s) {
         s.ChgWallWindow_Left = ini.ReadInteger(kSection, "ChgWallWindow_Left", 0);
         s.ChgWallWindow_Top = ini.ReadInteger(kSection, "ChgWallWindow_Top", 0);
         s.SaveWindowPos = ini.ReadInteger(kSection, "SaveWindowPos", 0);
+        LoadExtensionSettings(ini, s);
         ini.UpdateFile();  // the key's creation on a first start
     } catch (const RegistryError& error) {
         registry::PrintRegistryMessage(error.what());
@@ -61,6 +63,7 @@ void SaveSettings(const TApSystem& s) {
     ini.WriteInteger(kSection, "ChgWallWindow_Left", s.ChgWallWindow_Left);
     ini.WriteInteger(kSection, "ChgWallWindow_Top", s.ChgWallWindow_Top);
     ini.WriteInteger(kSection, "SaveWindowPos", s.SaveWindowPos);
+    SaveExtensionSettings(ini, s);
     ini.UpdateFile();
 }
 

@@ -1,5 +1,7 @@
 #include "settings/formSetup.h"
 
+#include "settings/ExtensionTab.h"
+
 #include "settings/ApSystem.h"
 #include "settings/SetupHost.h"
 #include "ui_formSetup.h"
@@ -62,6 +64,10 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
     countdown.setBold(true);
     countdown.setPixelSize(19);
     ui_->lbl_ChgTimeLimit->setFont(countdown);
+
+    // After the three pages the program always had.
+    extensionTab_ = new ExtensionTab(ui_->PageControl1);
+    ui_->PageControl1->addTab(extensionTab_, QString::fromUtf8(kExtensionTabTitle));
 
     const auto group = [](QButtonGroup& g, std::initializer_list<QAbstractButton*> items) {
         int id = 0;
@@ -155,6 +161,7 @@ void Tform_Setup::FormShow() {
         edit->setCursorPosition(0);
 
     EnableLayoutGroups(ApSystem.WallPosition);
+    extensionTab_->Fill(ApSystem);
     // The clicks the fill ran are no changes of the user's.
     LayoutChanged = false;
 }
@@ -174,10 +181,11 @@ void Tform_Setup::bbtn_OkClick() {
     ApSystem.SaveWindowPos = ui_->chkbox_SaveWindowPos->isChecked() ? 1 : 0;
     CopyBack(*ui_->edt_FileMask, ApSystem.FileMask);
     ApSystem.BtnFlat = ui_->chkbox_BtnFlat->isChecked();
+    const bool monitorsChanged = extensionTab_->CopyBack(ApSystem);
 
     accept();
     // Opened from the chooser, the chooser deals with the new layout.
-    if (!host_.ChooserOpen() && LayoutChanged) host_.Redraw();
+    if (!host_.ChooserOpen() && (LayoutChanged || monitorsChanged)) host_.Redraw();
 }
 
 void Tform_Setup::bbtn_CancelClick() { reject(); }

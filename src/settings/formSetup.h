@@ -23,6 +23,7 @@ class form_Setup;
 namespace vantoria {
 
 class SetupHost;
+class ExtensionTab;
 
 inline constexpr const char* kPluginFolderCaption = "Susie PlugIn フォルダの指定";
 inline constexpr const char* kWallFolderCaption = "壁紙 フォルダの指定";
@@ -71,6 +72,7 @@ private:
 
     SetupHost& host_;
     std::unique_ptr<Ui::form_Setup> ui_;
+    ExtensionTab* extensionTab_ = nullptr;  // a page of PageControl1, which owns it
     QButtonGroup grp_Wall, grp_Stretch, grp_Position;
     std::unique_ptr<QFileDialog> opdlg_Ap, opdlg_WallBuffer;
     std::map<const QLineEdit*, QString> filled_;  // each edit's text as the last showing filled it

@@ -21,8 +21,10 @@ protected:
         // An installed tree as cmake --install lays it out, with a program
         // that only tells where it was started.
         const std::string script = ReadFile(VANTORIA_LAUNCHER);
-        const auto from = script.find("\"$here/") + 7;
-        ASSERT_NE(from, std::string::npos + 7);
+        const std::string marker = "plugins=$(readlink -f \"$here/";
+        const auto at = script.find(marker);
+        ASSERT_NE(at, std::string::npos);
+        const auto from = at + marker.size();
         plugins_ = root_.Path() + "/prefix/bin/" + script.substr(from, script.find('"', from) - from);
         fs::create_directories(root_.Path() + "/prefix/bin");
         fs::create_directories(plugins_);

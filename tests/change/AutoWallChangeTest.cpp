@@ -6,6 +6,8 @@
 #include "settings/ApSystem.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 
@@ -175,3 +177,45 @@ TEST_F(AutoWallChangeTest, TicksDuringAnOpenChangeDoNothing) {
 }
 
 }  // namespace
+
+// Next, shuffle and a picture for each monitor, through the automatic change.
+TEST_F(AutoWallChangeTest, ShuffledRoundsGoOnAfterARestartAndEveryMonitorGetsTheNextFile) {
+    settings_.AutoWallShuffle = 1;
+    settings_.StartLastWall = true;
+    forms_.files = {"a", "b", "c", "d", "e"};
+    Ticks(10);  // a countdown under way, which Next starts afresh
+    for (int i = 0; i < 12; ++i) timer_.ChangeNow();
+    EXPECT_EQ(timer_.Seconds(), 0);
+    ASSERT_EQ(forms_.changes.size(), 12u);
+    for (const int round : {0, 5}) {
+        std::vector<std::string> shown(forms_.changes.begin() + round, forms_.changes.begin() + round + 5);
+        std::sort(shown.begin(), shown.end());
+        EXPECT_EQ(shown, Paths({"a", "b", "c", "d", "e"})) << round;
+    }
+    EXPECT_NE(forms_.changes[5], forms_.changes[4]);
+    EXPECT_NE(forms_.changes[10], forms_.changes[9]);
+
+    // The next run, from the stored values only, goes on with the same round.
+    TApSystem stored = settings_;
+    FakeForms otherForms;
+    otherForms.files = forms_.files;
+    AutoWallChanger restarted(stored, otherForms);
+    for (int i = 0; i < 4; ++i) {
+        timer_.ChangeNow();
+        restarted.ChangeNow();
+    }
+    EXPECT_EQ(otherForms.changes, std::vector<std::string>(forms_.changes.end() - 4, forms_.changes.end()));
+
+    // A picture each: the primary monitor WallPaper, the others the files after it.
+    ::setenv("VANTORIA_MONITORS", "100x100+0+0,100x100+100+0,50x50+200+0", 1);
+    settings_.AutoWallShuffle = 0;
+    settings_.StartLastWall = false;
+    settings_.MonitorMode = 1;
+    forms_.changes.clear();
+    AutoWallChanger each(settings_, forms_);
+    each.ChangeNow();
+    ::unsetenv("VANTORIA_MONITORS");
+    EXPECT_EQ(forms_.changes, Paths({"a"}));
+    EXPECT_EQ(settings_.WallPaper, "/pics/a");
+    EXPECT_EQ(settings_.MonitorWallPapers, "100x100+100+0\t/pics/b\n50x50+200+0\t/pics/c\n");
+}

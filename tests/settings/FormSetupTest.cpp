@@ -248,3 +248,42 @@ TEST_F(FormSetupTest, FilePickersStartInTheStartFolderAndABufferOutsideItIsUsedA
 }
 
 }  // namespace
+
+namespace {
+
+// The fourth page, after the three the dialog always had: filled when it
+// opens, copied back by OK only, and a new monitor mode redraws.
+TEST_F(FormSetupTest, TheFourthPageHoldsShuffleAndTheMonitorModes) {
+    WriteBmp24(Start() + "/picture.bmp", 4, 3, [](int, int) { return Rgb{200, 10, 10}; });
+    StoreSettings("\"WallPaper\"=\"" + Start() + "/picture.bmp\"\n\"MonitorMode\"=\"2\"\n");
+    CreateForms();
+    auto* pages = Get<QTabWidget>("PageControl1");
+    ASSERT_EQ(pages->count(), 4);
+    EXPECT_EQ(pages->tabText(0), QStringLiteral("基本"));
+    EXPECT_EQ(pages->tabText(1), QStringLiteral("ファイル"));
+    EXPECT_EQ(pages->tabText(3), QStringLiteral("拡張"));
+    EXPECT_EQ(pages->widget(3)->objectName(), QStringLiteral("TabSheet4"));
+
+    form_Setup->show();
+    EXPECT_FALSE(Get<QCheckBox>("chkbox_AutoWallShuffle")->isChecked());
+    EXPECT_TRUE(Get<QRadioButton>("rdgrp_MonitorMode_2")->isChecked());
+    Get<QCheckBox>("chkbox_AutoWallShuffle")->setChecked(true);
+    Get<QRadioButton>("rdgrp_MonitorMode_1")->click();
+    form_Setup->bbtn_CancelClick();
+    EXPECT_EQ(ApSystem.AutoWallShuffle, 0);
+    EXPECT_EQ(ApSystem.MonitorMode, 2);
+
+    form_Setup->show();
+    EXPECT_FALSE(Get<QCheckBox>("chkbox_AutoWallShuffle")->isChecked());
+    Get<QCheckBox>("chkbox_AutoWallShuffle")->setChecked(true);
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.AutoWallShuffle, 1);
+    EXPECT_FALSE(std::filesystem::exists(Buffer()));  // shuffle alone draws nothing
+    form_Setup->show();
+    Get<QRadioButton>("rdgrp_MonitorMode_0")->click();
+    form_Setup->bbtn_OkClick();
+    EXPECT_EQ(ApSystem.MonitorMode, 0);
+    EXPECT_TRUE(std::filesystem::exists(Buffer()));
+}
+
+}  // namespace

@@ -64,7 +64,10 @@ TEST_F(RegistryTest, FirstSaveWritesAll18ValuesInSaveOrder) {
         "\"NoRunAp\"=\"0\"\n\"AutoWallChg\"=\"0\"\n\"AutoWallChgTime\"=\"1\"\n\"StartLastWall\"=\"0\"\n"
         "\"StartLastWallCount\"=\"0\"\n\"FileMask\"=\"" + std::string(kDefaultFileMask) + "\"\n"
         "\"BtnFlat\"=\"0\"\n\"ChgWallWindow_Left\"=\"0\"\n\"ChgWallWindow_Top\"=\"0\"\n"
-        "\"SaveWindowPos\"=\"0\"\n\n";
+        "\"SaveWindowPos\"=\"0\"\n"
+        // the values beyond the 18 follow them
+        "\"AutoWallShuffle\"=\"0\"\n\"MonitorMode\"=\"0\"\n\"AutoWallShuffleRound\"=\"\"\n"
+        "\"MonitorWallPapers\"=\"\"\n\n";
     ASSERT_GE(text.size(), expected.size());
     EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Brightmoss]\n\n"), std::string::npos);
@@ -102,6 +105,21 @@ TEST_F(RegistryTest, SaveThenLoadGivesEveryValueBack) {
                        back.WallPosition, back.WallArrange, back.AutoWallChgTime, back.StartLastWallCount),
               std::tie(s.ChgWallWindow_Left, s.ChgWallWindow_Top, s.SaveWindowPos, s.WallSize,
                        s.WallPosition, s.WallArrange, s.AutoWallChgTime, s.StartLastWallCount));
+}
+
+TEST_F(RegistryTest, ValuesBeyondThe18SurviveASaveAndAreOffInAnOlderFile) {
+    TApSystem s = Loaded();
+    EXPECT_EQ(s.AutoWallShuffle, 0);
+    EXPECT_EQ(s.MonitorMode, 0);
+    EXPECT_EQ(s.AutoWallShuffleRound, "");
+    s.AutoWallShuffle = 1;
+    s.MonitorMode = 2;
+    s.AutoWallShuffleRound = "1f 2e";
+    s.MonitorWallPapers = "DP-1\t/a b.png\n";
+    ASSERT_TRUE(SaveOrEraseSettings(s));
+    const TApSystem back = Loaded();
+    EXPECT_EQ(std::tie(back.AutoWallShuffle, back.MonitorMode, back.AutoWallShuffleRound, back.MonitorWallPapers),
+              std::tie(s.AutoWallShuffle, s.MonitorMode, s.AutoWallShuffleRound, s.MonitorWallPapers));
 }
 
 TEST_F(RegistryTest, StoredOddValuesReadAsTheRulesSay) {

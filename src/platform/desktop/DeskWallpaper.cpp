@@ -83,6 +83,8 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const M
     if (writing && !writing->Finish().empty()) return DesktopResult::Failed(writing->Finish());
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
+    // A picture per monitor, or one across them: only some desktops can.
+    if (!path.empty() && otherSizes && !otherSizes.sizeOnly) return SetWallpaperPerMonitor(kind, path, tile, otherSizes);
     if ((kind == DesktopKind::Gnome || kind == DesktopKind::Kde) && tile && !path.empty())
         return ShowTiledCanvas(kind, path);
     std::string reason;

@@ -42,7 +42,7 @@ ToolResult Set(const Schema& schema, std::string_view key, const std::string& va
 
 }  // namespace
 
-DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture, bool tile) {
+DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture, bool tile, bool spanned) {
     const Schema& schema = kind == DesktopKind::Cinnamon ? kCinnamon : kind == DesktopKind::Mate ? kMate : kGnome;
     const ToolResult listed = RunTool({"gsettings", "list-keys", std::string(schema.id)});
     if (!listed.ok) return DesktopResult::Failed(listed.reason);
@@ -56,7 +56,7 @@ DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture
     std::string options;
     if (!picture.empty()) {
         value = GVariantString(schema.pictureIsUri ? FileUri(picture) : picture);
-        options = tile ? "'wallpaper'" : "'centered'";
+        options = spanned ? "'spanned'" : tile ? "'wallpaper'" : "'centered'";
     } else if (schema.hasNoneOption) {
         options = "'none'";
     }

@@ -8,11 +8,13 @@
 
 #include "platform/desktop/DesktopChoice.h"
 #include "platform/desktop/DesktopResult.h"
+#include "platform/screen/Monitors.h"
 
 namespace vantoria::desktop {
 
-// gnome, cinnamon and mate, through gsettings.
-DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture, bool tile);
+// gnome, cinnamon and mate, through gsettings. `spanned`: the picture is
+// one canvas of all monitors together (picture-options "spanned").
+DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture, bool tile, bool spanned = false);
 // KDE Plasma: a desktop script run by plasmashell, sent with dbus-send.
 DesktopResult SetPlasmaWallpaper(const std::string& picture, bool tile);
 // XFCE: every monitor's and workspace's backdrop, through xfconf-query.
@@ -23,5 +25,14 @@ DesktopResult SetLxqtWallpaper(const std::string& picture, bool tile);
 DesktopResult SetLxdeWallpaper(const std::string& picture, bool tile);
 // sway and other wlroots compositors that take sway's commands: swaymsg.
 DesktopResult SetSwayWallpaper(const std::string& picture, bool tile);
+
+// The same desktops with a picture of its own on each monitor, where the
+// desktop can show one (the GNOME family one canvas across all monitors,
+// sway per output, Plasma per desktop, XFCE per backdrop); elsewhere every
+// monitor shows `buffer` as usual and `perMonitor.problem` says so.
+DesktopResult SetWallpaperPerMonitor(DesktopKind kind, const std::string& buffer, bool tile,
+                                     const MonitorComposer& perMonitor);
+// sway's part of it: every active output its own file.
+DesktopResult SetSwayWallpaperPerOutput(const std::string& buffer, bool tile, const MonitorComposer& perMonitor);
 
 }  // namespace vantoria::desktop

@@ -18,18 +18,14 @@
 namespace vantoria::desktop {
 namespace {
 
+// Drawings made again when the monitors keep changing under them; the
+// monitor watch of the tray program catches anything later.
+constexpr int kRedrawAttempts = 2;
+
 struct RootInfo {
     int width = 0;
     int height = 0;
     PixelFormat format;
-};
-
-// The picture for the monitors of one size: the buffer file, or the one
-// composed for that size.
-struct SizedPicture {
-    raster::ScreenSize size;
-    PictureRows* rows = nullptr;
-    MonitorList monitors;
 };
 
 // Other clients wait while the old background is swapped for the new one,
@@ -63,30 +59,31 @@ MonitorList QueryMonitors(X11Connection& x) {
     return monitors;
 }
 
-// One picture per distinct monitor size, the primary monitor's size last so
-// that where monitors overlap, the primary one shows its own picture.
-std::vector<SizedPicture> PicturesBySize(const MonitorList& monitors, PictureRows& buffer,
-                                         const MonitorComposer& otherSizes,
-                                         std::vector<std::unique_ptr<PictureRows>>& composed) {
-    std::vector<SizedPicture> pictures;
+// The monitors that show one picture: all those of one size when the
+// picture depends only on the size, else a single monitor.
+struct SizedPicture {
+    raster::ScreenSize size;
+    PictureRows* rows = nullptr;
+    MonitorList monitors;
+};
+
+// The groups in drawing order, the primary monitor's last so that where
+// monitors overlap, the primary one shows its own picture. No picture is
+// made yet: each is composed in its turn and dropped once it is drawn.
+std::vector<SizedPicture> GroupMonitors(const MonitorList& monitors, bool sizeOnly) {
+    std::vector<SizedPicture> groups;
     for (const Monitor& m : monitors) {
-        auto same = std::find_if(pictures.begin(), pictures.end(),
-                                 [&](const SizedPicture& p) { return p.size == m.Size(); });
-        if (same == pictures.end()) {
-            PictureRows* rows = &buffer;
-            if (otherSizes) {
-                if (std::optional<raster::Bitmap> own = otherSizes(m.Size())) {
-                    composed.push_back(std::make_unique<BitmapRows>(std::move(*own)));
-                    rows = composed.back().get();
-                }
-            }
-            same = pictures.insert(pictures.end(), SizedPicture{m.Size(), rows, {}});
-        }
+        auto same = sizeOnly ? std::find_if(groups.begin(), groups.end(),
+                                            [&](const SizedPicture& p) { return p.size == m.Size(); })
+                             : groups.end();
+        if (same == groups.end()) same = groups.insert(groups.end(), SizedPicture{m.Size(), nullptr, {}});
         same->monitors.push_back(m);
     }
-    const raster::ScreenSize primary = PrimaryMonitor(monitors).Size();
-    std::stable_partition(pictures.begin(), pictures.end(), [&](const SizedPicture& p) { return p.size != primary; });
-    return pictures;
+    const Monitor& primary = PrimaryMonitor(monitors);
+    std::stable_partition(groups.begin(), groups.end(), [&](const SizedPicture& p) {
+        return std::find(p.monitors.begin(), p.monitors.end(), primary) == p.monitors.end();
+    });
+    return groups;
 }
 
 // The parts of a monitor that a centred picture leaves uncovered: only they
@@ -151,8 +148,8 @@ void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo
 }
 
 // A root-sized pixmap holding the wallpaper of every monitor, the rest black.
-Pixmap Compose(X11Connection& x, const RootInfo& root, std::vector<SizedPicture>& pictures, bool tile,
-               const PieceLimits& limits) {
+Pixmap Compose(X11Connection& x, const RootInfo& root, const MonitorList& monitors, PictureRows& buffer,
+               const MonitorComposer& perMonitor, bool tile, const PieceLimits& limits) {
     Display* display = x.Get();
     PixmapHandle background(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(root.width),
                                                    static_cast<unsigned>(root.height),
@@ -160,15 +157,23 @@ Pixmap Compose(X11Connection& x, const RootInfo& root, std::vector<SizedPicture>
     const GcHandle gc(display, background.Get());
     x.Check("the X server cannot hold a screen-sized picture");
     // One monitor that is the whole root leaves nothing else to paint.
-    const MonitorList& first = pictures.front().monitors;
-    const Monitor& only = first.front();
-    const bool oneForAll = pictures.size() == 1 && first.size() == 1 && only.x == 0 && only.y == 0 &&
-                           only.width == root.width && only.height == root.height;
+    const Monitor& only = monitors.front();
+    const bool oneForAll = monitors.size() == 1 && only.x == 0 && only.y == 0 && only.width == root.width &&
+                           only.height == root.height;
     if (!oneForAll) {
         FillBlack(display, background.Get(), gc.Get(),
                   {{0, 0, static_cast<unsigned short>(root.width), static_cast<unsigned short>(root.height)}});
     }
-    for (SizedPicture& sized : pictures) DrawOnMonitors(x, background.Get(), gc.Get(), root, sized, tile, limits);
+    for (SizedPicture& group : GroupMonitors(monitors, !perMonitor || perMonitor.sizeOnly)) {
+        // Composed for this group only, and gone before the next is made.
+        std::optional<BitmapRows> own;
+        if (perMonitor) {
+            if (std::optional<raster::Bitmap> picture = perMonitor(group.monitors.front()))
+                own.emplace(std::move(*picture));
+        }
+        group.rows = own ? &*own : &buffer;
+        DrawOnMonitors(x, background.Get(), gc.Get(), root, group, tile, limits);
+    }
     x.Check("the X server cannot draw the wallpaper");
     return background.Release();
 }
@@ -204,15 +209,25 @@ void ClearRootBackground(X11Connection& x) {
 }
 
 // Shows `picture` (the buffer file's) with every monitor's layout.
+// Monitors that change while the pictures are made (a hot-plug in the middle
+// of a redraw) would leave a layout meant for the old ones; so the drawing is
+// made again for the monitors there are now. Each drawing has a connection
+// of its own: the next one frees the resources the last one left on the
+// server.
 void ShowPicture(PictureRows& picture, bool tile, const X11Transfer& transfer, const MonitorComposer& otherSizes) {
-    X11Connection x;
-    const RootInfo root = QueryRoot(x);
-    std::vector<std::unique_ptr<PictureRows>> composed;
-    std::vector<SizedPicture> pictures = PicturesBySize(QueryMonitors(x), picture, otherSizes, composed);
-    PieceLimits limits;
-    limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
-    limits.sharedMemory = transfer.sharedMemory;
-    SetRootBackground(x, Compose(x, root, pictures, tile, limits));
+    std::optional<MonitorList> monitors;
+    for (int attempt = 0;; ++attempt) {
+        X11Connection x;
+        PieceLimits limits;
+        limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
+        limits.sharedMemory = transfer.sharedMemory;
+        if (!monitors) monitors = QueryMonitors(x);
+        const RootInfo root = QueryRoot(x);
+        SetRootBackground(x, Compose(x, root, *monitors, picture, otherSizes, tile, limits));
+        MonitorList now = QueryMonitors(x);
+        if (SameMonitors(now, *monitors) || attempt >= kRedrawAttempts) break;
+        monitors = std::move(now);
+    }
 }
 
 }  // namespace

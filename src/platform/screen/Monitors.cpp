@@ -2,6 +2,7 @@
 
 #include "platform/screen/Screen.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <stdexcept>
@@ -74,6 +75,37 @@ std::optional<MonitorList> MonitorsFromEnvironment() {
         throw std::invalid_argument(std::string("VANTORIA_MONITORS must be WIDTHxHEIGHT+X+Y,..., not \"") + value +
                                     "\"");
     return monitors;
+}
+
+std::string Monitor::Identity() const {
+    // Two monitors of one model without serial numbers differ only by port.
+    if (!serial.empty()) return make + "/" + model + "/" + serial;
+    if (!name.empty()) return make.empty() && model.empty() ? name : make + "/" + model + "/@" + name;
+    if (!make.empty() || !model.empty()) return make + "/" + model + "/";
+    return std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" + std::to_string(y);
+}
+
+Monitor BoundingBox(const MonitorList& monitors) {
+    int left = monitors.front().x, top = monitors.front().y;
+    int right = left + monitors.front().width, bottom = top + monitors.front().height;
+    for (const Monitor& m : monitors) {
+        left = std::min(left, m.x);
+        top = std::min(top, m.y);
+        right = std::max(right, m.x + m.width);
+        bottom = std::max(bottom, m.y + m.height);
+    }
+    Monitor box;
+    box.x = left;
+    box.y = top;
+    box.width = right - left;
+    box.height = bottom - top;
+    box.primary = true;
+    return box;
+}
+
+bool SameMonitors(const MonitorList& a, const MonitorList& b) {
+    if (a.size() != b.size()) return false;
+    return std::all_of(a.begin(), a.end(), [&](const Monitor& m) { return std::find(b.begin(), b.end(), m) != b.end(); });
 }
 
 const Monitor& PrimaryMonitor(const MonitorList& monitors) {

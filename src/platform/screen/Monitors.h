@@ -8,6 +8,7 @@
 #include "platform/raster/ScreenSize.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,20 @@ struct Monitor {
     int width = 0;
     int height = 0;
     bool primary = false;
+    // Who the monitor is, where the platform says: the output's name
+    // ("DP-1") and the make, model and serial number from its EDID.
+    std::string name;
+    std::string make;
+    std::string model;
+    std::string serial;
 
     raster::ScreenSize Size() const { return {width, height}; }
+    // What tells this monitor apart from the others, for remembering what
+    // it shows: the EDID's make, model and serial when it has a serial
+    // number (they stay when outputs are renumbered or the monitor moves to
+    // another port), else make and model with the output's name, else its
+    // place on the screen.
+    std::string Identity() const;
     friend constexpr bool operator==(const Monitor&, const Monitor&) = default;
 };
 
@@ -39,9 +52,30 @@ std::optional<MonitorList> MonitorsFromEnvironment();
 // The one marked primary, else the first. `monitors` must not be empty.
 const Monitor& PrimaryMonitor(const MonitorList& monitors);
 
-// The wallpaper composed for a monitor of the given size, or nullopt when
-// the buffer file is already that picture (the size it was composed for, or
-// a layout that does not depend on the size). Never throws.
-using MonitorComposer = std::function<std::optional<raster::Bitmap>(raster::ScreenSize)>;
+// The smallest rectangle holding every monitor (its x and y are the least
+// offsets, not always 0). `monitors` must not be empty.
+Monitor BoundingBox(const MonitorList& monitors);
+
+// Whether two lists are the same monitors at the same places (names and
+// identities included), whatever their order.
+bool SameMonitors(const MonitorList& a, const MonitorList& b);
+
+// The wallpaper of each monitor where it is not simply the buffer file.
+struct MonitorComposer {
+    // The picture for `monitor`, exactly what it shows, or nullopt when the
+    // buffer file is that picture (the size it was composed for, or a
+    // layout that does not depend on the size). Never throws.
+    std::function<std::optional<raster::Bitmap>(const Monitor&)> compose;
+    // The picture depends on nothing but the monitor's size (one picture
+    // laid out for each size); otherwise every monitor has its own (a
+    // picture each, or its part of one across all of them).
+    bool sizeOnly = true;
+    // Monitors for which no picture could be made, with why; the change
+    // reports them.
+    std::shared_ptr<std::string> problem = std::make_shared<std::string>();
+
+    explicit operator bool() const { return static_cast<bool>(compose); }
+    std::optional<raster::Bitmap> operator()(const Monitor& monitor) const { return compose(monitor); }
+};
 
 }  // namespace vantoria

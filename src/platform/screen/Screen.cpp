@@ -2,6 +2,7 @@
 
 #include "platform/raster/Bitmap.h"
 #include "platform/screen/Monitors.h"
+#include "platform/screen/SwayOutputs.h"
 #include "platform/screen/WaylandMonitors.h"
 #include "platform/screen/X11Monitors.h"
 
@@ -88,6 +89,27 @@ std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error) {
     const char* x = std::getenv("DISPLAY");
     if (x && *x) return X11PrimaryScreenSize(error);
     if (auto outputs = WaylandMonitors(error)) return PrimaryMonitor(*outputs).Size();
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!wayland || !*wayland) error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return std::nullopt;
+}
+
+std::optional<MonitorList> CurrentMonitors(std::string& error) {
+    if (auto given = MonitorsFromEnvironment()) return given;
+    const char* x = std::getenv("DISPLAY");
+    if (x && *x) {
+        std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(x));
+        if (!display) {
+            error = std::string("cannot open display ") + x;
+            return std::nullopt;
+        }
+        const ScopedIgnoreXErrors ignoreErrors(display.get());
+        return X11Monitors(display.get());
+    }
+    if (const char* sway = std::getenv("SWAYSOCK"); sway && *sway) {
+        if (auto outputs = SwayOutputs(error)) return outputs;
+    }
+    if (auto outputs = WaylandMonitors(error)) return outputs;
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!wayland || !*wayland) error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
     return std::nullopt;

@@ -4,6 +4,7 @@
 // X server or the Wayland compositor.
 
 #include "platform/raster/ScreenSize.h"
+#include "platform/screen/Monitors.h"
 
 #include <optional>
 #include <string>
@@ -27,5 +28,10 @@ std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error);
 // the first output of the Wayland compositor. nullopt with `error` set when
 // none answers. Throws std::invalid_argument for a malformed VANTORIA_MONITORS.
 std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error);
+
+// Every monitor, from the same sources in the same order; never empty when
+// given. nullopt with `error` set when none answers. Throws
+// std::invalid_argument for a malformed VANTORIA_MONITORS.
+std::optional<MonitorList> CurrentMonitors(std::string& error);
 
 }  // namespace vantoria

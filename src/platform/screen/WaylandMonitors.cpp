@@ -34,10 +34,13 @@ struct Outputs {
 };
 
 void OnGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t, std::int32_t,
-                const char*, const char*, std::int32_t transform) {
+                const char* make, const char* model, std::int32_t transform) {
     auto* out = static_cast<Output*>(data);
     out->monitor.x = x;
     out->monitor.y = y;
+    // Compositors fill these from the EDID; "Unknown" and the like say nothing.
+    out->monitor.make = make && std::strcmp(make, "Unknown") != 0 ? make : "";
+    out->monitor.model = model && std::strcmp(model, "Unknown") != 0 ? model : "";
     out->transform = transform;
 }
 
@@ -52,8 +55,11 @@ void OnMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std
 void Ignore(void*, wl_output*) {}
 void IgnoreScale(void*, wl_output*, std::int32_t) {}
 void IgnoreText(void*, wl_output*, const char*) {}
+void OnName(void* data, wl_output*, const char* name) {
+    if (name) static_cast<Output*>(data)->monitor.name = name;
+}
 
-constexpr wl_output_listener kOutputListener{OnGeometry, OnMode, Ignore, IgnoreScale, IgnoreText, IgnoreText};
+constexpr wl_output_listener kOutputListener{OnGeometry, OnMode, Ignore, IgnoreScale, OnName, IgnoreText};
 
 void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
     if (std::strcmp(interface, wl_output_interface.name) != 0) return;

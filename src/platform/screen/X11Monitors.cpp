@@ -3,8 +3,13 @@
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <X11/Xatom.h>
+
 #include <algorithm>
 #include <memory>
+#include <vector>
+
+#include "platform/screen/Edid.h"
 
 namespace vantoria {
 namespace {
@@ -16,6 +21,32 @@ struct XFreeDeleter {
 bool Inside(const Monitor& inner, const Monitor& outer) {
     return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
            inner.y + inner.height <= outer.y + outer.height;
+}
+
+std::string AtomName(Display* display, Atom atom) {
+    if (atom == None) return {};
+    const std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(display, atom));
+    return name ? std::string(name.get()) : std::string();
+}
+
+// The make, model and serial of the monitor on `output`, from its EDID
+// property, when the driver publishes one.
+void ReadEdid(Display* display, RROutput output, Monitor& monitor) {
+    const Atom edidAtom = XInternAtom(display, "EDID", True);
+    if (edidAtom == None) return;
+    unsigned char* data = nullptr;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    Atom type = None;
+    if (XRRGetOutputProperty(display, output, edidAtom, 0, 128, False, False, AnyPropertyType, &type, &format,
+                             &count, &after, &data) != Success)
+        return;
+    const std::unique_ptr<unsigned char, XFreeDeleter> owned(data);
+    if (!data || format != 8 || type != XA_INTEGER) return;
+    const EdidIdentity id = ParseEdid({data, static_cast<std::size_t>(count)});
+    monitor.make = id.make;
+    monitor.model = id.model;
+    monitor.serial = id.serial;
 }
 
 MonitorList RandrMonitors(Display* display) {
@@ -32,7 +63,9 @@ MonitorList RandrMonitors(Display* display) {
     for (int i = 0; i < count; ++i) {
         const XRRMonitorInfo& m = raw[i];
         if (m.width <= 0 || m.height <= 0) continue;
-        all.push_back({m.x, m.y, m.width, m.height, m.primary != 0});
+        Monitor monitor{m.x, m.y, m.width, m.height, m.primary != 0, AtomName(display, m.name), {}, {}, {}};
+        if (m.noutput == 1 && m.outputs) ReadEdid(display, m.outputs[0], monitor);
+        all.push_back(std::move(monitor));
         automatic.push_back(m.automatic != 0);
     }
     MonitorList kept;
@@ -53,7 +86,14 @@ MonitorList XineramaMonitors(Display* display) {
     MonitorList monitors;
     for (int i = 0; screens && i < count; ++i) {
         const XineramaScreenInfo& s = screens.get()[i];
-        if (s.width > 0 && s.height > 0) monitors.push_back({s.x_org, s.y_org, s.width, s.height, false});
+        if (s.width > 0 && s.height > 0) {
+            Monitor monitor;
+            monitor.x = s.x_org;
+            monitor.y = s.y_org;
+            monitor.width = s.width;
+            monitor.height = s.height;
+            monitors.push_back(monitor);
+        }
     }
     return monitors;
 }
@@ -65,7 +105,11 @@ MonitorList X11Monitors(Display* display) {
     if (monitors.empty()) monitors = XineramaMonitors(display);
     if (monitors.empty()) {
         const int screen = DefaultScreen(display);
-        monitors.push_back({0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen), true});
+        Monitor root;
+        root.width = DisplayWidth(display, screen);
+        root.height = DisplayHeight(display, screen);
+        root.primary = true;
+        monitors.push_back(root);
     }
     return monitors;
 }

@@ -5,9 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
+#include "compose/MonitorCompositions.h"
 #include "platform/desktop/DeskWallpaper.h"
 #include "platform/desktop/DesktopTestEnv.h"
 #include "platform/desktop/Quoting.h"
@@ -15,6 +17,8 @@
 #include "platform/dib/Dib.h"
 #include "platform/raster/Bitmap.h"
 #include "platform/registry/Registry.h"
+#include "platform/screen/Screen.h"
+#include "settings/ApSystem.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -26,6 +30,7 @@ constexpr const char* kOptionsEnum = R"(
   <enum id="test.picture-options">
     <value nick="none" value="0"/><value nick="wallpaper" value="1"/><value nick="centered" value="2"/>
     <value nick="scaled" value="3"/><value nick="stretched" value="4"/><value nick="zoom" value="5"/>
+    <value nick="spanned" value="6"/>
   </enum>)";
 
 std::string Schema(const std::string& id, const std::vector<std::string>& stringKeys) {
@@ -120,6 +125,51 @@ TEST_F(GSettingsTest, GnomeGetsBothPicturesAndTheLayout) {
     EXPECT_EQ(Get(gnome, "picture-options"), "none");
     EXPECT_EQ(Get(gnome, "picture-uri"), "");
     EXPECT_EQ(Get(gnome, "picture-uri-dark"), "");
+}
+
+// One picture across two monitors with a gap: one canvas of the box of
+// both, each monitor's part in place, black where no monitor is.
+TEST_F(GSettingsTest, OnePictureAcrossMonitorsIsOneSpannedCanvas) {
+    const test::ScopedEnv monitors("VANTORIA_MONITORS", "40x30+0+0,20x10+40+10");
+    auto colour = [](int x, int y) { return std::array<int, 3>{x * 4, y * 10, 77}; };
+    raster::Bitmap picture(60, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 60; ++x) {
+            std::uint8_t* p = picture.ScanLine(y) + 3 * x;
+            const auto c = colour(x, y);
+            p[0] = static_cast<std::uint8_t>(c[2]);
+            p[1] = static_cast<std::uint8_t>(c[1]);
+            p[2] = static_cast<std::uint8_t>(c[0]);
+        }
+    TApSystem settings;
+    std::string why;
+    const MonitorComposer spanned =
+        compose::ForSpannedMonitors(picture, settings, {0, false}, *CurrentMonitors(why));
+    SetTile(false);
+    for (const char* desktop : {"gnome", "cinnamon", "mate"}) {
+        const test::ScopedEnv kind("VANTORIA_DESKTOP", desktop);
+        ASSERT_EQ(SetDeskWallpaper(Buffer(), spanned).reason, "") << desktop;
+        const std::string schema = std::string(desktop) == "gnome"      ? "org.gnome.desktop.background"
+                                   : std::string(desktop) == "cinnamon" ? "org.cinnamon.desktop.background"
+                                                                        : "org.mate.background";
+        EXPECT_EQ(Get(schema, "picture-options"), "spanned") << desktop;
+        const std::string shown = Copy();
+        EXPECT_EQ(Get(schema, std::string(desktop) == "mate" ? "picture-filename" : "picture-uri"),
+                  std::string(desktop) == "mate" ? shown : FileUri(shown));
+        const raster::Bitmap canvas = dib::LoadBmpFile(shown);
+        ASSERT_EQ(canvas.Width(), 60);
+        ASSERT_EQ(canvas.Height(), 30);
+        int wrong = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const bool onMonitor = x < 40 || (y >= 10 && y < 20);
+                const bool onPicture = y >= 5 && y < 25;  // centred on the box
+                const auto want = onMonitor && onPicture ? colour(x, y - 5) : std::array<int, 3>{0, 0, 0};
+                const std::uint8_t* p = canvas.ScanLine(y) + 3 * x;
+                wrong += std::array<int, 3>{p[2], p[1], p[0]} != want;
+            }
+        EXPECT_EQ(wrong, 0) << desktop;
+    }
 }
 
 TEST_F(GSettingsTest, CinnamonAndMateUseTheirOwnKeys) {

@@ -2,7 +2,9 @@
 #include "platform/screen/Screen.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 using vantoria::ParseScreenSize;
 using vantoria::raster::ScreenSize;
@@ -41,7 +43,7 @@ TEST(ScreenTest, MonitorsAreParsedTheFirstOnePrimaryAndAnythingMalformedRefused)
     using vantoria::Monitor;
     const auto two = vantoria::ParseMonitors("1024x768+0+0,1280X1024+1024-10");
     ASSERT_TRUE(two);
-    EXPECT_EQ(*two, (vantoria::MonitorList{Monitor{0, 0, 1024, 768, true}, Monitor{1024, -10, 1280, 1024, false}}));
+    EXPECT_EQ(*two, (vantoria::MonitorList{Monitor{0, 0, 1024, 768, true, {}, {}, {}, {}}, Monitor{1024, -10, 1280, 1024, false, {}, {}, {}, {}}}));
     EXPECT_EQ(vantoria::PrimaryMonitor(*two).Size(), (ScreenSize{1024, 768}));
     for (const char* bad : {"", ",", "1024x768", "1024x768+0", "1024x768+0+0,", "0x768+0+0", "1024x768++0+0",
                             "1024x768+0+0+0", "-1024x768+0+0", "1024x768+-5+0", "70000x10+0+0", "1024x768+0+0 ",
@@ -55,3 +57,53 @@ TEST(ScreenTest, MonitorsAreParsedTheFirstOnePrimaryAndAnythingMalformedRefused)
     EXPECT_EQ(vantoria::PrimaryScreenSize(error), (ScreenSize{800, 600}));
     ::unsetenv("VANTORIA_MONITORS");
 }
+
+#include "compose/MonitorAssignment.h"
+#include "platform/screen/Edid.h"
+
+namespace {
+
+// A monitor's identity from its EDID: what a damaged block gives, and that
+// the identity survives another port while two alike monitors stay apart.
+TEST(MonitorIdentityTest, EdidAndAssignmentsByIdentity) {
+    using vantoria::Monitor;
+    std::vector<std::uint8_t> edid(128, 0);
+    const std::uint8_t header[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(std::begin(header), std::end(header), edid.begin());
+    edid[8] = 0x10;  // "DEL": 4, 5, 12 in five bits each
+    edid[9] = 0xAC;
+    edid[10] = 0x34;
+    edid[11] = 0x12;
+    edid[12] = 0x39;
+    edid[13] = 0x30;  // serial number 12345
+    const std::uint8_t name[] = {0, 0, 0, 0xFC, 0, 'U', '2', '4', '1', '5', 0x0A, ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    std::copy(std::begin(name), std::end(name), edid.begin() + 54);
+    vantoria::EdidIdentity id = vantoria::ParseEdid(edid);
+    EXPECT_EQ(id.make, "DEL");
+    EXPECT_EQ(id.model, "U2415");
+    EXPECT_EQ(id.serial, "12345");
+    edid[54 + 3] = 0xFF;  // the text is the serial now; the model the product code
+    edid[60] = 0x01;      // unprintable
+    id = vantoria::ParseEdid(edid);
+    EXPECT_EQ(id.model, "1234");
+    EXPECT_EQ(id.serial, "U?415");
+    EXPECT_EQ(vantoria::ParseEdid({edid.data(), 127}).make, "");
+    edid[1] = 0;
+    EXPECT_EQ(vantoria::ParseEdid(edid).make, "");
+
+    Monitor a{0, 0, 10, 10, true, "DP-1", "DEL", "U2415", "12345"};
+    Monitor moved = a;
+    moved.name = "HDMI-2";
+    moved.x = 10;
+    EXPECT_EQ(a.Identity(), moved.Identity());
+    Monitor twin1{0, 0, 10, 10, false, "DP-1", "DEL", "U2415", ""}, twin2 = twin1;
+    twin2.name = "DP-2";
+    EXPECT_NE(twin1.Identity(), twin2.Identity());
+
+    // Names with any byte survive the stored text.
+    const vantoria::compose::MonitorFiles files{{"DEL/U\t1/%", "/p/a\nb%.png"}, {"DP-2", "/q.png"}};
+    EXPECT_EQ(vantoria::compose::ParseMonitorFiles(vantoria::compose::FormatMonitorFiles(files)), files);
+    EXPECT_TRUE(vantoria::compose::ParseMonitorFiles("junk\n\tx\n").empty());
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// The desktops that keep their own wallpaper setting, with a picture per
+// monitor: each is handed the monitors' pictures the way it knows them.
+
+#include <algorithm>
+#include <exception>
+#include <tuple>
+#include <sstream>
+#include <string_view>
+
+#include "compose/MonitorCompositions.h"
+#include "platform/desktop/FreshPictures.h"
+#include "platform/desktop/Quoting.h"
+#include "platform/desktop/ToolDesktops.h"
+#include "platform/desktop/ToolRunner.h"
+#include "platform/dib/Dib.h"
+#include "platform/screen/Screen.h"
+
+namespace vantoria::desktop {
+namespace {
+
+constexpr int kPlasmaFillCentred = 6;
+constexpr int kXfceStyleCentred = 1;
+
+std::optional<MonitorList> Monitors(std::string& reason) {
+    try {
+        return CurrentMonitors(reason);
+    } catch (const std::exception& e) {
+        reason = e.what();
+        return std::nullopt;
+    }
+}
+
+// Every monitor's file: its own picture, or the buffer file's fresh name.
+struct MonitorFile {
+    Monitor monitor;
+    std::string file;
+    bool own = false;
+};
+
+std::vector<MonitorFile> WriteMonitorFiles(FreshPictures& fresh, const MonitorList& monitors,
+                                           const std::string& buffer, const MonitorComposer& perMonitor) {
+    std::vector<MonitorFile> files;
+    std::string shared;
+    for (const Monitor& m : monitors) {
+        // One picture at a time: written, then dropped.
+        if (std::optional<raster::Bitmap> own = perMonitor(m)) {
+            files.push_back({m, fresh.Write(*own).string(), true});
+        } else {
+            if (shared.empty()) shared = fresh.Link(buffer).string();
+            files.push_back({m, shared, false});
+        }
+    }
+    return files;
+}
+
+DesktopResult SpannedCanvas(DesktopKind kind, const std::string& buffer, bool tile, const MonitorComposer& perMonitor) {
+    std::string reason;
+    const std::optional<MonitorList> monitors = Monitors(reason);
+    if (!monitors) return DesktopResult::Failed(reason);
+    std::optional<FreshPictures> fresh = FreshPictures::Start(reason);
+    if (!fresh) return DesktopResult::Failed(reason);
+    const raster::Bitmap bufferPicture = dib::LoadBmpFile(buffer);
+    const std::string canvas =
+        fresh->Write(compose::MonitorCanvas(*monitors, perMonitor, bufferPicture, tile)).string();
+    DesktopResult result = SetGSettingsWallpaper(kind, canvas, tile, true);
+    if (result.ok) fresh->Commit();
+    return result;
+}
+
+std::string PlasmaScript(const std::vector<MonitorFile>& files, const std::string& fallback) {
+    std::string images = "var images = [\n";
+    for (const MonitorFile& f : files) {
+        images += "    {x: " + std::to_string(f.monitor.x) + ", y: " + std::to_string(f.monitor.y) +
+                  ", uri: " + JavaScriptString(FileUri(f.file)) + "},\n";
+    }
+    images += "];\n";
+    return images +
+           "var all = desktops();\n"
+           "for (var i = 0; i < all.length; ++i) {\n"
+           "    var d = all[i];\n"
+           "    var g = screenGeometry(d.screen);\n"
+           "    var uri = " + JavaScriptString(FileUri(fallback)) + ";\n"
+           "    for (var j = 0; j < images.length; ++j)\n"
+           "        if (images[j].x == g.x && images[j].y == g.y) uri = images[j].uri;\n"
+           "    d.wallpaperPlugin = \"org.kde.image\";\n"
+           "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+           "    d.writeConfig(\"Image\", uri);\n"
+           "    d.writeConfig(\"FillMode\", " + std::to_string(kPlasmaFillCentred) + ");\n"
+           "}\n";
+}
+
+DesktopResult PlasmaPerDesktop(const std::vector<MonitorFile>& files) {
+    const std::string& fallback = files.front().file;
+    const ToolResult r = RunTool({"dbus-send", "--session", "--print-reply", "--dest=org.kde.plasmashell",
+                                  "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+                                  "string:" + PlasmaScript(files, fallback)});
+    return r.ok ? DesktopResult::Done() : DesktopResult::Failed(r.reason);
+}
+
+// ".../monitorNAME/workspaceN/last-image": NAME.
+std::string_view BackdropMonitor(std::string_view property) {
+    const auto at = property.find("/monitor");
+    if (at == std::string_view::npos) return {};
+    property.remove_prefix(at + 8);
+    return property.substr(0, property.find('/'));
+}
+
+DesktopResult XfcePerBackdrop(const std::vector<MonitorFile>& files) {
+    const ToolResult listed = RunTool({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+    if (!listed.ok) return DesktopResult::Failed(listed.reason);
+    std::istringstream in(listed.output);
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.ends_with("/last-image")) continue;
+        const std::string_view name = BackdropMonitor(line);
+        const MonitorFile* chosen = &files.front();
+        for (const MonitorFile& f : files)
+            if (!f.monitor.name.empty() && f.monitor.name == name) chosen = &f;
+        const std::string base = line.substr(0, line.size() - std::string_view("/last-image").size());
+        for (const auto& [property, type, value] :
+             {std::tuple{base + "/image-style", "int", std::to_string(kXfceStyleCentred)},
+              std::tuple{line, "string", chosen->file}}) {
+            const ToolResult r =
+                RunTool({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-n", "-t", type, "-s", value});
+            if (!r.ok) return DesktopResult::Failed(r.reason);
+        }
+    }
+    return DesktopResult::Done();
+}
+
+template <typename Send>
+DesktopResult EachMonitorFile(const std::string& buffer, const MonitorComposer& perMonitor, Send send) {
+    std::string reason;
+    const std::optional<MonitorList> monitors = Monitors(reason);
+    if (!monitors) return DesktopResult::Failed(reason);
+    std::optional<FreshPictures> fresh = FreshPictures::Start(reason);
+    if (!fresh) return DesktopResult::Failed(reason);
+    // The primary monitor first: where a desktop has fewer places than we
+    // have monitors, it is the one that counts.
+    MonitorList ordered = *monitors;
+    std::stable_partition(ordered.begin(), ordered.end(), [](const Monitor& m) { return m.primary; });
+    DesktopResult result = send(WriteMonitorFiles(*fresh, ordered, buffer, perMonitor));
+    if (result.ok) fresh->Commit();
+    return result;
+}
+
+}  // namespace
+
+DesktopResult SetWallpaperPerMonitor(DesktopKind kind, const std::string& buffer, bool tile,
+                                     const MonitorComposer& perMonitor) {
+    try {
+        switch (kind) {
+            case DesktopKind::Gnome:
+            case DesktopKind::Cinnamon:
+            case DesktopKind::Mate:
+                return SpannedCanvas(kind, buffer, tile, perMonitor);
+            case DesktopKind::Sway:
+                return SetSwayWallpaperPerOutput(buffer, tile, perMonitor);
+            case DesktopKind::Kde:
+                return EachMonitorFile(buffer, perMonitor, PlasmaPerDesktop);
+            case DesktopKind::Xfce:
+                return EachMonitorFile(buffer, perMonitor, XfcePerBackdrop);
+            case DesktopKind::Lxqt:
+            case DesktopKind::Lxde:
+            case DesktopKind::X11:
+            case DesktopKind::None:
+                break;
+        }
+    } catch (const std::exception& e) {
+        return DesktopResult::Failed(std::string("cannot give every monitor its picture: ") + e.what());
+    }
+    // LXQt's and LXDE's desktops take one picture for every monitor.
+    if (perMonitor.problem->empty())
+        *perMonitor.problem = "this desktop shows one picture on every monitor: each monitor shows the primary "
+                              "monitor's picture";
+    const std::string& picture = buffer;
+    std::string reason;
+    std::optional<FreshCopy> copy = FreshCopy::Make(picture, reason);
+    if (!copy) return DesktopResult::Failed(reason);
+    DesktopResult result = kind == DesktopKind::Lxqt ? SetLxqtWallpaper(copy->Path().string(), tile)
+                           : kind == DesktopKind::Lxde ? SetLxdeWallpaper(copy->Path().string(), tile)
+                                                       : DesktopResult::Done();
+    if (result.ok) copy->Commit();
+    return result;
+}
+
+}  // namespace vantoria::desktop
