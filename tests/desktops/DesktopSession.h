@@ -20,6 +20,21 @@
 namespace vantoria::test {
 
 // The full path of `name` on PATH, or "" when it is not installed.
+// A copy of `program` in `dir` that another user can run (a build tree under
+// /root is closed to them), with the decode helper it runs every decode in
+// beside it, where it looks for it. Returns the copy's path.
+inline std::string CopyWithDecodeHelper(const std::string& program, const std::string& dir) {
+    namespace fs = std::filesystem;
+    const fs::path from(program);
+    const std::string copy = (fs::path(dir) / from.filename()).string();
+    const std::string helper = (fs::path(dir) / "vantoria-decode").string();
+    fs::copy_file(from, copy, fs::copy_options::overwrite_existing);
+    fs::copy_file(from.parent_path() / "vantoria-decode", helper, fs::copy_options::overwrite_existing);
+    fs::permissions(copy, fs::perms(0755));
+    fs::permissions(helper, fs::perms(0755));
+    return copy;
+}
+
 inline std::string FindProgram(const std::string& name) {
     const char* path = std::getenv("PATH");
     std::istringstream dirs(path ? path : "/usr/bin:/bin");

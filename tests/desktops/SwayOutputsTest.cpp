@@ -64,13 +64,7 @@ TEST(SwayOutputsTest, OnePictureAcrossTwoOutputs) {
                                "\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"2\"\n";
     WriteBmp24(home + "/pic.bmp", kW, kH, PictureAt);
     for (const std::string& f : {registry, home + "/pic.bmp"}) ASSERT_EQ(::chown(f.c_str(), 65534, 65534), 0);
-    const std::string change = dir.Path() + "/vantoria-change";
-    std::filesystem::copy_file(VANTORIA_CHANGE_PROGRAM, change);
-    ::chmod(change.c_str(), 0755);
-    // Its decode helper beside it, where the program looks for it.
-    const std::string helper = dir.Path() + "/vantoria-decode";
-    std::filesystem::copy_file(std::filesystem::path(VANTORIA_CHANGE_PROGRAM).parent_path() / "vantoria-decode", helper);
-    ::chmod(helper.c_str(), 0755);
+    const std::string change = CopyWithDecodeHelper(VANTORIA_CHANGE_PROGRAM, dir.Path());
     std::map<std::string, std::string> env{{"HOME", home},
                                            {"XDG_CONFIG_HOME", home + "/config-home"},
                                            {"XDG_CACHE_HOME", home + "/cache"},

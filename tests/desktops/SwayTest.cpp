@@ -59,13 +59,7 @@ protected:
         WriteBmp24(home_ + "/pic.bmp", kW, kH, PictureAt);
         // A copy the other user can reach, wherever the build tree lies (a
         // checkout under /root is closed to it).
-        change_ = dir_.Path() + "/vantoria-change";
-        std::filesystem::copy_file(VANTORIA_CHANGE_PROGRAM, change_);
-        ::chmod(change_.c_str(), 0755);
-        // With the decode helper it runs every decode in, found beside it.
-        const std::string helper = dir_.Path() + "/vantoria-decode";
-        std::filesystem::copy_file(std::filesystem::path(VANTORIA_CHANGE_PROGRAM).parent_path() / "vantoria-decode", helper);
-        ::chmod(helper.c_str(), 0755);
+        change_ = CopyWithDecodeHelper(VANTORIA_CHANGE_PROGRAM, dir_.Path());
         ASSERT_EQ(::chown((home_ + "/pic.bmp").c_str(), 65534, 65534), 0);
         env_ = {{"HOME", home_},
                 {"XDG_CONFIG_HOME", home_ + "/config-home"},

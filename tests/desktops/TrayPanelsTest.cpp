@@ -311,13 +311,7 @@ protected:
             << R"({ "layer": "top", "position": "top", "height": 30, "modules-left": ["tray"] })";
         WriteBmp24(home_ + "/picture.bmp", 8, 8, [](int, int) { return Rgb{0xC8, 0x1E, 0x1E}; });
         WriteSettings(config, home_ + "/picture.bmp");
-        program_ = dir_.Path() + "/vantoria";  // a copy the other user can reach
-        std::filesystem::copy_file(VANTORIA_PROGRAM, program_);
-        ::chmod(program_.c_str(), 0755);
-        // Its decode helper beside it, where the program looks for it.
-        const std::string helper = dir_.Path() + "/vantoria-decode";
-        std::filesystem::copy_file(std::filesystem::path(VANTORIA_PROGRAM).parent_path() / "vantoria-decode", helper);
-        ::chmod(helper.c_str(), 0755);
+        program_ = CopyWithDecodeHelper(VANTORIA_PROGRAM, dir_.Path());  // a copy the other user can reach
         for (const auto& entry : std::filesystem::recursive_directory_iterator(home_))
             ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
         for (const std::string& d : {home_, run_}) {
