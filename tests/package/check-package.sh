@@ -29,7 +29,7 @@ if ldd "$root/usr/bin/vantoria-change" "$plugins"/*.spi | grep -q 'not found'; t
 desktop-file-validate "$root/usr/share/applications/vantoria.desktop" "$root/usr/share/vantoria/vantoria-autostart.desktop"
 if desktop-file-validate "$root/usr/share/applications/vantoria.desktop" | grep -q .; then fail "desktop entry hints"; fi
 appstreamcli validate --no-net "$root/usr/share/metainfo/example.brightmoss.Vantoria.metainfo.xml" >/dev/null
-for page in vantoria vantoria-change vantoria-launch; do
+for page in vantoria vantoria-change vantoria-ctl vantoria-launch; do
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
     man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "manual page $page: $warnings"
