@@ -13,14 +13,38 @@ using namespace vantoria::spi;
 namespace {
 
 // Opens the decoder for a source whose first bytes this plug-in recognises.
-std::unique_ptr<Decoder> OpenDecoder(const Source& source) {
+std::unique_ptr<Decoder> OpenDecoder(const Source& source, const DecoderOpener& open = kPluginFormat.open) {
     std::vector<std::uint8_t> head(kPluginFormat.headBytes);
     head.resize(source.ReadAt(0, head.data(), head.size()));
     if (!kPluginFormat.recognise(head)) throw PluginError(SUSIE_ERR_UNKNOWN_FORMAT, "not this plug-in's format");
-    return kPluginFormat.open(source);
+    return open(source);
 }
 
 }  // namespace
+
+namespace vantoria::spi {
+
+std::int32_t DecodeToHandles(const char* buf, intptr_t len, std::int32_t flag, SusieHandle* pHBInfo,
+                             SusieHandle* pHBm, SusieProgressCallback lpProgressCallback, std::int32_t lData,
+                             const DecoderOpener& open) {
+    if (pHBInfo == nullptr || pHBm == nullptr) return SUSIE_ERR_MEMORY;
+    *pHBInfo = nullptr;
+    *pHBm = nullptr;
+    return Guarded([&] {
+        Progress progress(lpProgressCallback, lData);
+        const Source source = Source::Open(buf, len, flag);
+        auto decoder = OpenDecoder(source, open);
+        const PictureSize size = decoder->Size();
+        progress.Report(0, size.height);
+        Dib24 out(size.width, size.height);
+        decoder->Decode(out, progress);
+        out.ClearPadding();
+        progress.Report(size.height, size.height);
+        out.HandOver(pHBInfo, pHBm);
+    });
+}
+
+}  // namespace vantoria::spi
 
 int32_t IsSupported(const char* /*filename*/, int32_t fd) {
     if (fd < 0) return 0;
@@ -50,21 +74,7 @@ int32_t GetPictureInfo(const char* buf, intptr_t len, int32_t flag, SusiePicture
 
 int32_t GetPicture(const char* buf, intptr_t len, int32_t flag, SusieHandle* pHBInfo,
                    SusieHandle* pHBm, SusieProgressCallback lpProgressCallback, int32_t lData) {
-    if (pHBInfo == nullptr || pHBm == nullptr) return SUSIE_ERR_MEMORY;
-    *pHBInfo = nullptr;
-    *pHBm = nullptr;
-    return Guarded([&] {
-        Progress progress(lpProgressCallback, lData);
-        const Source source = Source::Open(buf, len, flag);
-        auto decoder = OpenDecoder(source);
-        const PictureSize size = decoder->Size();
-        progress.Report(0, size.height);
-        Dib24 out(size.width, size.height);
-        decoder->Decode(out, progress);
-        out.ClearPadding();
-        progress.Report(size.height, size.height);
-        out.HandOver(pHBInfo, pHBm);
-    });
+    return DecodeToHandles(buf, len, flag, pHBInfo, pHBm, lpProgressCallback, lData, kPluginFormat.open);
 }
 
 int32_t GetPreview(const char*, intptr_t, int32_t, SusieHandle*, SusieHandle*,

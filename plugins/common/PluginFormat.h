@@ -4,12 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
 #include "Dib24.h"
 #include "Progress.h"
 #include "Source.h"
+#include "susie.h"
 
 namespace vantoria::spi {
 
@@ -42,5 +44,15 @@ struct PluginFormat {
 
 // Defined once in each plug-in.
 extern const PluginFormat kPluginFormat;
+
+// Makes the decoder for a source whose first bytes this plug-in recognises.
+using DecoderOpener = std::function<std::unique_ptr<Decoder>(const Source& source)>;
+
+// GetPicture's whole sequence with the decoder `open` makes: the checks of
+// the handles, the format, the decode with progress, the hand-over. Entry
+// points that decode differently (GetPictureReduced) share it.
+std::int32_t DecodeToHandles(const char* buf, intptr_t len, std::int32_t flag, SusieHandle* pHBInfo,
+                             SusieHandle* pHBm, SusieProgressCallback lpProgressCallback, std::int32_t lData,
+                             const DecoderOpener& open);
 
 }  // namespace vantoria::spi
