@@ -90,12 +90,6 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
     connect(ui_->chkbox_RegErase, &QCheckBox::toggled, this, &Tform_Setup::chkbox_RegEraseClick);
     connect(ui_->chkbox_AutoWallChg, &QCheckBox::toggled, this, &Tform_Setup::chkbox_AutoWallChgClick);
 
-    // A line edit takes 32767 characters unless told otherwise, and cuts
-    // what it is given; a setting may be longer.
-    for (QLineEdit* edit : {ui_->edt_SpiFolder, ui_->edt_WallFolder, ui_->edt_WallBuffer, ui_->edt_ApFileName,
-                            ui_->edt_FileMask})
-        edit->setMaxLength(std::numeric_limits<int>::max());
-
     // The glyphs of the chooser's OK and Cancel.
     ui_->bbtn_Ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui_->bbtn_Cancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
@@ -155,10 +149,6 @@ void Tform_Setup::FormShow() {
     Fill(*ui_->edt_FileMask, ApSystem.FileMask);
     ui_->chkbox_BtnFlat->setChecked(ApSystem.BtnFlat);
     // chkbox_RegErase keeps its state, which is always RegErase's.
-    // A long text shows from its start, as an edit box filled anew does.
-    for (QLineEdit* edit : {ui_->edt_SpiFolder, ui_->edt_WallFolder, ui_->edt_WallBuffer, ui_->edt_ApFileName,
-                            ui_->edt_FileMask})
-        edit->setCursorPosition(0);
 
     EnableLayoutGroups(ApSystem.WallPosition);
     extensionTab_->Fill(ApSystem);
@@ -191,7 +181,12 @@ void Tform_Setup::bbtn_OkClick() {
 void Tform_Setup::bbtn_CancelClick() { reject(); }
 
 void Tform_Setup::Fill(QLineEdit& edit, const std::string& setting) {
+    // A line edit takes 32767 characters unless told otherwise, and cuts
+    // what it is given; a setting may be longer.
+    edit.setMaxLength(std::numeric_limits<int>::max());
     edit.setText(FromSetting(setting));
+    // A long text shows from its start, as an edit box filled anew does.
+    edit.setCursorPosition(0);
     filled_[&edit] = edit.text();
 }
 
