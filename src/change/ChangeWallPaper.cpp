@@ -17,7 +17,6 @@
 
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <stdexcept>
 
@@ -61,21 +60,11 @@ imaging::WantedSize WantedSize(int mode, const raster::ScreenSizeSource& screen)
     return {};
 }
 
-// What the monitors could not show as asked (a desktop that knows one picture
-// for all of them, a file that no longer decodes) is said once a run, not at
-// every change.
-void TellOnce(const std::string& notice) {
-    static std::mutex lock;
-    static std::set<std::string> told;
-    if (notice.empty()) return;
-    {
-        const std::lock_guard<std::mutex> hold(lock);
-        if (!told.insert(notice).second) return;
-    }
-    ReportError(notice);
-}
-
 }  // namespace
+
+void WallpaperChanger::TellOnce(const std::string& notice) {
+    if (!notice.empty() && told_.insert(notice).second) ReportError(notice);
+}
 
 raster::Bitmap WallpaperChanger::DecodeOther(const std::string& file) {
     imaging::DecodedPicture decoded = imaging::DecodePicture(loader_, file);

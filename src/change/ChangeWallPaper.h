@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace vantoria {
@@ -55,12 +56,17 @@ private:
                                       raster::ScreenSize pictureSize);
     // The picture of another monitor's file (MonitorMode 1); throws.
     raster::Bitmap DecodeOther(const std::string& file);
+    // What the monitors could not show as asked (a desktop that knows one
+    // picture for all of them, a file that no longer decodes) is said once
+    // for the changer's life (the program's run), not at every change.
+    void TellOnce(const std::string& notice);
 
     TSpi_load& loader_;
     const TApSystem& settings_;
     raster::ScreenSizeSource screen_;
     AfterChangeStarter startAfterChange_;
     raster::Bitmap master_;
+    std::set<std::string> told_;
 };
 
 }  // namespace vantoria
