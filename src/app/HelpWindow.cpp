@@ -13,10 +13,20 @@
 
 namespace vantoria {
 
-QString FindHelpFile(const QString& programDir, const QString& name) {
+QString HelpEditionName(const QString& name, i18n::Language language) {
+    const QString suffix = QString::fromUtf8(i18n::CatalogueName(language));
+    if (suffix.isEmpty()) return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name + QLatin1Char('.') + suffix : name.left(dot + 1) + suffix + name.mid(dot);
+}
+
+QString FindHelpFile(const QString& programDir, const QString& name, i18n::Language language) {
     const QDir dir(programDir);
-    for (const QString& candidate : {dir.filePath(name), dir.filePath(QStringLiteral("../share/vantoria/") + name)}) {
-        if (QFileInfo(candidate).isFile()) return QDir::cleanPath(candidate);
+    const QString edition = HelpEditionName(name, language);
+    for (const QString& folder : {QString(), QStringLiteral("../share/vantoria/")}) {
+        for (const QString& candidate : {dir.filePath(folder + edition), dir.filePath(folder + name)}) {
+            if (QFileInfo(candidate).isFile()) return QDir::cleanPath(candidate);
+        }
     }
     return {};
 }

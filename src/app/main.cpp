@@ -12,6 +12,7 @@
 #include "app/MessageBoxReporter.h"
 #include "app/SignalBridge.h"
 #include "app/formMain.h"
+#include "platform/i18n/Messages.h"
 #include "platform/instance/InstanceLock.h"
 
 #include <cstdio>
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
     // still ends the program through its close path.
     SignalBridge::InstallHandlers();
     DebugMode = IsDebugCommandLine(JoinArguments(argc, argv));
+    // The core's messages (shown in the message boxes too) in the user's language.
+    i18n::LoadMessages();
 
     std::optional<InstanceLock> lock;
     if (!DebugMode) {

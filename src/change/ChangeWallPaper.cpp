@@ -41,7 +41,7 @@ ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
     outcome.applied = !failure;
     if (failure) {
         outcome.problem = *failure;
-        ReportError(kChangeFailedMessage, outcome.problem);
+        ReportError(i18n::Translate(kChangeFailedMessage), outcome.problem);
     }
     if (!settings_.NoRunAp) startAfterChange_(settings_.RunAp);
     return outcome;

@@ -4,6 +4,7 @@
 // hand it to the desktop, then start the after-change program.
 
 #include "compose/CompositionMode.h"
+#include "platform/i18n/Messages.h"
 #include "platform/raster/Bitmap.h"
 #include "platform/raster/ScreenSize.h"
 #include "platform/screen/Monitors.h"
@@ -19,7 +20,7 @@ class TSpi_load;
 struct TApSystem;
 
 inline constexpr const char* kChangeFailedMessage =
-    "壁紙を作成できません。Susieプラグインフォルダを変更した場合は、再起動してください。";
+    i18n::Translatable("壁紙を作成できません。Susieプラグインフォルダを変更した場合は、再起動してください。");
 
 // What one change came to; the operation itself has already told the user.
 struct ChangeOutcome {

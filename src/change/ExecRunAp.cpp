@@ -22,7 +22,7 @@ bool ExecRunAp(const std::string& commandLine) {
         if (process.startDetached()) return true;
         why = process.errorString().toStdString();
     }
-    ReportError(kCannotStartMessage, commandLine + ": " + why);
+    ReportError(i18n::Translate(kCannotStartMessage), commandLine + ": " + why);
     return false;
 }
 

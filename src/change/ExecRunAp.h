@@ -1,9 +1,11 @@
 #pragma once
+#include "platform/i18n/Messages.h"
+
 #include <string>
 
 namespace vantoria {
 
-inline constexpr const char* kCannotStartMessage = "起動できません。";
+inline constexpr const char* kCannotStartMessage = i18n::Translatable("起動できません。");
 
 // Starts the after-change program: the command line is split into words
 // (double quotes group words, as on Windows), the first word names the

@@ -7,6 +7,7 @@
 #include "support/RecordingReporter.h"
 
 #include <QAction>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <algorithm>
@@ -229,6 +230,29 @@ TEST_F(FormMainTest, HelpDocumentIsFoundAndListsItsChapters) {
                                 "プラグイン", "コマンドライン"}) {
         EXPECT_TRUE(titles.contains(QString::fromUtf8(chapter))) << chapter << " in " << titles.join('|').toStdString();
     }
+}
+
+// The English edition is picked by the language rule, falls back to the
+// Japanese document, and has the same chapters, so links into either work.
+TEST_F(FormMainTest, HelpEditionFollowsTheLanguage) {
+    using i18n::Language;
+    TempDir dir;
+    const QString bin = QString::fromStdString(dir.Path());
+    std::filesystem::copy_file(VANTORIA_HELP_FILE, dir.Path() + "/Runo.hlp");
+    EXPECT_EQ(FindHelpFile(bin, "Runo.hlp", Language::English), bin + "/Runo.hlp");
+    std::filesystem::copy_file(VANTORIA_HELP_FILE_EN, dir.Path() + "/Runo.en.hlp");
+    EXPECT_EQ(FindHelpFile(bin, "Runo.hlp", Language::English), bin + "/Runo.en.hlp");
+    EXPECT_EQ(FindHelpFile(bin, "Runo.hlp", Language::Japanese), bin + "/Runo.hlp");
+
+    const auto anchors = [](const char* path) {
+        QFile file(QString::fromUtf8(path));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+        QStringList list;
+        for (const HelpChapter& chapter : HelpChapters(QString::fromUtf8(file.readAll()))) list << chapter.anchor;
+        return list;
+    };
+    EXPECT_EQ(anchors(VANTORIA_HELP_FILE_EN), anchors(VANTORIA_HELP_FILE));
+    EXPECT_GE(anchors(VANTORIA_HELP_FILE).size(), 8);
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ root=$tmp/root
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "Depends lacks the Qt libraries"
 
 for f in usr/bin/vantoria usr/bin/vantoria-change usr/bin/vantoria-launch \
-         usr/share/vantoria/Runo.hlp usr/share/vantoria/vantoria-autostart.desktop \
+         usr/share/vantoria/Runo.hlp usr/share/vantoria/Runo.en.hlp usr/share/locale/en/LC_MESSAGES/vantoria.mo \
+         usr/share/vantoria/vantoria-autostart.desktop \
          usr/share/applications/vantoria.desktop usr/share/metainfo/example.brightmoss.Vantoria.metainfo.xml \
          usr/share/icons/hicolor/48x48/apps/vantoria.png usr/share/doc/vantoria/copyright; do
   [ -f "$root/$f" ] || fail "$f is missing"
@@ -58,4 +59,11 @@ sample=$PWD/data/samples/sample.png
 [ "$(head -c 2 "$start/Runo.bmp")" = BM ] || fail "no wallpaper buffer"
 size=$(od -An -tu4 -j18 -N8 "$start/Runo.bmp" | tr -s ' ')
 [ "$size" = " 64 48" ] || fail "the buffer is $size, not 64 48"
+
+# The packaged catalogue speaks English for an English user, even where the
+# machine has not generated that locale; C stays the program's own Japanese.
+message() { (cd "$start" && env "${env_user[@]}" LANGUAGE= LC_ALL= LC_MESSAGES= LANG="$1" \
+  "$root/usr/bin/vantoria-change" --no-run --screen 64x48 "$tmp/missing.bmp" 2>&1) || true; }
+message en_US.UTF-8 | grep -q '^vantoria-change: Cannot create the wallpaper\.' || fail "no English message: $(message en_US.UTF-8)"
+message C | grep -q '^vantoria-change: 壁紙を作成できません。' || fail "no Japanese message in C: $(message C)"
 echo "check-package: $deb holds a working program"
