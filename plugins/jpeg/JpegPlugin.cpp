@@ -340,13 +340,14 @@ private:
     // bits per pixel (about a quarter of a smooth picture's decode, over
     // half of a finely textured photograph's at 3 bits a pixel), and less
     // of it at full size than at a reduced scale, where the inverse
-    // transforms are cheaper. Worth a thread only for a large picture,
-    // decoded in one scan (progressive and multi-scan files are held whole
-    // as coefficients first) on a machine of more than one processor.
+    // transforms are cheaper. Worth a thread from a quarter of a million
+    // pixels (a photograph's preview at 1/8 has more), decoded in one scan
+    // (progressive and multi-scan files are held whole as coefficients
+    // first), on a machine of more than one processor.
     int SplitRow() {
         const int height = static_cast<int>(cinfo_.output_height);
         const std::uint64_t pixels = std::uint64_t{cinfo_.output_width} * cinfo_.output_height;
-        if (pixels < (std::uint64_t{1} << 20) || height < 64 || cinfo_.progressive_mode || cinfo_.buffered_image ||
+        if (pixels < (std::uint64_t{1} << 18) || height < 64 || cinfo_.progressive_mode || cinfo_.buffered_image ||
             jpeg_has_multiple_scans(&cinfo_) || std::thread::hardware_concurrency() < 2)
             return height;
         const double sourcePixels = double(cinfo_.image_width) * double(cinfo_.image_height);
