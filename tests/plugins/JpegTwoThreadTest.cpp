@@ -1,0 +1,139 @@
+// The JPEG plug-in decodes a large picture on two threads, the second one
+// from a row further down; its rows must be exactly libjpeg's own
+// single-pass decode, at full size and through GetPictureReduced, for every
+// chroma subsampling, and a file damaged in its lower part must fail or
+// decode as it does in one pass.
+
+#include <gtest/gtest.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <dlfcn.h>
+#include <jpeglib.h>
+
+#include <cstring>
+
+#include "PluginHarness.h"
+
+namespace vantoria::spi::test {
+namespace {
+
+struct Failed {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+};
+
+// libjpeg alone, one decoder, top row first, R, G, B; empty when it fails.
+std::vector<std::uint8_t> DecodeOnce(const std::vector<std::uint8_t>& file, unsigned denom) {
+    jpeg_decompress_struct cinfo{};
+    Failed errors{};
+    cinfo.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<Failed*>(c->err)->jump, 1); };
+    std::vector<std::uint8_t> rgb;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_decompress(&cinfo);
+        return {};
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = denom;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    const std::size_t row = std::size_t(cinfo.output_width) * 3;
+    rgb.resize(row * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW at = rgb.data() + row * cinfo.output_scanline;
+        jpeg_read_scanlines(&cinfo, &at, 1);
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return rgb;
+}
+
+// GetPictureReduced of the built plug-in, as R, G, B rows from the top.
+Picture DecodeReduced(const std::filesystem::path& path, int minWidth, int minHeight) {
+    Picture picture;
+    void* module = dlopen((std::string(PLUGIN_DIR) + "/jpeg.spi").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) return picture;
+    const auto reduced = reinterpret_cast<SusieGetPictureReducedFn>(dlsym(module, "GetPictureReduced"));
+    SusieHandle info = nullptr, bits = nullptr;
+    picture.code = reduced(path.c_str(), 0, SUSIE_INPUT_FILE, minWidth, minHeight, &info, &bits, nullptr, 0);
+    if (picture.code == SUSIE_OK) {
+        SusieBitmapInfoHeader header;
+        std::memcpy(&header, susie_block_data(info), sizeof header);
+        picture.width = header.biWidth;
+        picture.height = header.biHeight;
+        const std::size_t stride = (std::size_t(picture.width) * 3 + 3) & ~std::size_t{3};
+        const auto* rows = static_cast<const std::uint8_t*>(susie_block_data(bits));
+        for (int y = picture.height - 1; y >= 0; --y)
+            for (int x = 0; x < picture.width; ++x)
+                for (int c = 2; c >= 0; --c) picture.rgb.push_back(rows[stride * y + 3 * x + c]);
+    }
+    susie_block_free(info);
+    susie_block_free(bits);
+    dlclose(module);
+    return picture;
+}
+
+TEST(JpegTwoThreads, RowsAreThoseOfOneDecoder) {
+    const Plugin plugin("jpeg.spi");
+    TempDir dir;
+    // Over a million pixels each, textured so that the split lies off the
+    // middle, with heights that are no multiple of the row groups.
+    const std::string texture = "-size 1290x1013 -seed 5 plasma:red-blue -attenuate 0.4 +noise Gaussian ";
+    for (const char* variant : {"-sampling-factor 2x2", "-sampling-factor 2x1", "-sampling-factor 1x2",
+                                "-sampling-factor 1x1", "-colorspace Gray", "-define jpeg:restart-interval=3"}) {
+        SCOPED_TRACE(variant);
+        const auto file = dir / "split.jpg";
+        ASSERT_TRUE(Convert(texture + variant + " -quality 88 JPEG:'" + file.string() + "'"));
+        const std::vector<std::uint8_t> bytes = ReadFile(file);
+        const Picture whole = Decode(plugin, file);
+        ASSERT_EQ(whole.code, SUSIE_OK);
+        std::vector<std::uint8_t> once = DecodeOnce(bytes, 1);
+        if (whole.rgb.size() == once.size() * 3) {
+            // grey: the plug-in gives three equal bytes a pixel
+            std::vector<std::uint8_t> grey;
+            for (std::uint8_t v : once) grey.insert(grey.end(), {v, v, v});
+            once = grey;
+        }
+        EXPECT_TRUE(whole.rgb == once);
+    }
+    // A reduced decode of more than a million pixels takes the same path.
+    const auto big = dir / "big.jpg";
+    ASSERT_TRUE(Convert("-size 2600x1800 -seed 6 plasma:red-blue -sampling-factor 2x2 JPEG:'" + big.string() + "'"));
+    const Picture half = DecodeReduced(big, 1200, 800);
+    ASSERT_EQ(half.code, SUSIE_OK);
+    EXPECT_EQ(half.width, 1300);
+    EXPECT_TRUE(half.rgb == DecodeOnce(ReadFile(big), 2));
+}
+
+TEST(JpegTwoThreads, DamageInTheLowerPartIsTreatedAsInOnePass) {
+    const Plugin plugin("jpeg.spi");
+    TempDir dir;
+    const auto file = dir / "sample.jpg";
+    ASSERT_TRUE(Convert("-size 1400x1000 -seed 8 plasma:red-blue -attenuate 0.3 +noise Gaussian JPEG:'" +
+                        file.string() + "'"));
+    const std::vector<std::uint8_t> bytes = ReadFile(file);
+    const std::size_t late = bytes.size() * 9 / 10;
+
+    // Cut off, or an end-of-image marker where pixels should be: refused.
+    std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(late));
+    EXPECT_EQ(DecodeMemory(plugin, cut).code, SUSIE_ERR_BROKEN_DATA);
+    std::vector<std::uint8_t> marker = bytes;
+    marker[late] = 0xFF;
+    marker[late + 1] = 0xD9;
+    EXPECT_EQ(DecodeMemory(plugin, marker).code, SUSIE_ERR_BROKEN_DATA);
+
+    // Flipped bits decode to libjpeg's own idea of the picture.
+    std::vector<std::uint8_t> flipped = bytes;
+    flipped[late] ^= 0x5A;
+    flipped[late + 7] ^= 0x21;
+    const Picture picture = DecodeMemory(plugin, flipped);
+    if (picture.code == SUSIE_OK) {
+        EXPECT_TRUE(picture.rgb == DecodeOnce(flipped, 1));
+    }
+}
+
+}  // namespace
+}  // namespace vantoria::spi::test
