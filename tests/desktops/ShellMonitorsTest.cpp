@@ -4,8 +4,9 @@
 // Xorg with its dummy driver, made two 640 x 480 outputs side by side: the
 // desktops place their backdrops by RandR output, and the monitors that
 // xrandr --setmonitor cuts out of an Xvfb screen have none, so GTK and Qt
-// see one screen there. Plasma is slow to start: only with
-// VANTORIA_OPTIONAL_DESKTOPS=1 (tests/desktops/optional-desktops.sh).
+// see one screen there (for xfdesktop that one backdrop is tested on such an
+// Xvfb too). Plasma is slow to start: only with VANTORIA_OPTIONAL_DESKTOPS=1
+// (tests/desktops/optional-desktops.sh).
 
 // gtest first: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
@@ -257,6 +258,55 @@ TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
         60s))
         << listed << Outputs(session);
     session.EachThenAcross("xfce", kRootH);
+}
+
+// Monitors cut out of one output: xfdesktop has one backdrop for the whole
+// screen, which gets every monitor's picture in its place.
+TEST(ShellMonitorsTest, XfceWithOneBackdropForTwoMonitorsShowsThemInPlace) {
+    if (const std::string missing = MissingProgram({"xfdesktop", "xfconf-query", "xrandr", "dbus-daemon"});
+        !missing.empty())
+        GTEST_SKIP() << missing << " is not installed";
+    DesktopSession session;
+    ASSERT_TRUE(session.Ready());
+    constexpr int kHalf = DesktopSession::kWidth / 2, kSH = DesktopSession::kHeight;
+    for (const auto& [name, geometry] :
+         {std::pair{"*left", "320/85x480/127+0+0"}, std::pair{"right", "320/85x480/127+320+0"}})
+        ASSERT_EQ(session.Run("xrandr", {"--setmonitor", name, geometry, "none"}), 0);
+    const std::string channels = session.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
+    fs::create_directories(channels);
+    std::ofstream(channels + "/xfce4-desktop.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+           "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
+           "value=\"0\"/>\n  </property>\n</channel>\n";
+    session.Start("xfdesktop", {"--disable-wm-check"});
+    std::string listed;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return session.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) == 0 &&
+                   listed.find("/last-image") != std::string::npos;
+        },
+        60s))
+        << listed;
+    const std::string own0 = session.Dir() + "/own0.bmp", own1 = session.Dir() + "/own1.bmp";
+    WriteBmp24(own0, kW, kH, [](int x, int y) { return Own(0, x, y); });
+    WriteBmp24(own1, kW, kH, [](int x, int y) { return Own(1, x, y); });
+    const std::string config = session.ConfigHome() + "/vantoria";
+    fs::create_directories(config);
+    std::ofstream(config + "/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
+        << "\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"1\"\n\"MonitorWallPapers\"=\"right\t" << own1
+        << "\\n\"\n";
+    std::string output;
+    ASSERT_EQ(session.Run(VANTORIA_CHANGE_PROGRAM, {"--desktop", "xfce", "--no-run", own0}, &output), 0) << output;
+    std::string first;
+    EXPECT_TRUE(session.WaitForScreen(
+        [&](const RootPixels&, int x, int y) {
+            const int which = x < kHalf ? 0 : 1;
+            const int px = x % kHalf - (kHalf - kW) / 2, py = y - (kSH - kH) / 2;
+            return px >= 0 && px < kW && py >= 0 && py < kH ? Own(which, px, py) : Rgb{};
+        },
+        first))
+        << first;
 }
 
 TEST(ShellMonitorsTest, PlasmaShowsAPictureEachAndOneAcrossBothOutputs) {
