@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <utility>
 
 namespace vantoria {
 
@@ -21,6 +22,18 @@ namespace vantoria {
 
 TSpi_load& MainFormHost::Loader() { return forms_.Main()->SpiLoader(); }
 void MainFormHost::ChangeWallPaper(const std::string& file) { forms_.Main()->ChangeWallPaper(file); }
+void MainFormHost::ChangeMonitorWallPapers(const std::string& primaryFile, const std::string& monitorFiles) {
+    // The changer reads the assignment from the settings at each change.
+    struct Restore {
+        std::string stored, shown;
+        ~Restore() {
+            // A change tick in this change's message box may have stored a
+            // new assignment: that one stays.
+            if (ApSystem.MonitorWallPapers == shown) ApSystem.MonitorWallPapers = std::move(stored);
+        }
+    } restore{std::exchange(ApSystem.MonitorWallPapers, monitorFiles), monitorFiles};
+    forms_.Main()->ChangeWallPaper(primaryFile);
+}
 void MainFormHost::EraseWallPaper() { vantoria::EraseWallPaper(); }
 void MainFormHost::Redraw() { forms_.Main()->act_RedrawExecute(); }
 void MainFormHost::SetupCommand() { forms_.Main()->act_SetupExecute(); }

@@ -20,6 +20,7 @@ public:
     explicit MainFormHost(TrayForms& forms) : forms_(forms) {}
     TSpi_load& Loader() override;
     void ChangeWallPaper(const std::string& file) override;
+    void ChangeMonitorWallPapers(const std::string& primaryFile, const std::string& monitorFiles) override;
     void EraseWallPaper() override;
     void Redraw() override;
     void SetupCommand() override;

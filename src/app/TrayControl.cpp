@@ -2,6 +2,7 @@
 
 #include "app/TrayForms.h"
 #include "app/formMain.h"
+#include "settings/formSetup.h"
 #include "settings/ApSystem.h"
 
 #include <QAction>
@@ -57,6 +58,7 @@ bool TrayControl::AutoChange() const { return ApSystem.AutoWallChg; }
 void TrayControl::SetAutoChange(bool on) {
     ApSystem.AutoWallChg = on;
     forms_.Main()->act_ChgWall().setEnabled(!on);
+    if (Tform_Setup* setup = forms_.Setup()) setup->FollowAutoChange(on);
 }
 
 }  // namespace vantoria

@@ -15,6 +15,15 @@ public:
     // The main form's image loader, which also decodes the preview.
     virtual TSpi_load& Loader() = 0;
     virtual void ChangeWallPaper(const std::string& file) = 0;
+    // A picture of its own on each monitor: every monitor drawn again for
+    // this one change, the primary one with `primaryFile`, the others as
+    // `monitorFiles` (MonitorWallPapers' form) assigns them; the stored
+    // assignment stays as it is. A host that draws no monitor apart just
+    // changes the wallpaper.
+    virtual void ChangeMonitorWallPapers(const std::string& primaryFile, const std::string& monitorFiles) {
+        (void)monitorFiles;
+        ChangeWallPaper(primaryFile);
+    }
     virtual void EraseWallPaper() = 0;
     // The main form's Redraw and Settings commands.
     virtual void Redraw() = 0;

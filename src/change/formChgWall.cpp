@@ -1,14 +1,18 @@
 #include "change/formChgWall.h"
 
 #include "change/ChooserHost.h"
+#include "change/ChooserMonitor.h"
 #include "change/Drives.h"
 #include "change/FolderTreeView.h"
 #include "change/PreviewFit.h"
 #include "change/WallFileList.h"
+#include "compose/MonitorAssignment.h"
 #include "imaging/DecodePicture.h"
 #include "imaging/Spi_load.h"
 #include "platform/report/Reporter.h"
+#include "platform/screen/Screen.h"
 #include "settings/ApSystem.h"
+#include "settings/ExtensionSettings.h"
 #include "settings/LayoutChanged.h"
 #include "ui_formChgWall.h"
 #include "widgets/BitmapImage.h"
@@ -17,8 +21,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -65,6 +71,13 @@ const std::vector<FilterEntry>& FilterEntries() {
 QPixmap PreviewPixmap(const raster::Bitmap& picture, const PreviewPlacement& place) {
     if (picture.Empty() || place.width <= 0 || place.height <= 0) return {};
     return QPixmap::fromImage(ToQImage(PreviewPicture(picture, place.width, place.height)));
+}
+
+// MonitorWallPapers with `file` on the monitor `identity`.
+std::string WithMonitorFile(const std::string& identity, const std::string& file) {
+    compose::MonitorFiles files = compose::ParseMonitorFiles(ApSystem.MonitorWallPapers);
+    files[identity] = file;
+    return compose::FormatMonitorFiles(files);
 }
 
 }  // namespace
@@ -229,25 +242,70 @@ void Tform_ChgWall::ShowPreview() {
     PreviewApplied = false;
 }
 
+// On a monitor other than the primary one, the other monitors keep their
+// pictures (the primary one WallPaper's, or this file when it has none yet).
 void Tform_ChgWall::bbtn_PreviewClick() {
     const std::string file = SelectedFile();
-    host_.ChangeWallPaper(file);
+    const std::string monitor = file.empty() ? std::string() : OwnMonitor();
+    if (monitor.empty())
+        host_.ChangeWallPaper(file);
+    else
+        host_.ChangeMonitorWallPapers(ApSystem.WallPaper.empty() ? file : ApSystem.WallPaper,
+                                      WithMonitorFile(monitor, file));
+    previewedOn_ = monitor;
     PreviewApplied = true;
     if (!file.empty()) desktopChanged_ = true;
 }
 
 void Tform_ChgWall::bbtn_EraseClick() {
     host_.EraseWallPaper();
+    previewedOn_.reset();
     PreviewApplied = true;
     desktopChanged_ = true;
 }
 
 // OK and Cancel do their work while the dialog is still on the screen, as a
-// modal dialog that closes when its handler returns would.
+// modal dialog that closes when its handler returns would. After Erase the
+// desktop stays bare; after Preview it is drawn again only when the dialog
+// has since moved to another monitor.
 void Tform_ChgWall::bbtn_OkClick() {
-    ApSystem.WallPaper = SelectedFile();
-    if (!PreviewApplied) host_.ChangeWallPaper(ApSystem.WallPaper);
+    const std::string file = SelectedFile();
+    const std::string monitor = OwnMonitor();
+    if (monitor.empty()) {
+        ApSystem.WallPaper = file;
+    } else {
+        ApSystem.MonitorWallPapers = WithMonitorFile(monitor, file);
+        if (ApSystem.WallPaper.empty()) ApSystem.WallPaper = file;
+    }
+    if (!PreviewApplied || (previewedOn_ && *previewedOn_ != monitor)) host_.ChangeWallPaper(ApSystem.WallPaper);
     accept();
+}
+
+std::string Tform_ChgWall::OwnMonitor() const {
+    if (EffectiveMonitorMode(ApSystem) != kMonitorModeEach) return {};
+    std::string why;
+    std::optional<MonitorList> monitors;
+    try {
+        monitors = CurrentMonitors(why);
+    } catch (const std::exception&) {
+        return {};  // the change itself says what is wrong with the monitors
+    }
+    if (!monitors || monitors->size() < 2) return {};
+    const Monitor* on = nullptr;
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        // A Wayland client does not know where its window is, only on which output.
+        const QScreen* shown = screen();
+        for (const Monitor& m : *monitors)
+            if (shown && !m.name.empty() && QString::fromStdString(m.name) == shown->name()) on = &m;
+    } else {
+        const QRect frame = frameGeometry();
+        const qreal ratio = devicePixelRatioF();
+        on = MonitorHolding(*monitors, {static_cast<int>(frame.x() * ratio), static_cast<int>(frame.y() * ratio),
+                                        static_cast<int>(frame.width() * ratio),
+                                        static_cast<int>(frame.height() * ratio)});
+    }
+    if (!on || on == &PrimaryMonitor(*monitors)) return {};
+    return on->Identity();
 }
 
 // A selection after Preview clears PreviewApplied, yet the previewed picture

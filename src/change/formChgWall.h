@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QStyle>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,10 @@ private:
     void SetOkEnabled(bool enabled);
     void SetPreviewEnabled(bool enabled);
     void ShowPreview();
+    // With a picture of its own on each monitor, the identity of the monitor
+    // the dialog is on when that is not the primary one (whose picture is
+    // WallPaper); "" otherwise.
+    std::string OwnMonitor() const;
 
     ChooserHost& host_;
     std::unique_ptr<Ui::form_ChgWall> ui_;
@@ -98,6 +103,9 @@ private:
     bool centred_ = true;          // placement chosen once at creation
     bool settingFolder_ = false;   // the tree is being moved by code
     bool desktopChanged_ = false;  // Preview or Erase changed the desktop in this showing
+    // Where the last Preview put its picture (OwnMonitor's answer then);
+    // nullopt after Erase.
+    std::optional<std::string> previewedOn_;
 };
 
 }  // namespace vantoria

@@ -123,6 +123,11 @@ Tform_Setup::~Tform_Setup() = default;
 
 void Tform_Setup::SetChgTimeLimit(const QString& caption) { ui_->lbl_ChgTimeLimit->setText(caption); }
 
+// A hidden dialog is filled from the settings when it is shown.
+void Tform_Setup::FollowAutoChange(bool on) {
+    if (isVisible()) ui_->chkbox_AutoWallChg->setChecked(on);
+}
+
 void Tform_Setup::showEvent(QShowEvent* event) {
     // Not for the window system re-showing a minimised dialog.
     if (!event->spontaneous()) {

@@ -37,6 +37,10 @@ public:
 
     // The automatic change writes the seconds left into lbl_ChgTimeLimit.
     void SetChgTimeLimit(const QString& caption);
+    // The automatic change was turned on or off from outside the dialog (a
+    // script over the session bus): an open dialog's box shows it, and OK
+    // keeps it. The later of that and the user's own click on the box wins.
+    void FollowAutoChange(bool on);
 
     // The system's folder browser: the chosen folder, or "" when cancelled.
     using FolderBrowser = std::function<QString(QWidget* parent, const QString& caption)>;

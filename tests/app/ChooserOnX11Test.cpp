@@ -1,6 +1,8 @@
 // The tray program's forms on a private X server: a choice made in the
 // chooser is still there when it is opened again, with OK enabled, and a
-// change tick of the automatic change while it is open leaves it alone.
+// change tick of the automatic change while it is open leaves it alone;
+// with a picture of its own on each monitor, the chooser's Preview and OK
+// put the picture on the monitor the chooser is on.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include "support/TestBmp.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QListWidget>
 #include <QTimer>
 #include <filesystem>
@@ -21,6 +24,7 @@
 #include <functional>
 
 // Last: Xlib's macros would break the Qt headers.
+#include "desktops/RootPixels.h"
 #include "platform/desktop/XvfbServer.h"
 
 using namespace vantoria;
@@ -41,6 +45,10 @@ void WithChooserOpen(const std::function<void(Tform_ChgWall&)>& inside) {
 
 QAbstractButton* OkButton(const Tform_ChgWall& form) {
     return form.findChild<QAbstractButton*>(QStringLiteral("bbtn_Ok"));
+}
+
+QAbstractButton* PreviewButton(const Tform_ChgWall& form) {
+    return form.findChild<QAbstractButton*>(QStringLiteral("bbtn_Preview"));
 }
 
 TEST(ChooserOnX11Test, TheChoiceSurvivesReopeningAndAChangeTickWhileOpen) {
@@ -91,6 +99,95 @@ TEST(ChooserOnX11Test, TheChoiceSurvivesReopeningAndAChangeTickWhileOpen) {
             OkButton(chooser)->click();
         });
         EXPECT_EQ(ApSystem.WallPaper, chosen);
+    }
+    ResetTrayState();
+    fs::current_path(previousDir);
+}
+
+// Two 640 x 480 monitors side by side, the left one primary; each shows its
+// picture centred and unscaled on black.
+TEST(ChooserOnX11Test, OnTheSecondMonitorPreviewAndOkChangeThatMonitorOnly) {
+    constexpr int kRootW = 1280, kRootH = 480, kMonW = 640, kW = 61, kH = 41;
+    XvfbServer server(std::to_string(kRootW) + "x" + std::to_string(kRootH) + "x24");
+    ASSERT_TRUE(server.Get()) << "no Xvfb";
+    if (!fs::exists("/usr/bin/xrandr")) GTEST_SKIP() << "xrandr is not installed";
+    TempDir work;
+    const fs::path base = work.Path();
+    for (const auto& [name, geometry] : {std::pair{"*left", "640/169x480/127+0+0"},
+                                         std::pair{"right", "640/169x480/127+640+0"}}) {
+        Child xrandr("/usr/bin/xrandr", {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server.Name()}},
+                     base.string());
+        ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
+    }
+    for (const char* sub : {"config/vantoria", "runtime", "cache", "start", "pics"}) fs::create_directories(base / sub);
+    fs::permissions(base / "runtime", fs::perms::owner_all);
+    const auto colour = [](int which) {
+        return [which](int x, int y) { return Rgb{x * 4 + 1, y * 6 + 1, which * 100 + 20}; };
+    };
+    WriteBmp24((base / "pics" / "a.bmp").string(), kW, kH, colour(0));
+    WriteBmp24((base / "pics" / "b.bmp").string(), kW, kH, colour(1));
+    const std::string first = (base / "pics" / "a.bmp").string(), second = (base / "pics" / "b.bmp").string();
+    std::ofstream(base / "config/vantoria/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
+           "\"NoRunAp\"=\"1\"\n\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"1\"\n"
+           "\"PathWall\"=\"" << (base / "pics").string() << "\"\n\"WallPaper\"=\"" << first << "\"\n";
+    const ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
+    const ScopedEnv display("DISPLAY", server.Name());
+    const ScopedEnv config("XDG_CONFIG_HOME", (base / "config").string());
+    const ScopedEnv cache("XDG_CACHE_HOME", (base / "cache").string());
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", (base / "runtime").string());
+    const ScopedEnv desktop("VANTORIA_DESKTOP", "x11");
+    const fs::path previousDir = fs::current_path();
+    fs::current_path(base / "start");
+    // Which picture each monitor shows: 0 a.bmp, 1 b.bmp; `hidden` is the
+    // open chooser, which covers the desktop.
+    const auto shows = [&](int left, int right, QRect hidden = {}) {
+        const RootPixels root(server.Get(), kRootW, kRootH);
+        std::string wrong;
+        const int bad = root.Mismatches(
+            [&](int x, int y) {
+                if (hidden.contains(x, y)) return root.At(x, y);
+                const int which = x < kMonW ? left : right;
+                const int px = x % kMonW - (kMonW - kW) / 2, py = y - (kRootH - kH) / 2;
+                return px >= 0 && px < kW && py >= 0 && py < kH ? colour(which)(px, py) : Rgb{};
+            },
+            &wrong);
+        return bad == 0 ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << bad << ": " << wrong;
+    };
+    {
+        int argc = 1;
+        char name[] = "chooser_x11_test";
+        char* argv[] = {name, nullptr};
+        Application app(argc, argv);
+        TrayForms forms;
+        AppRunning = true;
+        form_Main->act_RedrawExecute();
+        EXPECT_TRUE(shows(0, 0));
+
+        WithChooserOpen([&](Tform_ChgWall& chooser) {
+            // Mostly on the right monitor.
+            chooser.move(kMonW - 40, 10);
+            QApplication::processEvents();
+            chooser.findChild<QListWidget*>(QStringLiteral("flbox_Wall"))->setCurrentRow(1);
+            PreviewButton(chooser)->click();
+            EXPECT_TRUE(shows(0, 1, chooser.frameGeometry())) << "after Preview";
+            EXPECT_EQ(ApSystem.MonitorWallPapers, "") << "Preview stores nothing";
+            OkButton(chooser)->click();
+        });
+        EXPECT_TRUE(shows(0, 1)) << "after OK";
+        EXPECT_EQ(ApSystem.WallPaper, first);
+        EXPECT_EQ(ApSystem.MonitorWallPapers, "right\t" + second + "\n");
+        form_Main->act_RedrawExecute();
+        EXPECT_TRUE(shows(0, 1)) << "after Redraw";
+
+        // On the primary monitor, OK changes WallPaper and that monitor.
+        WithChooserOpen([&](Tform_ChgWall& chooser) {
+            chooser.move(0, 10);
+            QApplication::processEvents();
+            OkButton(chooser)->click();
+        });
+        EXPECT_TRUE(shows(1, 1)) << "OK on the primary monitor";
+        EXPECT_EQ(ApSystem.WallPaper, second);
     }
     ResetTrayState();
     fs::current_path(previousDir);

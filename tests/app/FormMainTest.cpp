@@ -4,9 +4,13 @@
 #include "app/FormTestEnv.h"
 #include "app/HelpWindow.h"
 #include "app/TrayClicks.h"
+#include "app/TrayControl.h"
+#include "settings/formSetup.h"
 #include "support/RecordingReporter.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -134,6 +138,34 @@ TEST_F(FormMainTest, DialogCommandsOpenTheirDialogOnceAndTheLeftClickFollowsTheC
     // With the automatic change on, the command is off and so is the click.
     form_Main->act_ChgWall().setEnabled(false);
     EXPECT_EQ(RunClosingModal([] { form_Main->TrayIconClick(); }), nullptr);
+}
+
+// A script turns the automatic change on or off while the settings dialog is
+// open: the box follows, and OK keeps what the box shows (the user's own
+// click after that wins, as the later change).
+TEST_F(FormMainTest, TheAutoChangeBoxFollowsTheBusWhileTheSettingsDialogIsOpen) {
+    CreateForms();
+    TrayControl control(*forms_);
+    QCheckBox* box = form_Setup->findChild<QCheckBox*>(QStringLiteral("chkbox_AutoWallChg"));
+    QAbstractButton* ok = form_Setup->findChild<QAbstractButton*>(QStringLiteral("bbtn_Ok"));
+    ASSERT_TRUE(box && ok);
+    ApSystem.AutoWallChg = false;
+    form_Setup->show();
+    EXPECT_FALSE(box->isChecked());
+    control.SetAutoChange(true);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_FALSE(form_Main->act_ChgWall().isEnabled());
+    ok->click();
+    EXPECT_TRUE(ApSystem.AutoWallChg) << "OK wrote the stale box back";
+
+    form_Setup->show();
+    box->click();  // the user turns it off...
+    control.SetAutoChange(true);  // ...and a script turns it on again
+    EXPECT_TRUE(box->isChecked());
+    box->click();  // the user's last word
+    ok->click();
+    EXPECT_FALSE(ApSystem.AutoWallChg);
+    EXPECT_TRUE(form_Main->act_ChgWall().isEnabled());
 }
 
 // The tray icon is a window of its own that an open dialog must not block;

@@ -47,6 +47,9 @@ public:
     void ChangeWallPaper(const std::string& file) override {
         if (!file.empty()) changes.push_back(file);
     }
+    void ChangeMonitorWallPapers(const std::string& primaryFile, const std::string& monitorFiles) override {
+        changes.push_back(primaryFile + " with " + monitorFiles);
+    }
     void EraseWallPaper() override { ++erases; }
     void Redraw() override { ++redraws; }
     void SetupCommand() override { ++setupCommands; }

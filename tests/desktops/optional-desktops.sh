@@ -2,8 +2,9 @@
 # The end-to-end tests on the desktops that CI does not install: LXQt
 # (pcmanfm-qt --desktop), MATE (caja, with its background settings), and the
 # shells of GNOME (gnome-shell --x11) and KDE Plasma (plasmashell under kwin),
-# which take too long to install and start for every run; beside those CI
-# runs (XFCE, LXDE, headless sway, several X11 monitors, the tray panels).
+# which take too long to install and start for every run (Plasma also with
+# a picture per monitor on two outputs of Xorg's dummy driver); beside those
+# CI runs (XFCE, LXDE, headless sway, several X11 monitors, the tray panels).
 # Installs the programs when they are missing (as root, or through sudo),
 # builds the test program in build/ and runs it. Each desktop runs in a
 # private session (Xvfb, its own D-Bus bus, private HOME and XDG folders).

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <set>
 #include <tuple>
 #include <sstream>
 #include <string_view>
@@ -128,6 +129,35 @@ DesktopResult XfcePerBackdrop(const std::vector<MonitorFile>& files) {
     return DesktopResult::Done();
 }
 
+// xfdesktop places a backdrop on each monitor GTK knows by its output. When
+// it has a single one, named after none of our monitors (monitors that
+// xrandr cut out of one output, or a server without RandR), that backdrop
+// covers the whole screen: it gets every monitor's picture in place on one
+// canvas of all of them. nullopt: the backdrops are the monitors'.
+std::optional<DesktopResult> XfceOneBackdrop(const std::string& buffer, bool tile, const MonitorComposer& perMonitor) {
+    const ToolResult listed = RunTool({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+    if (!listed.ok) return std::nullopt;
+    std::set<std::string> names;
+    std::istringstream in(listed.output);
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (line.ends_with("/last-image")) names.insert(std::string(BackdropMonitor(line)));
+    }
+    std::string reason;
+    const std::optional<MonitorList> monitors = Monitors(reason);
+    if (names.size() != 1 || !monitors || monitors->size() < 2) return std::nullopt;
+    for (const Monitor& m : *monitors)
+        if (m.name == *names.begin()) return std::nullopt;
+    std::optional<FreshPictures> fresh = FreshPictures::Start(reason);
+    if (!fresh) return DesktopResult::Failed(reason);
+    const Monitor& primary = PrimaryMonitor(*monitors);
+    const std::string canvas =
+        fresh->Write(compose::MonitorCanvas(*monitors, perMonitor, dib::LoadBmpFile(buffer), tile)).string();
+    DesktopResult result = XfcePerBackdrop({{primary, canvas, true}});
+    if (result.ok) fresh->Commit();
+    return result;
+}
+
 template <typename Send>
 DesktopResult EachMonitorFile(const std::string& buffer, const MonitorComposer& perMonitor, Send send) {
     std::string reason;
@@ -159,6 +189,7 @@ DesktopResult SetWallpaperPerMonitor(DesktopKind kind, const std::string& buffer
             case DesktopKind::Kde:
                 return EachMonitorFile(buffer, perMonitor, PlasmaPerDesktop);
             case DesktopKind::Xfce:
+                if (std::optional<DesktopResult> whole = XfceOneBackdrop(buffer, tile, perMonitor)) return *whole;
                 return EachMonitorFile(buffer, perMonitor, XfcePerBackdrop);
             case DesktopKind::Lxqt:
             case DesktopKind::Lxde:

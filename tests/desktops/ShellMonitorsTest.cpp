@@ -1,0 +1,340 @@
+// A picture of its own on each monitor (MonitorMode 1) and one picture across
+// both (MonitorMode 2) on the real desktops of XFCE (xfdesktop) and KDE
+// Plasma (plasmashell under kwin), through vantoria-change. The X server is
+// Xorg with its dummy driver, made two 640 x 480 outputs side by side: the
+// desktops place their backdrops by RandR output, and the monitors that
+// xrandr --setmonitor cuts out of an Xvfb screen have none, so GTK and Qt
+// see one screen there (for xfdesktop that one backdrop is tested on such an
+// Xvfb too). Plasma is slow to start: only with VANTORIA_OPTIONAL_DESKTOPS=1
+// (tests/desktops/optional-desktops.sh).
+
+// gtest first: Xlib's macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "desktops/DesktopSession.h"
+#include "desktops/RootPixels.h"
+#include "support/Child.h"
+#include "support/TestBmp.h"
+
+namespace vantoria::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr int kMonW = 640, kRootW = 2 * kMonW, kRootH = 480;
+constexpr const char* kDummyDriver = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
+
+constexpr int kW = 101, kH = 61;              // one picture per monitor, centred
+constexpr int kWideW = 1001, kWideH = 301;    // one across both
+Rgb Own(int which, int x, int y) { return which == 0 ? Rgb{x * 2 + 1, y * 4 + 1, 200} : Rgb{200, x * 2 + 1, y * 4 + 1}; }
+Rgb Wide(int x, int y) { return {(x * 7) % 256, (y * 3) % 256, 90}; }
+
+class TwoOutputSession {
+public:
+    TwoOutputSession() {
+        const std::string home = dir_.Path() + "/home", run = dir_.Path() + "/run";
+        for (const std::string& d : {home + "/.config", run}) fs::create_directories(d);
+        fs::permissions(run, fs::perms::owner_all);
+        int display = 0;
+        for (int n = 100 + static_cast<int>(::getpid() % 800);; n = 100 + (n - 99) % 900)
+            if (!fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
+                display = n;
+                break;
+            }
+        std::ofstream(dir_.Path() + "/xorg.conf")
+            << "Section \"ServerFlags\"\n Option \"AutoAddDevices\" \"false\"\n Option \"AutoEnableDevices\" "
+               "\"false\"\n Option \"DontVTSwitch\" \"true\"\nEndSection\n"
+               "Section \"Device\"\n Identifier \"dummy\"\n Driver \"dummy\"\n VideoRam 65536\nEndSection\n"
+               "Section \"Monitor\"\n Identifier \"m0\"\n HorizSync 5.0-1000.0\n VertRefresh 5.0-200.0\n"
+               " Modeline \"640x480\" 23.75 640 664 720 800 480 483 487 500 -hsync +vsync\nEndSection\n"
+               "Section \"Screen\"\n Identifier \"s0\"\n Device \"dummy\"\n Monitor \"m0\"\n DefaultDepth 24\n"
+               " SubSection \"Display\"\n  Depth 24\n  Modes \"640x480\"\n  Virtual 1280 480\n EndSubSection\n"
+               "EndSection\n";
+        name_ = ":" + std::to_string(display);
+        x_ = std::make_unique<Child>(FindProgram("Xorg"),
+                                     std::vector<std::string>{name_, "-config", dir_.Path() + "/xorg.conf", "-noreset",
+                                                              "-nolisten", "tcp", "-logfile", dir_.Path() + "/xorg.log",
+                                                              "-keeptty", "-novtswitch"},
+                                     std::map<std::string, std::string>{}, dir_.Path());
+        WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(display)) || !x_->Running(); }, 30s);
+        for (int tries = 0; tries < 50 && !x11_; ++tries) {
+            x11_ = XOpenDisplay(name_.c_str());
+            if (!x11_) std::this_thread::sleep_for(100ms);
+        }
+        if (!x11_) return;
+        env_ = {{"DISPLAY", name_},
+                {"HOME", home},
+                {"XDG_CONFIG_HOME", home + "/.config"},
+                {"XDG_DATA_HOME", home + "/.local/share"},
+                {"XDG_CACHE_HOME", home + "/.cache"},
+                {"XDG_RUNTIME_DIR", run},
+                {"TMPDIR", run},
+                {"XDG_SESSION_TYPE", "x11"},
+                {"NO_AT_BRIDGE", "1"},
+                {"GTK_A11Y", "none"},
+                {"QT_QPA_PLATFORM", "xcb"}};
+        // The driver reports an output connected once it has been probed
+        // again (a full query) with a mode; GTK leaves out the others.
+        if (Run("xrandr", {"--addmode", "DUMMY1", "640x480"}) != 0 ||
+            Run("xrandr", {"--output", "DUMMY1", "--mode", "640x480", "--right-of", "DUMMY0"}) != 0 ||
+            Run("xrandr", {"--query"}) != 0)
+            return;
+        // Plasma asks logind and others over the system bus: a private one.
+        const std::string socket = dir_.Path() + "/system_bus_socket";
+        std::ofstream(dir_.Path() + "/system.conf")
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            << " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>system</type>"
+            << "<listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+            << "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+            << "</policy></busconfig>\n";
+        env_["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + socket;
+        systemBus_ = std::make_unique<Child>(
+            FindProgram("dbus-daemon"),
+            std::vector<std::string>{"--config-file=" + dir_.Path() + "/system.conf", "--nofork"}, env_, dir_.Path());
+        // Started with the session's environment: the services it starts
+        // for the desktop need the display.
+        sessionBus_ = std::make_unique<Child>(
+            FindProgram("dbus-daemon"), std::vector<std::string>{"--session", "--nofork", "--print-address=1"}, env_,
+            dir_.Path());
+        WaitUntil([&] {
+            sessionBus_->Running();
+            const std::string out = sessionBus_->Output();
+            if (out.find('\n') == std::string::npos) return false;
+            env_["DBUS_SESSION_BUS_ADDRESS"] = out.substr(0, out.find('\n'));
+            return true;
+        });
+        WaitUntil([&] { return fs::exists(socket); });
+    }
+
+    ~TwoOutputSession() {
+        for (auto it = programs_.rbegin(); it != programs_.rend(); ++it) (*it)->Signal(SIGKILL), (*it)->Wait();
+        KillStarted();
+        for (Child* child : {sessionBus_.get(), systemBus_.get()})
+            if (child) child->Signal(SIGKILL), child->Wait();
+        KillStarted();
+        if (x11_) XCloseDisplay(x11_);
+        if (x_) x_->Signal(SIGTERM), x_->Wait(10s);
+    }
+
+    bool Ready() const { return env_.count("DBUS_SESSION_BUS_ADDRESS") > 0; }
+    std::string Problem() const { return x_ ? x_->Output() + ReadFile(dir_.Path() + "/xorg.log") : ""; }
+    void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+    const std::string& Dir() const { return dir_.Path(); }
+    std::string ConfigHome() const { return env_.at("XDG_CONFIG_HOME"); }
+
+    // The desktops start helpers of their own, through the bus or directly,
+    // that outlive them; each carries this session's private runtime folder.
+    void KillStarted() const {
+        const auto runtime = env_.find("XDG_RUNTIME_DIR");
+        if (runtime == env_.end()) return;
+        const std::string mark = "XDG_RUNTIME_DIR=" + runtime->second;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::ifstream in(entry.path() / "environ", std::ios::binary);
+            for (std::string var; std::getline(in, var, '\0');)
+                if (var == mark) {
+                    ::kill(std::stoi(name), SIGKILL);
+                    break;
+                }
+        }
+    }
+
+    Child& Start(const std::string& program, const std::vector<std::string>& args) {
+        programs_.push_back(std::make_unique<Child>(FindProgram(program), args, env_, dir_.Path()));
+        return *programs_.back();
+    }
+    int Run(const std::string& program, const std::vector<std::string>& args, std::string* output = nullptr) {
+        Child child(program.starts_with("/") ? program : FindProgram(program), args, env_, dir_.Path());
+        const auto code = child.Wait(60s);
+        if (output) *output = child.Output();
+        return code.value_or(-1);
+    }
+
+    // vantoria-change with `values` stored.
+    void Change(const std::string& values, const std::string& file, const std::string& desktop) {
+        fs::create_directories(ConfigHome() + "/vantoria");
+        std::ofstream(ConfigHome() + "/vantoria/registry.reg")
+            << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
+            << "\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n" << values << "\n";
+        std::string output;
+        EXPECT_EQ(Run(VANTORIA_CHANGE_PROGRAM, {"--desktop", desktop, "--no-run", file}, &output), 0) << output;
+    }
+
+    // Waits until the screen above row `rows` (a panel below) shows `expected`.
+    bool WaitForScreen(int rows, const std::function<Rgb(int, int)>& expected, std::string& first) {
+        return WaitUntil(
+            [&] {
+                for (auto& program : programs_) program->Running();
+                first.clear();
+                const RootPixels screen(x11_, kRootW, kRootH);
+                return !screen.Empty() &&
+                       screen.Mismatches([&](int x, int y) { return y < rows ? expected(x, y) : screen.At(x, y); },
+                                         &first) == 0;
+            },
+            60s);
+    }
+
+    // Mode 1: DUMMY1 has a picture of its own, DUMMY0 shows the changed
+    // file; mode 2: one wide picture centred across both.
+    void EachThenAcross(const std::string& desktop, int rows) {
+        const std::string own0 = Dir() + "/own0.bmp", own1 = Dir() + "/own1.bmp", wide = Dir() + "/wide.bmp";
+        WriteBmp24(own0, kW, kH, [](int x, int y) { return Own(0, x, y); });
+        WriteBmp24(own1, kW, kH, [](int x, int y) { return Own(1, x, y); });
+        WriteBmp24(wide, kWideW, kWideH, Wide);
+        std::string first;
+        Change("\"MonitorMode\"=\"1\"\n\"MonitorWallPapers\"=\"DUMMY1\t" + own1 + "\\n\"", own0, desktop);
+        EXPECT_TRUE(WaitForScreen(
+            rows,
+            [](int x, int y) {
+                const int which = x < kMonW ? 0 : 1;
+                const int px = x % kMonW - (kMonW - kW) / 2, py = y - (kRootH - kH) / 2;
+                return px >= 0 && px < kW && py >= 0 && py < kH ? Own(which, px, py) : Rgb{};
+            },
+            first))
+            << desktop << ", a picture each: " << first;
+        Change("\"MonitorMode\"=\"2\"", wide, desktop);
+        EXPECT_TRUE(WaitForScreen(
+            rows,
+            [](int x, int y) {
+                const int px = x - (kRootW - kWideW) / 2, py = y - (kRootH - kWideH) / 2;
+                return px >= 0 && px < kWideW && py >= 0 && py < kWideH ? Wide(px, py) : Rgb{};
+            },
+            first))
+            << desktop << ", one across both: " << first;
+    }
+
+private:
+    TempDir dir_;
+    std::string name_;
+    std::map<std::string, std::string> env_;
+    std::unique_ptr<Child> x_, systemBus_, sessionBus_;
+    Display* x11_ = nullptr;
+    std::vector<std::unique_ptr<Child>> programs_;
+};
+
+std::string MissingForTwoOutputs(std::vector<std::string> programs) {
+    if (!fs::exists(kDummyDriver)) return "xserver-xorg-video-dummy";
+    programs.insert(programs.end(), {"Xorg", "xrandr", "dbus-daemon"});
+    return MissingProgram(programs);
+}
+
+std::string Outputs(TwoOutputSession& session) {
+    std::string out;
+    session.Run("xrandr", {"--query"}, &out);
+    return out;
+}
+
+TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
+    if (const std::string missing = MissingForTwoOutputs({"xfdesktop", "xfconf-query"}); !missing.empty())
+        GTEST_SKIP() << missing << " is not installed";
+    TwoOutputSession session;
+    ASSERT_TRUE(session.Ready()) << session.Problem();
+    // No desktop icons over the pictures.
+    const std::string channels = session.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
+    fs::create_directories(channels);
+    std::ofstream(channels + "/xfce4-desktop.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+           "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
+           "value=\"0\"/>\n  </property>\n</channel>\n";
+    session.Start("xfdesktop", {"--disable-wm-check"});
+    // Ready once it has a backdrop for each output.
+    std::string listed;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return session.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) == 0 &&
+                   listed.find("/monitorDUMMY0/workspace0/last-image") != std::string::npos &&
+                   listed.find("/monitorDUMMY1/workspace0/last-image") != std::string::npos;
+        },
+        60s))
+        << listed << Outputs(session);
+    session.EachThenAcross("xfce", kRootH);
+}
+
+// Monitors cut out of one output: xfdesktop has one backdrop for the whole
+// screen, which gets every monitor's picture in its place.
+TEST(ShellMonitorsTest, XfceWithOneBackdropForTwoMonitorsShowsThemInPlace) {
+    if (const std::string missing = MissingProgram({"xfdesktop", "xfconf-query", "xrandr", "dbus-daemon"});
+        !missing.empty())
+        GTEST_SKIP() << missing << " is not installed";
+    DesktopSession session;
+    ASSERT_TRUE(session.Ready());
+    constexpr int kHalf = DesktopSession::kWidth / 2, kSH = DesktopSession::kHeight;
+    for (const auto& [name, geometry] :
+         {std::pair{"*left", "320/85x480/127+0+0"}, std::pair{"right", "320/85x480/127+320+0"}})
+        ASSERT_EQ(session.Run("xrandr", {"--setmonitor", name, geometry, "none"}), 0);
+    const std::string channels = session.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
+    fs::create_directories(channels);
+    std::ofstream(channels + "/xfce4-desktop.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+           "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
+           "value=\"0\"/>\n  </property>\n</channel>\n";
+    session.Start("xfdesktop", {"--disable-wm-check"});
+    std::string listed;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return session.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) == 0 &&
+                   listed.find("/last-image") != std::string::npos;
+        },
+        60s))
+        << listed;
+    const std::string own0 = session.Dir() + "/own0.bmp", own1 = session.Dir() + "/own1.bmp";
+    WriteBmp24(own0, kW, kH, [](int x, int y) { return Own(0, x, y); });
+    WriteBmp24(own1, kW, kH, [](int x, int y) { return Own(1, x, y); });
+    const std::string config = session.ConfigHome() + "/vantoria";
+    fs::create_directories(config);
+    std::ofstream(config + "/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
+        << "\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"1\"\n\"MonitorWallPapers\"=\"right\t" << own1
+        << "\\n\"\n";
+    std::string output;
+    ASSERT_EQ(session.Run(VANTORIA_CHANGE_PROGRAM, {"--desktop", "xfce", "--no-run", own0}, &output), 0) << output;
+    std::string first;
+    EXPECT_TRUE(session.WaitForScreen(
+        [&](const RootPixels&, int x, int y) {
+            const int which = x < kHalf ? 0 : 1;
+            const int px = x % kHalf - (kHalf - kW) / 2, py = y - (kSH - kH) / 2;
+            return px >= 0 && px < kW && py >= 0 && py < kH ? Own(which, px, py) : Rgb{};
+        },
+        first))
+        << first;
+}
+
+TEST(ShellMonitorsTest, PlasmaShowsAPictureEachAndOneAcrossBothOutputs) {
+    const char* optional = std::getenv("VANTORIA_OPTIONAL_DESKTOPS");
+    if (!optional || std::string(optional) != "1") GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
+    if (const std::string missing = MissingForTwoOutputs({"plasmashell", "kwin_x11"}); !missing.empty())
+        GTEST_SKIP() << missing << " is not installed";
+    TwoOutputSession session;
+    ASSERT_TRUE(session.Ready()) << session.Problem();
+    session.SetEnv("XDG_CURRENT_DESKTOP", "KDE");
+    session.Start("kwin_x11", {"--replace"});
+    Child& plasma = session.Start("plasmashell", {"--no-respawn"});
+    // Ready once it has a desktop on each output.
+    std::string out;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return plasma.Running() &&
+                   session.Run("dbus-send", {"--session", "--print-reply", "--dest=org.kde.plasmashell",
+                                             "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+                                             "string:print(desktops().length)"},
+                               &out) == 0 &&
+                   out.find("string \"2\"") != std::string::npos;
+        },
+        120s))
+        << out << plasma.Output();
+    // The panel along the bottom of the primary output is left out.
+    session.EachThenAcross("kde", kRootH - 50);
+}
+
+}  // namespace
+}  // namespace vantoria::test
