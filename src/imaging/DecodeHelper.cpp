@@ -245,13 +245,17 @@ DecodeHelper::Process DecodeHelper::FromZygote() {
 }
 
 void DecodeHelper::StopZygote() {
-    // A helper asked for is the program's child once made: it is ended and
-    // waited for here, not left behind.
-    if (next_.socket) {
-        Process asked = FromZygote();
+    // The warm helper ends first, so that nothing here waits on it. A helper
+    // it made before is the program's child: it is ended and waited for too.
+    Process asked = std::exchange(next_, Process{});
+    const UniqueFd control = std::move(zygote_.socket);
+    Stop(zygote_);
+    std::int32_t pid = -1;
+    if (asked.socket && control && Readable(control.Get(), 0) &&
+        ::recv(control.Get(), &pid, sizeof pid, MSG_DONTWAIT) == static_cast<ssize_t>(sizeof pid) && pid > 0) {
+        asked.pid = pid;
         Stop(asked);
     }
-    Stop(zygote_);
 }
 
 void DecodeHelper::Stop(Process& process) {
