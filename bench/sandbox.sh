@@ -10,7 +10,8 @@
 #      10 ms).
 # Wall time is the best of N runs; processor time (user + system, the
 # helpers included) is the best of the same runs, and is what to read on a
-# loaded machine, where a new process waits its turn for a processor.
+# loaded machine, where a new process waits its turn for a processor, with
+# the page faults (minor ones, helpers included; the fewest of the runs).
 #
 #   bench/sandbox.sh [--reps N]
 # Environment: BUILD_DIR (default build-bench in the source tree).
@@ -45,10 +46,10 @@ runs() {
   for _ in $(seq "$reps"); do
     for mode in in helper; do
       local flag=0; [ "$mode" = in ] && flag=1
-      (cd "$work/start" && VANTORIA_DECODE_IN_PROCESS=$flag /usr/bin/time -f '%e %U %S' -o "$work/time" \
+      (cd "$work/start" && VANTORIA_DECODE_IN_PROCESS=$flag /usr/bin/time -f '%e %U %S %R' -o "$work/time" \
          "$change" --position 0 --size 1 --screen 3840x2160 --desktop none --no-run "$file" >/dev/null 2>"$work/err") ||
         { echo "$mode failed: $(cat "$work/err")" >&2; return 1; }
-      awk '{printf "%s %.2f\n", $1, $2 + $3}' "$work/time" >>"$out.$mode"
+      awk '{printf "%s %.3f %d\n", $1, $2 + $3, $4}' "$work/time" >>"$out.$mode"
     done
   done
 }
@@ -56,9 +57,10 @@ summary() {
   local name=$1 out=$2
   inWall=$(sort -n "$out.in" | head -1 | cut -d' ' -f1); inCpu=$(sort -k2 -n "$out.in" | head -1 | cut -d' ' -f2)
   hWall=$(sort -n "$out.helper" | head -1 | cut -d' ' -f1); hCpu=$(sort -k2 -n "$out.helper" | head -1 | cut -d' ' -f2)
-  awk -v n="$name" -v iw="$inWall" -v ic="$inCpu" -v hw="$hWall" -v hc="$hCpu" 'BEGIN{
-    printf "  %-6s in process %6.2f s wall %6.2f s cpu   helper %6.2f s wall %6.2f s cpu   x%.3f wall  x%.3f cpu\n",
-           n, iw, ic, hw, hc, hw / iw, hc / ic }'
+  inFaults=$(sort -k3 -n "$out.in" | head -1 | cut -d' ' -f3); hFaults=$(sort -k3 -n "$out.helper" | head -1 | cut -d' ' -f3)
+  awk -v n="$name" -v iw="$inWall" -v ic="$inCpu" -v hw="$hWall" -v hc="$hCpu" -v if_="$inFaults" -v hf="$hFaults" 'BEGIN{
+    printf "  %-6s in process %6.2f s wall %6.3f s cpu %6d faults   helper %6.2f s wall %6.3f s cpu %6d faults   x%.3f wall  x%.3f cpu\n",
+           n, iw, ic, if_, hw, hc, hf, hw / iw, hc / ic }'
 }
 echo "== vantoria-change, 6000x4000 stretched to 3840x2160 (best of $reps)"
 runs "$work/big.jpg" "$work/jpeg"; summary JPEG "$work/jpeg"

@@ -111,7 +111,9 @@ std::optional<raster::Bitmap> MapPicture(const Reply& reply, std::string& proble
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (reply.offset > size || rows > size - reply.offset) return std::nullopt;
     const std::size_t length = static_cast<std::size_t>(reply.offset + rows);
-    void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, reply.pixels.Get(), 0);
+    // Not populated: the faults on first reading map the pages around them
+    // too, at about half the cost of populating the mapping page by page.
+    void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, reply.pixels.Get(), 0);
     if (map == MAP_FAILED) {
         problem = std::string("cannot map the decoded picture: ") + std::strerror(errno);
         return std::nullopt;
@@ -144,7 +146,8 @@ std::string DecodeHelperPath() {
 }
 
 DecodeHelper::~DecodeHelper() {
-    Stop(zygote_);
+    Stop(prepared_);
+    StopZygote();
     for (const pid_t pid : ending_) {
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
@@ -200,31 +203,59 @@ bool Readable(int fd, int ms) {
 
 }  // namespace
 
-DecodeHelper::Process DecodeHelper::Start() {
+DecodeHelper::Process DecodeHelper::Start(const std::string& folder) {
     Process process;
     UniqueFd mine, theirs, status;
     if (!MakeChannel(mine, theirs, status)) return process;
-    process.pid = Spawn(theirs, status, {});
+    process.pid = Spawn(theirs, status, folder.empty() ? std::vector<std::string>{} : std::vector<std::string>{"--folder", folder});
     if (process.pid <= 0) return Process{};
     process.socket = std::move(mine);
     process.status = std::move(status);
+    process.folder = folder;
     return process;
 }
 
-DecodeHelper::Process DecodeHelper::FromZygote() {
-    Process process;
+void DecodeHelper::Prepare(const std::string& folder) {
+    if (KeepWarm) return;
+    Stop(prepared_);
+    prepared_ = Start(folder);
+}
+
+void DecodeHelper::AskZygote() {
+    if (next_.socket) return;
     UniqueFd mine, theirs, status;
     if (!MakeChannel(mine, theirs, status) || !decode::SendSpawn(zygote_.socket.Get(), theirs.Get(), status.Get()))
-        return process;
+        return;
+    next_.pid = -1;   // until the warm helper answers
+    next_.socket = std::move(mine);
+    next_.status = std::move(status);
+    next_.folder = zygote_.folder;
+}
+
+DecodeHelper::Process DecodeHelper::FromZygote() {
+    AskZygote();
+    Process process = std::exchange(next_, Process{});
     std::int32_t pid = -1;
-    if (!Readable(zygote_.socket.Get(), 5000) ||
+    if (!process.socket || !Readable(zygote_.socket.Get(), 5000) ||
         ::recv(zygote_.socket.Get(), &pid, sizeof pid, 0) != static_cast<ssize_t>(sizeof pid) || pid <= 0) {
-        return process;
+        return Process{};
     }
     process.pid = pid;
-    process.socket = std::move(mine);
-    process.status = std::move(status);
     return process;
+}
+
+void DecodeHelper::StopZygote() {
+    // The warm helper ends first, so that nothing here waits on it. A helper
+    // it made before is the program's child: it is ended and waited for too.
+    Process asked = std::exchange(next_, Process{});
+    const UniqueFd control = std::move(zygote_.socket);
+    Stop(zygote_);
+    std::int32_t pid = -1;
+    if (asked.socket && control && Readable(control.Get(), 0) &&
+        ::recv(control.Get(), &pid, sizeof pid, MSG_DONTWAIT) == static_cast<ssize_t>(sizeof pid) && pid > 0) {
+        asked.pid = pid;
+        Stop(asked);
+    }
 }
 
 void DecodeHelper::Stop(Process& process) {
@@ -238,8 +269,12 @@ void DecodeHelper::Stop(Process& process) {
 
 DecodeHelper::Process DecodeHelper::Take(const std::string& folder) {
     ReapEnded();
+    if (prepared_.pid > 0) {
+        if (prepared_.folder == folder) return std::exchange(prepared_, Process{});
+        Stop(prepared_);
+    }
     if (!KeepWarm) return Start();
-    if (zygote_.pid > 0 && zygote_.folder != folder) Stop(zygote_);
+    if (zygote_.pid > 0 && zygote_.folder != folder) StopZygote();
     if (zygote_.pid <= 0) {
         // Started now, ready for the decodes after this one.
         UniqueFd mine, theirs, status;
@@ -317,6 +352,8 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
         }
     }
     helper.pid = -1;
+    // The next decode's helper is made while this one's picture is used.
+    if (KeepWarm && zygoteReady_ && zygote_.pid > 0 && zygote_.folder == request.folder) AskZygote();
 
     if (timedOut) {
         result.failure = file + ": the picture took longer than " + Seconds(limit) + " s";

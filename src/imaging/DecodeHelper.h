@@ -46,6 +46,11 @@ public:
     // Refusals of plug-ins the user has been told of (imaging/DecodePicture.h).
     std::set<std::string> toldRefusals;
 
+    // Starts the helper for the next decode now, with the plug-ins of
+    // `folder`, so that its start overlaps the caller's own (a single change:
+    // without KeepWarm).
+    void Prepare(const std::string& folder);
+
     // The loader's sequence for `file` with the loader's folder and its
     // earlier choice of plug-in; updates color_bit, errer and that choice as
     // the sequence in this process would, and writes SFName when Save is set.
@@ -59,14 +64,23 @@ private:
         std::string folder;   // the warm helper's folder
     };
 
-    // A helper for one decode, started here or made by the warm helper.
-    static Process Start();
+    // A helper for one decode, started here (loading the plug-ins of
+    // `folder` before its request, if given) or made by the warm helper.
+    static Process Start(const std::string& folder = {});
+    // Asks the warm helper for a helper (next_), without waiting for it.
+    void AskZygote();
+    // The helper asked for (asking now if none was), once made.
     Process FromZygote();
+    void StopZygote();
     static void Stop(Process& process);
     Process Take(const std::string& folder);
     void ReapEnded();
 
+    Process prepared_;        // started by Prepare, for the next decode
     Process zygote_;          // socket: its control socket
+    // The next decode's helper, asked of the warm helper right after a
+    // decode, so that the next one need not wait for it to be made.
+    Process next_;
     bool zygoteReady_ = false;
     // Helpers killed after their reply, not yet reaped.
     std::vector<pid_t> ending_;

@@ -1,6 +1,7 @@
 #include "imaging/LoaderSetup.h"
 
 #include "imaging/DecodeHelper.h"
+#include "imaging/DecodePicture.h"
 #include "imaging/Spi_load.h"
 
 namespace vantoria::imaging {
@@ -10,6 +11,9 @@ void SetUpLoader(TSpi_load& loader, const LoaderSetup& setup) {
     loader.SFName = setup.wallBuffer;
     loader.Save = false;
     loader.Helper().KeepWarm = setup.keepHelperWarm;
+    // A single change starts its helper now: it loads the plug-ins while the
+    // caller finds the screen.
+    if (!setup.keepHelperWarm && !DecodeInProcess()) loader.Helper().Prepare(setup.pluginFolder);
 }
 
 }  // namespace vantoria::imaging

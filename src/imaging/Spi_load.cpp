@@ -173,6 +173,7 @@ bool TSpi_load::LoadThroughPlugin(std::optional<raster::ScreenSize> atLeast) {
     // without a check of its own.
     if (const std::string problem = imaging::PictureMemoryProblem(width, height); !problem.empty())
         return FailConversion(fileName_ + ": " + problem, imaging::kErrerNoMemory);
+    if (OnPictureSize) OnPictureSize(width, height);
     color_bit = info.colorDepth;
     text.Reset();
     pictureSize_ = {width, height};

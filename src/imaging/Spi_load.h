@@ -59,6 +59,10 @@ public:
     // included), and "" once it has returned. The decode helper keeps it
     // where the program can read it, should the plug-in never return.
     std::function<void(const std::string& library)> OnPluginCall;
+    // Told the size a plug-in reported for the picture, once it is found
+    // sound and before the plug-in is asked for the pixels: the decode
+    // helper gets the picture's memory ready meanwhile.
+    std::function<void(int width, int height)> OnPictureSize;
 
     // Scans SpiPathName + "/*.SPI" (names in any case, in byte order) and
     // makes the libraries that load and export IsSupported and GetPicture the

@@ -132,4 +132,28 @@ TEST(DecodeHelper, HandsThePictureOverWholeAndCarriesTheChosenPluginOver) {
     EXPECT_NE(imaging::DecodePicture(loader, missing).failure.find("No such file"), std::string::npos);
 }
 
+// A picture comes over whole both ways the helper hands one over: as the
+// shared block the plug-in wrote it in, and copied into a new memfd (where
+// shared memory has only small pages), bottom-up rows and top-down alike.
+TEST(DecodeHelper, HandsLargePicturesOverWholeFromTheSharedHeapAndAsACopy) {
+    Sandbox box;
+    box.AddPlugin("accept", "a.spi");
+    TSpi_load loader;
+    loader.SpiPathName = box.Folder("plugins");
+    for (const char* heap : {"0", "1"}) {
+        const ScopedEnv shared("VANTORIA_SHARED_HEAP", heap);
+        for (const char* rows : {"topdown=0", "topdown=1"}) {
+            SCOPED_TRACE(std::string("shared heap ") + heap + ", " + rows);
+            const std::string file = box.Picture(std::string("big") + heap + rows + ".tst",
+                                                 std::string("width=1999\nheight=1201\n") + rows);
+            const imaging::DecodedPicture big = imaging::DecodePicture(loader, file);
+            ASSERT_TRUE(big.picture) << big.failure;
+            ASSERT_EQ(big.picture->Width(), 1999);
+            ASSERT_EQ(big.picture->Height(), 1201);
+            for (const auto& [x, y] : {std::pair{0, 0}, {1998, 0}, {0, 1200}, {1998, 1200}, {777, 555}})
+                EXPECT_EQ(imagingtest::PixelAt(*big.picture, x, y), imagingtest::PatternColor(x, y)) << x << "," << y;
+        }
+    }
+}
+
 }  // namespace

@@ -174,6 +174,9 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         const bool storedPluginFolder = !settings.PathPlugin.empty();
         CompleteStartup(settings);
         const std::string pluginFolder = storedPluginFolder ? settings.PathPlugin : imaging::ShippedPluginFolder();
+        // Set up first: its decode helper starts now, alongside the rest.
+        TSpi_load loader;
+        imaging::SetUpLoader(loader, {pluginFolder, settings.WallBuffer, false});
         if (options.position) settings.WallPosition = *options.position;
         if (options.size) settings.WallSize = *options.size;
         if (options.arrange) settings.WallArrange = *options.arrange;
@@ -182,9 +185,6 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         // Read by the screen size below and by the desktop that draws each monitor.
         if (options.monitors) ::setenv("VANTORIA_MONITORS", options.monitors->c_str(), 1);
         const raster::ScreenSize screen = ResolveScreen(options);
-
-        TSpi_load loader;
-        imaging::SetUpLoader(loader, {pluginFolder, settings.WallBuffer, false});
         WallpaperChanger changer(loader, settings, [screen] { return screen; });
         // The change reports its own failure on standard error.
         return changer.ChangeWallPaper(options.file).applied ? 0 : 1;

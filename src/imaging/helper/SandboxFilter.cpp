@@ -72,6 +72,8 @@ bool RestrictForDecoding(int socket) {
              SCMP_SYS(exit), SCMP_SYS(exit_group)}) {
         ok = ok && Add(filter, SCMP_ACT_ALLOW, call);
     }
+    // Pages for the picture's memfd, allocated ahead of the copy.
+    ok = ok && seccomp_rule_add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(fallocate), 1, SCMP_A1(SCMP_CMP_EQ, 0)) == 0;
     // Status of a descriptor it holds, never of a path.
     ok = ok && seccomp_rule_add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(newfstatat), 1,
                                 SCMP_A3(SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH)) == 0;

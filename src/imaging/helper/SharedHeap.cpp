@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 extern "C" {
 void* __libc_malloc(std::size_t size);
@@ -32,6 +35,7 @@ struct Region {
 // Nothing here may allocate: it is the allocator.
 Region g_regions[kSlots];
 int g_live = 0;
+bool g_shared = false;
 pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
 
 struct Locked {
@@ -48,12 +52,15 @@ void* MapRegion(std::size_t size) {
     if (fd < 0) return nullptr;
     void* base = MAP_FAILED;
     if (::ftruncate(fd, static_cast<off_t>(length)) == 0)
-        // Populated at once: one call instead of a fault a page.
-        base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+        base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (base == MAP_FAILED) {
         ::close(fd);
         return nullptr;
     }
+    // Huge pages where the system gives them for the asking, then populated
+    // at once: one call instead of a fault a page.
+    (void)::madvise(base, length, MADV_HUGEPAGE);
+    (void)::madvise(base, length, MADV_POPULATE_WRITE);
     {
         const Locked lock;
         for (Region& region : g_regions) {
@@ -92,7 +99,40 @@ UsableSizeFn LibraryUsableSize() {
     return fn;
 }
 
+// The choice in brackets of a transparent_hugepage setting ("always
+// [never] ...").
+std::string Chosen(const std::string& path) {
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    const auto open = text.find('['), close = text.find(']');
+    if (open == std::string::npos || close == std::string::npos || close < open) return {};
+    return text.substr(open + 1, close - open - 1);
+}
+
+bool Grants(const std::string& choice) {
+    return choice == "always" || choice == "within_size" || choice == "advise" || choice == "force";
+}
+
 }  // namespace
+
+bool SharedPagesCanBeHuge() {
+    if (const char* forced = std::getenv("VANTORIA_SHARED_HEAP"); forced && (*forced == '0' || *forced == '1'))
+        return *forced == '1';
+    const std::string thp = "/sys/kernel/mm/transparent_hugepage/";
+    const std::string whole = Chosen(thp + "shmem_enabled");
+    if (whole == "deny") return false;
+    if (Grants(whole)) return true;
+    // Kernels with pages of several sizes set each size apart; "inherit"
+    // follows the setting above, refused already.
+    for (const char* size : {"hugepages-2048kB", "hugepages-1024kB", "hugepages-512kB", "hugepages-256kB",
+                             "hugepages-128kB", "hugepages-64kB"}) {
+        if (Grants(Chosen(thp + size + "/shmem_enabled"))) return true;
+    }
+    return false;
+}
+
+void UseSharedHeap() { g_shared = true; }
 
 std::optional<SharedSpan> FindSharedBlock(const void* data, std::size_t size) {
     const auto at = reinterpret_cast<std::uintptr_t>(data);
@@ -136,7 +176,7 @@ namespace heap = vantoria::imaging::helper;
 extern "C" {
 
 void* malloc(std::size_t size) {
-    if (size >= kSharedBlockBytes) {
+    if (heap::g_shared && size >= kSharedBlockBytes) {
         if (void* block = heap::MapRegion(size)) return block;
     }
     return __libc_malloc(size);
@@ -147,7 +187,7 @@ void* calloc(std::size_t count, std::size_t size) {
         errno = ENOMEM;
         return nullptr;
     }
-    if (count * size >= kSharedBlockBytes) {
+    if (heap::g_shared && count * size >= kSharedBlockBytes) {
         if (void* block = heap::MapRegion(count * size)) return block;   // fresh pages are zero
     }
     return __libc_calloc(count, size);
@@ -175,7 +215,7 @@ void* realloc(void* block, std::size_t size) {
         free(block);
         return moved;
     }
-    if (size >= kSharedBlockBytes) {
+    if (heap::g_shared && size >= kSharedBlockBytes) {
         if (const heap::UsableSizeFn usable = heap::LibraryUsableSize()) {
             if (void* moved = heap::MapRegion(size)) {
                 const std::size_t old = usable(block);

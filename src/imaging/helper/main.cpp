@@ -2,6 +2,8 @@
 // is the program's side, imaging/DecodeProtocol.h what they say).
 //
 //   vantoria-decode                    one decode
+//   vantoria-decode --folder FOLDER    one decode, the plug-ins of FOLDER
+//                                      loaded while the request is awaited
 //   vantoria-decode --zygote FOLDER    the warm helper (DecodeProtocol.h)
 // with the socket pair's end at descriptor 3 and, for one decode, the status
 // page at 4.
@@ -23,6 +25,8 @@
 #include <exception>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "imaging/DecodeHelper.h"
 #include "imaging/DecodeProtocol.h"
@@ -35,6 +39,7 @@
 #include "imaging/helper/SandboxFilter.h"
 #include "imaging/helper/SharedHeap.h"
 #include "platform/dib/DibError.h"
+#include "platform/memory/MemoryBudget.h"
 #include "platform/raster/Bitmap.h"
 
 using namespace vantoria;
@@ -108,9 +113,92 @@ void RestoreChoice(TSpi_load& loader, const std::string& library) {
     if (plugin->Accepted()) loader.RestoreCurrentPlugin(std::move(plugin));
 }
 
+// The memfd a copied picture goes to, its pages allocated by a thread of its
+// own while the plug-in decodes (only where there is memory for the picture
+// twice over): the copy at the hand-over then only fills them.
+class PictureMemory {
+public:
+    PictureMemory() = default;
+    PictureMemory(const PictureMemory&) = delete;
+    PictureMemory& operator=(const PictureMemory&) = delete;
+    ~PictureMemory() { Take(); }
+
+    // The size the caller will show the picture at (DecodedPicture.h).
+    imaging::WantedSize wanted;
+
+    // For a width x height picture, or the reduction of it the plug-in will
+    // likely deliver: by the most of 8, 4 or 2 that leaves each side at
+    // least the wanted one. A wrong guess costs only time.
+    void Prepare(int width, int height) {
+        if (fd_ >= 0 || !imaging::PictureMemoryProblem(width, height, 2).empty()) return;
+        if (wanted.AtLeast()) {
+            for (const int by : {8, 4, 2}) {
+                const int w = (width + by - 1) / by, h = (height + by - 1) / by;
+                if (w >= wanted.width && h >= wanted.height) {
+                    width = w;
+                    height = h;
+                    break;
+                }
+            }
+        }
+        const auto bytes = static_cast<off_t>(imaging::PictureBytes(width, height));
+        // A small one is not worth a thread.
+        if (bytes < static_cast<off_t>(helper::kSharedBlockBytes)) return;
+        fd_ = ::memfd_create("vantoria-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (fd_ < 0) return;
+        try {
+            worker_ = std::thread([fd = fd_, bytes] { (void)::fallocate(fd, 0, 0, bytes); });
+        } catch (const std::exception&) {
+            // no thread: the pages come with the copy
+        }
+    }
+
+    // The memfd prepared (the caller's), or -1.
+    int Take() {
+        if (worker_.joinable()) worker_.join();
+        return std::exchange(fd_, -1);
+    }
+
+private:
+    int fd_ = -1;
+    std::thread worker_;
+};
+
+PictureMemory g_pictureMemory;
+
+// Writes all of [data, data + bytes) at the descriptor's position.
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t bytes) {
+    while (bytes > 0) {
+        const ssize_t n = ::write(fd, data, std::min<std::size_t>(bytes, std::size_t{1} << 30));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        bytes -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes the picture's rows, giving back the pages of each part once it is
+// written, so that the helper does not hold the picture twice over. Parts
+// end on boundaries of huge pages, which are then never split.
+bool WriteAndRelease(int fd, const std::uint8_t* data, std::size_t bytes) {
+    constexpr std::uintptr_t kPart = std::uintptr_t{8} << 20;
+    constexpr std::uintptr_t kPage = 4096;
+    auto at = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t end = at + bytes;
+    while (at < end) {
+        const std::uintptr_t next = std::min(end, (at + kPart) & ~(kPart - 1));
+        if (!WriteAll(fd, reinterpret_cast<const std::uint8_t*>(at), next - at)) return false;
+        const std::uintptr_t first = (at + kPage - 1) & ~(kPage - 1), last = next & ~(kPage - 1);
+        if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+        at = next;
+    }
+    return true;
+}
+
 // The picture's rows as a sealed memfd: the block they already lie in when
-// the shared heap holds them, else a copy (a small picture). Either way no
-// writable mapping of it is left, so that it can be sealed against writes
+// the shared heap holds them, else a copy written into a new one. Either way
+// no writable mapping of it is left, so that it can be sealed against writes
 // too: what the program maps can no longer change. The picture must not be
 // touched afterwards.
 bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
@@ -120,8 +208,9 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     const bool bottomUp = picture.BottomUp();
     const std::uint8_t* lowest = bottomUp ? picture.ScanLine(height - 1) : picture.ScanLine(0);
     const auto stride = static_cast<std::size_t>(picture.Stride() < 0 ? -picture.Stride() : picture.Stride());
+    const bool packed = stride == rowBytes;
     int fd = -1;
-    if (stride == rowBytes) {
+    if (packed) {
         if (const auto span = helper::FindSharedBlock(lowest, bytes)) {
             reply.offset = span->offset;
             reply.bottomUp = bottomUp;
@@ -129,15 +218,27 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
         }
     }
     if (fd < 0) {
-        fd = ::memfd_create("vantoria-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-        if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(bytes)) != 0) return false;
-        void* map = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (map == MAP_FAILED) return false;
-        for (int y = 0; y < height; ++y)
-            std::memcpy(static_cast<std::uint8_t*>(map) + rowBytes * static_cast<std::size_t>(y), picture.ScanLine(y), rowBytes);
-        ::munmap(map, bytes);
+        // Written, never mapped here: a mapping would fault in every page
+        // here and have to be taken down again before the seal.
+        fd = g_pictureMemory.Take();
+        if (fd < 0) fd = ::memfd_create("vantoria-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (fd < 0) return false;
+        bool written = true;
+        if (packed) {
+            written = WriteAndRelease(fd, lowest, bytes);
+        } else {
+            for (int y = 0; y < height && written; ++y) written = WriteAll(fd, picture.ScanLine(y), rowBytes);
+        }
+        // A picture delivered smaller than reported leaves pages over.
+        if (written) written = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
+        if (!written) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
         reply.offset = 0;
-        reply.bottomUp = false;
+        reply.bottomUp = packed && bottomUp;
     }
     if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
         ::close(fd);
@@ -202,6 +303,7 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     helper::BrokerFile(request->file, request->fileFd ? request->fileFd.Get() : -1, request->openError);
     helper::RestrictForDecoding(decode::kSocketFd);
 
+    g_pictureMemory.wanted = {request->wantedWidth, request->wantedHeight};
     const decode::Reply reply = Decode(loader, *request, status);
     decode::SendReply(decode::kSocketFd, reply);
     // At once: the picture handed over is no longer mapped here, so nothing
@@ -240,8 +342,11 @@ int main(int argc, char** argv) {
     if (::getppid() == 1) return 1;   // the program is gone already
     ::close_range(decode::kStatusFd + 1, ~0U, 0);
     helper::RestrictWhileLoading();
+    const bool sharedHeap = helper::SharedPagesCanBeHuge();
+    if (sharedHeap) helper::UseSharedHeap();
     StatusPage status;
     const bool zygote = argc > 2 && std::strcmp(argv[1], "--zygote") == 0;
+    const bool early = argc > 2 && std::strcmp(argv[1], "--folder") == 0;
     if (!zygote) status.Map();
 
     TSpi_load loader;
@@ -249,7 +354,17 @@ int main(int argc, char** argv) {
     loader.color_bit = decode::kUnchanged;
     loader.errer = decode::kUnchanged;
     loader.OnPluginCall = [&status](const std::string& library) { status.Set(library); };
-    if (!zygote) DecodeOne(loader, status);
+    // A picture the shared heap holds is handed over as it lies.
+    if (!sharedHeap) loader.OnPictureSize = [](int width, int height) { g_pictureMemory.Prepare(width, height); };
+    if (!zygote) {
+        // Loaded now, while the program is still busy starting; the request
+        // rescans the folder, which then finds them loaded.
+        if (early) {
+            loader.SpiPathName = argv[2];
+            loader.LoadPlugins();
+        }
+        DecodeOne(loader, status);
+    }
     loader.SpiPathName = argv[2];
     loader.LoadPlugins();
     Zygote(loader, status);
