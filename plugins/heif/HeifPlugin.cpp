@@ -180,12 +180,18 @@ private:
             if (heif_image_handle_get_raw_color_profile(handle_.get(), icc.data()).code == heif_error_Ok)
                 return ToSrgb::FromIcc(icc);
         }
-        heif_color_profile_nclx* nclx = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(handle_.get(), &nclx).code != heif_error_Ok &&
-            heif_image_get_nclx_color_profile(decoded, &nclx).code != heif_error_Ok)
-            return std::nullopt;
-        const std::unique_ptr<heif_color_profile_nclx, NclxFree> held(nclx);
-        if (nclx == nullptr) return std::nullopt;
+        // libheif may hand over a profile even with a failure code (one it
+        // could not fill in): whatever it hands over is ours to free.
+        const auto held = [](auto get, const auto* from) {
+            heif_color_profile_nclx* nclx = nullptr;
+            const heif_error error = get(from, &nclx);
+            std::unique_ptr<heif_color_profile_nclx, NclxFree> owned(nclx);
+            if (error.code != heif_error_Ok) owned.reset();
+            return owned;
+        };
+        auto nclx = held(&heif_image_handle_get_nclx_color_profile, handle_.get());
+        if (!nclx) nclx = held(&heif_image_get_nclx_color_profile, decoded);
+        if (!nclx) return std::nullopt;
         return ToSrgb::FromCicp({Number(nclx->color_primaries), Number(nclx->transfer_characteristics)});
     }
 

@@ -137,9 +137,17 @@ std::string ReadText(const Source& source) {
 
 using XpmImageFree = Freer<XpmFreeXpmImage>;
 
+constexpr std::size_t kTextGuard = 64;
+
 class XpmDecoder final : public Decoder {
 public:
-    explicit XpmDecoder(const Source& source) : text_(ReadText(source)), size_(ClaimedSize(text_)) {}
+    explicit XpmDecoder(const Source& source) : text_(ReadText(source)), size_(ClaimedSize(text_)) {
+        // libXpm's buffer parser can step over the closing zero of a text
+        // that ends inside a comment or a string and read on, one zero a
+        // string it asks for: zeros past the end, enough for every row and
+        // then some, keep each such read inside the text.
+        text_.append(kTextGuard + static_cast<std::size_t>(size_.height), '\0');
+    }
 
     PictureSize Size() const override { return size_; }
 
