@@ -21,7 +21,9 @@ namespace vantoria {
 
 TSpi_load& MainFormHost::Loader() { return forms_.Main()->SpiLoader(); }
 void MainFormHost::ChangeWallPaper(const std::string& file) { forms_.Main()->ChangeWallPaper(file); }
-void MainFormHost::EraseWallPaper() { vantoria::EraseWallPaper(); }
+// Removing the wallpaper is asked for, not checked: the chooser has no
+// message for a desktop that keeps its picture.
+void MainFormHost::EraseWallPaper() { static_cast<void>(vantoria::EraseWallPaper()); }
 void MainFormHost::Redraw() { forms_.Main()->act_RedrawExecute(); }
 void MainFormHost::SetupCommand() { forms_.Main()->act_SetupExecute(); }
 void MainFormHost::ShowSetupModal() {

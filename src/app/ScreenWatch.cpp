@@ -65,7 +65,8 @@ void RedrawForNewMonitors(Tform_Main& form) {
     if (ApSystem.WallPaper.empty() || !BufferOnDesktop()) return;
     // The change operation itself, with an after-change step that does nothing.
     WallpaperChanger changer(form.SpiLoader(), ApSystem, QtScreenSize, [](const std::string&) { return true; });
-    changer.ChangeWallPaper(ApSystem.WallPaper);
+    // The change tells the user of its own failure.
+    static_cast<void>(changer.ChangeWallPaper(ApSystem.WallPaper));
 }
 
 void WatchScreens(Tform_Main& form) {
