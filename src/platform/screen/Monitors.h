@@ -56,6 +56,11 @@ const Monitor& PrimaryMonitor(const MonitorList& monitors);
 // offsets, not always 0). `monitors` must not be empty.
 Monitor BoundingBox(const MonitorList& monitors);
 
+// Whether `inner` lies wholly within `outer`; sharing an edge with it counts
+// (a monitor a user defined in the right half of an output ends where the
+// output does).
+bool MonitorInside(const Monitor& inner, const Monitor& outer);
+
 // Whether two lists are the same monitors at the same places (names and
 // identities included), whatever their order.
 bool SameMonitors(const MonitorList& a, const MonitorList& b);

@@ -58,6 +58,24 @@ TEST(ScreenTest, MonitorsAreParsedTheFirstOnePrimaryAndAnythingMalformedRefused)
     ::unsetenv("VANTORIA_MONITORS");
 }
 
+// A monitor a user defined inside an output makes the output give way; one
+// that shares the output's right or bottom edge is still inside it.
+TEST(ScreenTest, AMonitorSharingAnEdgeIsInsideTheOutput) {
+    using vantoria::Monitor;
+    const Monitor output{1920, 0, 1920, 1080, false, "HDMI-1", {}, {}, {}};
+    const Monitor rightHalf{2880, 0, 960, 1080, false, "right", {}, {}, {}};
+    const Monitor bottomLeft{1920, 540, 960, 540, false, "low", {}, {}, {}};
+    EXPECT_TRUE(vantoria::MonitorInside(rightHalf, output));
+    EXPECT_TRUE(vantoria::MonitorInside(bottomLeft, output));
+    EXPECT_TRUE(vantoria::MonitorInside(output, output));
+    const Monitor pastRight{2881, 0, 960, 1080, false, "past", {}, {}, {}};
+    const Monitor leftOfIt{1919, 0, 960, 1080, false, "left", {}, {}, {}};
+    const Monitor pastBottom{1920, 541, 960, 540, false, "below", {}, {}, {}};
+    EXPECT_FALSE(vantoria::MonitorInside(pastRight, output));
+    EXPECT_FALSE(vantoria::MonitorInside(leftOfIt, output));
+    EXPECT_FALSE(vantoria::MonitorInside(pastBottom, output));
+}
+
 #include "compose/MonitorAssignment.h"
 #include "platform/screen/Edid.h"
 
