@@ -24,7 +24,8 @@ bool ProfileSaysTile() {
 // Throws registry::RegistryError.
 void RecordWallpaper(const std::string& path) {
     registry::TRegistry reg;
-    reg.OpenKey(kDesktopKey, true);
+    // A key it could not open makes the write below throw.
+    static_cast<void>(reg.OpenKey(kDesktopKey, true));
     reg.WriteString("Wallpaper", path);
     reg.CloseKey();
 }
