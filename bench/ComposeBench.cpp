@@ -61,7 +61,7 @@ Result RunMode(const Options& o, int mode) {
     for (int i = 0; i < o.reps; ++i) {
         const double cpu0 = CpuMs();
         const auto t0 = Clock::now();
-        r.ok = composer.ComposeWallPaper(mode);
+        r.ok = composer.ComposeWallPaper(mode).ok;
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         const double cpu = CpuMs() - cpu0;
         if (i == 0) r.firstMs = ms;

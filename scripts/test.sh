@@ -17,7 +17,11 @@ tests/package/check-package.sh
 # Replay only: a random search belongs to longer runs by hand.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVANTORIA_FUZZ=ON -DVANTORIA_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_targets
+cmake --build build-fuzz --target fuzz_targets dib_test imaging_test
+# The unit tests that replay the kept crashers assert nothing but survival:
+# here, under the sanitizers, a bad read fails them.
+VANTORIA_TEST_DATA=tests/data build-fuzz/bin/dib_test --gtest_filter='DibError.CrashersStaySafe'
+VANTORIA_TEST_DATA=tests/data build-fuzz/bin/imaging_test --gtest_filter='PluginPicture.HostileInputsStayHarmless'
 replay() {
   local target=$1; shift
   echo "replaying $target"

@@ -32,8 +32,8 @@ void PreferHugePages(void* data, std::size_t size) {
 
 }  // namespace
 
-Dib24::Dib24(int width, int height) : width_(width), height_(height), stride_(0) {
-    CheckSize(width, height);
+Dib24::Dib24(int width, int height, const limits::SizeLimits& lowered) : width_(width), height_(height), stride_(0) {
+    CheckSize(width, height, lowered);
     // Refused rather than risk the process being killed halfway through.
     if (!imaging::PictureMemoryProblem(width, height, 1).empty())
         throw PluginError(SUSIE_ERR_NO_MEMORY, "not enough memory for the picture");

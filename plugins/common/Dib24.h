@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "Limits.h"
 #include "susie.h"
 
 namespace vantoria::spi {
@@ -17,17 +18,16 @@ struct BlockFree {
 using BlockPtr = std::unique_ptr<void, BlockFree>;
 
 // Bytes in one padded row of 24-bit pixels.
-constexpr std::size_t RowBytes24(std::int64_t width) {
-    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-}
+using limits::RowBytes24;
 
 class Dib24 {
 public:
-    // Throws PluginError: for sizes outside the limits (Limits.h), and
+    // Throws PluginError: for sizes outside the limits (Limits.h, or
+    // `lowered` where that is lower), and
     // SUSIE_ERR_NO_MEMORY when the machine has not the memory for the rows
     // (platform/memory/MemoryBudget.h) or a block cannot be had. The rows' contents are
     // unspecified until written.
-    Dib24(int width, int height);
+    Dib24(int width, int height, const limits::SizeLimits& lowered = kLimits);
 
     int Width() const { return width_; }
     int Height() const { return height_; }

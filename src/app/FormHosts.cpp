@@ -34,7 +34,9 @@ void MainFormHost::ChangeMonitorWallPapers(const std::string& primaryFile, const
     } restore{std::exchange(ApSystem.MonitorWallPapers, monitorFiles), monitorFiles};
     forms_.Main()->ChangeWallPaper(primaryFile);
 }
-void MainFormHost::EraseWallPaper() { vantoria::EraseWallPaper(); }
+// Removing the wallpaper is asked for, not checked: the chooser has no
+// message for a desktop that keeps its picture.
+void MainFormHost::EraseWallPaper() { static_cast<void>(vantoria::EraseWallPaper()); }
 void MainFormHost::Redraw() { forms_.Main()->act_RedrawExecute(); }
 void MainFormHost::SetupCommand() { forms_.Main()->act_SetupExecute(); }
 void MainFormHost::ShowSetupModal() {

@@ -12,35 +12,40 @@
 
 namespace vantoria {
 
-ScreenWatch::ScreenWatch(std::function<void()> redraw, QObject* parent, std::chrono::milliseconds settle)
-    : QObject(parent), redraw_(std::move(redraw)), layout_(Layout()) {
+ScreenWatch::ScreenWatch(std::function<void()> redraw, QObject* parent, std::chrono::milliseconds settle,
+                         LayoutSource layout)
+    : QObject(parent),
+      redraw_(std::move(redraw)),
+      layoutSource_(layout ? std::move(layout) : LayoutSource(QtLayout)),
+      layout_(layoutSource_()) {
     settle_.setSingleShot(true);
     settle_.setInterval(settle);
     connect(&settle_, &QTimer::timeout, this, &ScreenWatch::Settled);
     auto* app = qGuiApp;
     connect(app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
         Watch(screen);
-        settle_.start();
+        LayoutMayHaveChanged();
     });
-    connect(app, &QGuiApplication::screenRemoved, this, [this] { settle_.start(); });
-    connect(app, &QGuiApplication::primaryScreenChanged, this, [this] { settle_.start(); });
+    connect(app, &QGuiApplication::screenRemoved, this, [this] { LayoutMayHaveChanged(); });
+    connect(app, &QGuiApplication::primaryScreenChanged, this, [this] { LayoutMayHaveChanged(); });
     for (QScreen* screen : QGuiApplication::screens()) Watch(screen);
 }
 
 void ScreenWatch::Watch(QScreen* screen) {
-    connect(screen, &QScreen::geometryChanged, this, [this] { settle_.start(); });
+    connect(screen, &QScreen::geometryChanged, this, [this] { LayoutMayHaveChanged(); });
 }
 
 // Signals that leave every monitor where it was (a screen object replaced by
-// an equal one) cause no redraw.
+// an equal one) cause no redraw. The layout redrawn for is remembered, so a
+// return to an earlier one (undocking after docking) is redrawn too.
 void ScreenWatch::Settled() {
-    QList<QRect> now = Layout();
+    QList<QRect> now = layoutSource_();
     if (now == layout_) return;
     layout_ = std::move(now);
     redraw_();
 }
 
-QList<QRect> ScreenWatch::Layout() {
+QList<QRect> ScreenWatch::QtLayout() {
     QList<QRect> layout;
     if (const QScreen* primary = QGuiApplication::primaryScreen()) layout.append(primary->geometry());
     for (const QScreen* screen : QGuiApplication::screens()) layout.append(screen->geometry());
@@ -65,7 +70,8 @@ void RedrawForNewMonitors(Tform_Main& form) {
     if (ApSystem.WallPaper.empty() || !BufferOnDesktop()) return;
     // The change operation itself, with an after-change step that does nothing.
     WallpaperChanger changer(form.SpiLoader(), ApSystem, QtScreenSize, [](const std::string&) { return true; });
-    changer.ChangeWallPaper(ApSystem.WallPaper);
+    // The change tells the user of its own failure.
+    static_cast<void>(changer.ChangeWallPaper(ApSystem.WallPaper));
 }
 
 void WatchScreens(Tform_Main& form) {

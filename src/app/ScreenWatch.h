@@ -20,19 +20,29 @@ class Tform_Main;
 class ScreenWatch : public QObject {
     Q_OBJECT
 public:
+    // The primary monitor's geometry first, then every one's.
+    using LayoutSource = std::function<QList<QRect>()>;
+
     // Calls `redraw` once the monitors have stayed the same for `settle`
     // after a change: a hot-plug arrives as several signals in a row.
+    // `layout` reads the monitors (Qt's screens unless a test says otherwise).
     explicit ScreenWatch(std::function<void()> redraw, QObject* parent = nullptr,
-                         std::chrono::milliseconds settle = std::chrono::milliseconds(500));
+                         std::chrono::milliseconds settle = std::chrono::milliseconds(500),
+                         LayoutSource layout = {});
+
+    // What a monitor signal does: the layout is compared once it settles.
+    void LayoutMayHaveChanged() { settle_.start(); }
+    bool Settling() const { return settle_.isActive(); }
 
 private:
     void Watch(QScreen* screen);
     void Settled();
-    static QList<QRect> Layout();
+    static QList<QRect> QtLayout();
 
     std::function<void()> redraw_;
+    LayoutSource layoutSource_;
     QTimer settle_;
-    QList<QRect> layout_;  // the primary monitor's geometry first, then every one's
+    QList<QRect> layout_;  // the layout last reacted to (at first, the start-up one)
 };
 
 // The tray program's redraw after a monitor change: the current wallpaper

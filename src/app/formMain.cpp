@@ -130,8 +130,8 @@ void Tform_Main::ApEventActivate() {
 }
 
 void Tform_Main::ChangeWallPaper(const std::string& file) {
-    const ChangeOutcome outcome = changer_->ChangeWallPaper(file);
-    if (outcome.applied && onWallPaperChanged) onWallPaperChanged(file);
+    const Result outcome = changer_->ChangeWallPaper(file);
+    if (outcome.ok && onWallPaperChanged) onWallPaperChanged(file);
 }
 
 void Tform_Main::NextWallPaper() { autoChange_.ChangeNow(); }

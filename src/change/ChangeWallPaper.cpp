@@ -17,6 +17,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -29,20 +30,15 @@ WallpaperChanger::WallpaperChanger(TSpi_load& loader, const TApSystem& settings,
       screen_(std::move(screen)),
       startAfterChange_(startAfterChange ? std::move(startAfterChange) : AfterChangeStarter(ExecRunAp)) {}
 
-ChangeOutcome WallpaperChanger::ChangeWallPaper(const std::string& file) {
-    ChangeOutcome outcome;
-    if (file.empty()) return outcome;
-    std::optional<std::string> failure;
+Result WallpaperChanger::ChangeWallPaper(const std::string& file) {
+    if (file.empty()) return {};
+    Result outcome;
     try {
-        failure = DecodeAndApply(file);
+        outcome = DecodeAndApply(file);
     } catch (const std::exception& e) {
-        failure = e.what();
+        outcome = Result::Failed(e.what());
     }
-    outcome.applied = !failure;
-    if (failure) {
-        outcome.problem = *failure;
-        ReportError(i18n::Translate(kChangeFailedMessage), outcome.problem);
-    }
+    if (!outcome) ReportError(i18n::Translate(kChangeFailedMessage), outcome.reason);
     if (!settings_.NoRunAp) startAfterChange_(settings_.RunAp);
     return outcome;
 }
@@ -72,7 +68,7 @@ raster::Bitmap WallpaperChanger::DecodeOther(const std::string& file) {
     return std::move(*decoded.picture);
 }
 
-std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& file) {
+Result WallpaperChanger::DecodeAndApply(const std::string& file) {
     const compose::Composition composition = compose::ChooseComposition(settings_);
     // A plug-in's failure code or a failed conversion ends the change like a
     // raised error: composing an empty or blank picture would only put a
@@ -82,33 +78,32 @@ std::optional<std::string> WallpaperChanger::DecodeAndApply(const std::string& f
     const bool oneLayout = EffectiveMonitorMode(settings_) == kMonitorModeSame;
     imaging::DecodedPicture decoded =
         imaging::DecodePicture(loader_, file, oneLayout ? WantedSize(composition.mode, screen_) : imaging::WantedSize{});
-    if (!decoded.picture) return decoded.failure;
+    if (!decoded.picture) return Result::Failed(decoded.failure);
     master_ = std::move(*decoded.picture);
     if (onMasterChanged) onMasterChanged(master_);
     const raster::ScreenSize pictureSize = decoded.size;
 
     const compose::WallComposer composer(master_, settings_, screen_, pictureSize);
     const std::string buffer = compose::WallBufferPath(settings_);
-    // The buffer file is written while the desktop is set; steps that fail
-    // as a whole write nothing, and the desktop gets the file as it was.
-    std::optional<desktop::BufferWrite> writing;
-    if (raster::Bitmap work; composer.Compose(composition.mode, work)) writing.emplace(std::move(work), buffer, file);
+    // The buffer file is written while the desktop is set. A layout step
+    // that failed leaves the picture as far as the steps got: that is
+    // written and shown, and the failure told afterwards.
+    raster::Bitmap work;
+    const Result layout = composer.Compose(composition.mode, work);
+    desktop::BufferWrite writing(std::move(work), buffer, file);
     // Only a desktop we draw ourselves is set before the file is complete.
-    if (writing && !desktop::DrawsFromMemory() && !writing->Finish().empty()) return writing->Finish();
+    if (!desktop::DrawsFromMemory() && !writing.Finish()) return writing.Finish();
 
-    std::string problem;
     const MonitorComposer monitors = OtherMonitorSizes(file, composition, pictureSize);
-    ApplyWallPaper(buffer, composition.tile, &problem, monitors, writing ? &*writing : nullptr);
+    Result shown = ApplyWallPaper(buffer, composition.tile, monitors, &writing);
     TellOnce(*monitors.problem);
     // A file that could not be written is the change's failure, as it was
     // before the desktop was asked.
-    if (writing && !writing->Finish().empty()) return writing->Finish();
-    // The desktop not taking the picture, or a layout step that failed (the
-    // wallpaper then shows the picture as far as the steps got), is a
-    // failure the user must hear of, although the change itself went on.
-    if (problem.empty()) problem = composer.StepFailure();
-    if (!problem.empty()) return problem;
-    return std::nullopt;
+    if (!writing.Finish()) return writing.Finish();
+    // The desktop not taking the picture, or a layout step that failed, is
+    // a failure the user must hear of, although the change itself went on.
+    if (!shown) return shown;
+    return layout;
 }
 
 MonitorComposer WallpaperChanger::OtherMonitorSizes(const std::string& file, const compose::Composition& composition,

@@ -4,13 +4,13 @@
 // hand it to the desktop, then start the after-change program.
 
 #include "compose/CompositionMode.h"
+#include "platform/Result.h"
 #include "platform/i18n/Messages.h"
 #include "platform/raster/Bitmap.h"
 #include "platform/raster/ScreenSize.h"
 #include "platform/screen/Monitors.h"
 
 #include <functional>
-#include <optional>
 #include <set>
 #include <string>
 
@@ -22,12 +22,6 @@ struct TApSystem;
 inline constexpr const char* kChangeFailedMessage =
     i18n::Translatable("壁紙を作成できません。Susieプラグインフォルダを変更した場合は、再起動してください。");
 
-// What one change came to; the operation itself has already told the user.
-struct ChangeOutcome {
-    bool applied = false;      // the buffer file is on the desktop
-    std::string problem;       // why not, when it is not (empty file name: "")
-};
-
 // Starts the after-change program; ExecRunAp unless a test says otherwise.
 using AfterChangeStarter = std::function<bool(const std::string& commandLine)>;
 
@@ -38,10 +32,12 @@ public:
     WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen,
                      AfterChangeStarter startAfterChange = {});
 
-    // An empty file name does nothing at all. Otherwise any failure shows
-    // one message through the reporter, and the after-change program starts
-    // unless NoRunAp is set, whether or not the change worked.
-    ChangeOutcome ChangeWallPaper(const std::string& file);
+    // An empty file name does nothing at all (and is not done). Otherwise
+    // any failure shows one message through the reporter, and the
+    // after-change program starts unless NoRunAp is set, whether or not the
+    // change worked. Done when the buffer file is on the desktop; the
+    // reason is what the reporter was told.
+    Result ChangeWallPaper(const std::string& file);
 
     // The last picture decoded by a change (the master image).
     const raster::Bitmap& Master() const { return master_; }
@@ -49,9 +45,9 @@ public:
     std::function<void(const raster::Bitmap&)> onMasterChanged;
 
 private:
-    // Why the picture is not on the desktop, or nothing when it is. Errors
-    // raised by the loader and the composition pass through.
-    std::optional<std::string> DecodeAndApply(const std::string& file);
+    // Done when the picture is on the desktop, else why not. Errors raised
+    // by the loader and the composition pass through.
+    Result DecodeAndApply(const std::string& file);
     // The compositions for other monitors' sizes, from the master image.
     MonitorComposer OtherMonitorSizes(const std::string& file, const compose::Composition& composition,
                                       raster::ScreenSize pictureSize);

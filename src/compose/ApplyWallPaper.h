@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/Result.h"
 #include "platform/screen/Monitors.h"
 
 namespace vantoria {
@@ -16,19 +17,17 @@ class BufferWrite;
 // if that key exists (it is never created here), then sets the desktop
 // wallpaper to `path` ("" removes it).
 //
-// Returns true when the wallpaper call was made, false when the registry
-// step failed and nothing was applied. Whether the desktop took the picture
-// does not change the result; `problem`, when given, receives why the
-// wallpaper is not on the desktop (the registry failure, or the desktop's
-// own reason), and "" when all went well. `otherSizes` composes the
-// wallpaper for monitors of another size, where the desktop can show each
-// monitor its own picture. `writing`, when given, is the file at `path`
-// still being written (see desktop::SetDeskWallpaper).
-bool ApplyWallPaper(const std::string& path, bool tile, std::string* problem = nullptr,
-                    const MonitorComposer& otherSizes = {}, desktop::BufferWrite* writing = nullptr);
+// Done when the desktop has the picture; otherwise why not: the registry
+// failure (the desktop is then not asked at all), or the desktop's own
+// reason. `otherSizes` composes the wallpaper for monitors of another size,
+// where the desktop can show each monitor its own picture. `writing`, when
+// given, is the file at `path` still being written (see
+// desktop::SetDeskWallpaper).
+Result ApplyWallPaper(const std::string& path, bool tile, const MonitorComposer& otherSizes = {},
+                      desktop::BufferWrite* writing = nullptr);
 
 // Removes the desktop wallpaper; "TileWallPaper" and the program's settings
-// stay as they are. `problem` as for ApplyWallPaper.
-void EraseWallPaper(std::string* problem = nullptr);
+// stay as they are.
+Result EraseWallPaper();
 
 }  // namespace vantoria

@@ -70,7 +70,10 @@ MonitorComposer ForOtherMonitorSizes(const raster::Bitmap& picture, const TApSys
             CheckBudget(size);
             const WallComposer composer(picture, settings, [size] { return size; }, pictureSize);
             raster::Bitmap work;
-            if (!composer.Compose(mode, work) || work.Empty()) return std::nullopt;
+            // A failed step leaves the layout as far as the steps got, as on
+            // the buffer's own screen, where the change reports it.
+            static_cast<void>(composer.Compose(mode, work));
+            if (work.Empty()) return std::nullopt;
             return work;
         } catch (const std::exception& e) {
             Note(*problem, m, e.what());
@@ -85,7 +88,9 @@ raster::Bitmap ScreenPicture(const raster::Bitmap& picture, const TApSystem& set
     CheckBudget(size);
     raster::Bitmap work;
     const WallComposer composer(picture, settings, [size] { return size; });
-    if (!composer.Compose(composition.mode, work) || work.Empty()) work = picture;
+    // As for the other sizes: a failed step leaves the layout as far as it got.
+    static_cast<void>(composer.Compose(composition.mode, work));
+    if (work.Empty()) work = picture;
     raster::Bitmap screen(size.width, size.height);
     screen.Fill(0, 0, 0);
     LayOutOn(screen, raster::MakeRect(0, 0, size.width, size.height), work, composition.tile);

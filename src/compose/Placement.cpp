@@ -26,7 +26,7 @@ void Block(Bitmap& into, int x, int y, const Bitmap& from, int l, int t, int r, 
 // Rotates the working bitmap so that a desktop tiling it from the screen's
 // top-left corner shows one copy in the middle of the screen (halves rounded
 // down); a side longer than the screen's is cut to the middle part.
-bool WallComposer::CentreForTiling(Bitmap& work) const {
+Result WallComposer::CentreForTiling(Bitmap& work) const {
     return RunStep("CentreForTiling", [&] {
         const Bitmap t = work;
         const int wb = t.Width();
@@ -54,7 +54,7 @@ bool WallComposer::CentreForTiling(Bitmap& work) const {
 
 // W x 2H: the picture, with the rows of copies above and below it shifted
 // right by half its width (rounded up), wrapping around.
-bool WallComposer::AlternateVertically(Bitmap& work) const {
+Result WallComposer::AlternateVertically(Bitmap& work) const {
     return RunStep("AlternateVertically", [&] {
         const Bitmap t = work;
         const int w = t.Width();
@@ -75,7 +75,7 @@ bool WallComposer::AlternateVertically(Bitmap& work) const {
 
 // 2W x H: the picture, with the columns of copies left and right of it
 // shifted down by half its height (rounded up), wrapping around.
-bool WallComposer::AlternateHorizontally(Bitmap& work) const {
+Result WallComposer::AlternateHorizontally(Bitmap& work) const {
     return RunStep("AlternateHorizontally", [&] {
         const Bitmap t = work;
         const int w = t.Width();

@@ -24,7 +24,7 @@ void FitInto(Bitmap& work, const Bitmap& source, raster::ScreenSize geometry, ra
 
 }  // namespace
 
-bool WallComposer::StretchToScreen(Bitmap& work) const {
+Result WallComposer::StretchToScreen(Bitmap& work) const {
     return RunStep("StretchToScreen", [&] {
         const Bitmap t = work;
         const raster::ScreenSize screen = screen_();
@@ -34,7 +34,7 @@ bool WallComposer::StretchToScreen(Bitmap& work) const {
     });
 }
 
-bool WallComposer::FitToScreen(Bitmap& work) const {
+Result WallComposer::FitToScreen(Bitmap& work) const {
     return RunStep("FitToScreen", [&] {
         const Bitmap t = work;
         FitInto(work, t, GeometrySize(t), screen_());
@@ -43,7 +43,7 @@ bool WallComposer::FitToScreen(Bitmap& work) const {
 
 // Fits the picture itself rather than the working bitmap; as this step runs
 // on an unchanged copy of the picture, the result is FitToScreen's.
-bool WallComposer::FitPictureToScreen(Bitmap& work) const {
+Result WallComposer::FitPictureToScreen(Bitmap& work) const {
     return RunStep("FitPictureToScreen", [&] {
         FitInto(work, picture_, PictureSize(), screen_());
     });

@@ -26,64 +26,59 @@ raster::ScreenSize WallComposer::GeometrySize(const raster::Bitmap& work) const 
     return unchanged ? PictureSize() : raster::ScreenSize{work.Width(), work.Height()};
 }
 
-bool WallComposer::ComposeWallPaper(int mode, const std::string& pictureFile) const {
-    stepFailure_.clear();
+Result WallComposer::ComposeWallPaper(int mode, const std::string& pictureFile) const {
     raster::Bitmap work;
-    if (!Compose(mode, work)) return false;
+    Result result = Compose(mode, work);
     work.SaveToFile(WallBufferPath(settings_), pictureFile);
-    return true;
+    return result;
 }
 
-bool WallComposer::Compose(int mode, raster::Bitmap& work) const {
-    work = picture_;  // shares the pixels until a step writes
-    try {
-        RunSteps(mode, work);
-    } catch (...) {
-        return false;
-    }
-    return true;
-}
-
-bool WallComposer::RunStep(const char* step, const std::function<void()>& body) const {
+Result WallComposer::RunStep(const char* step, const std::function<void()>& body) {
     std::string why;
     try {
         body();
-        return true;
+        return Result::Done();
     } catch (const std::exception& e) {
         why = e.what();
     } catch (...) {
         why = "unknown error";
     }
-    if (stepFailure_.empty()) stepFailure_ = std::string(step) + " failed: " + why;
-    return false;
+    return Result::Failed(std::string(step) + " failed: " + why);
 }
 
-// The steps report their own failures; the later steps run regardless.
-void WallComposer::RunSteps(int mode, raster::Bitmap& work) const {
+// The steps report their own failures; the later steps run regardless, and
+// the first failure is the composition's.
+Result WallComposer::Compose(int mode, raster::Bitmap& work) const {
+    work = picture_;  // shares the pixels until a step writes
+    Result first = Result::Done();
+    auto run = [&first](Result step) {
+        if (first && !step) first = std::move(step);
+    };
     switch (mode) {
     case 1:
-        StretchToScreen(work);
+        run(StretchToScreen(work));
         break;
     case 2:
-        FitToScreen(work);
+        run(FitToScreen(work));
         break;
     case 3:
-        FitPictureToScreen(work);
+        run(FitPictureToScreen(work));
         break;
     case 4:
-        CentreForTiling(work);
+        run(CentreForTiling(work));
         break;
     case 5:
-        AlternateVertically(work);
-        CentreForTiling(work);
+        run(AlternateVertically(work));
+        run(CentreForTiling(work));
         break;
     case 6:
-        AlternateHorizontally(work);
-        CentreForTiling(work);
+        run(AlternateHorizontally(work));
+        run(CentreForTiling(work));
         break;
     default:  // 0 and anything else: the picture as it is
         break;
     }
+    return first;
 }
 
 }  // namespace vantoria::compose

@@ -82,7 +82,7 @@ public:
     // (by 2, 4 or 8), each side still at least the one asked for: for a
     // caller that draws it no larger. PictureSize() is the picture's own size
     // either way; without a Save file only.
-    bool LoadPicture(std::optional<raster::ScreenSize> atLeast = std::nullopt);
+    [[nodiscard]] bool LoadPicture(std::optional<raster::ScreenSize> atLeast = std::nullopt);
     // Drops the Bitmap.
     void FreePicture();
     // Makes `plugin` the CurrentPlugin, as a CheckFile that chose it would:

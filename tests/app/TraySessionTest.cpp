@@ -4,6 +4,7 @@
 
 #include "app/AppIcon.h"
 #include "app/DisplayCheck.h"
+#include "app/ScreenWatch.h"
 #include "app/FormTestEnv.h"
 #include "app/TrayClicks.h"
 
@@ -86,3 +87,33 @@ TEST(TraySessionTest, NoDisplayIsExplainedInOneLineThatSaysWhatIsMissing) {
 }
 
 }  // namespace
+
+namespace vantoria::test {
+namespace {
+
+// The layout a redraw was made for is the one the next signal is compared
+// with: docking redraws, and so does undocking back to the start-up layout;
+// a signal that leaves the monitors as they were redraws nothing.
+TEST(ScreenWatchTest, AReturnToTheStartUpLayoutIsRedrawn) {
+    EnsureApplication();
+    const QList<QRect> alone{QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768)};
+    const QList<QRect> docked{QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768), QRect(1024, 0, 1920, 1080)};
+    QList<QRect> now = alone;
+    int redraws = 0;
+    ScreenWatch watch([&] { ++redraws; }, nullptr, std::chrono::milliseconds(0), [&] { return now; });
+    auto settle = [&] {
+        watch.LayoutMayHaveChanged();
+        while (watch.Settling()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    };
+    now = docked;
+    settle();
+    EXPECT_EQ(redraws, 1);
+    now = alone;
+    settle();
+    EXPECT_EQ(redraws, 2);
+    settle();
+    EXPECT_EQ(redraws, 2);
+}
+
+}  // namespace
+}  // namespace vantoria::test

@@ -83,7 +83,7 @@ protected:
 
 TEST_F(ChangeWallPaperTest, APluginPictureBecomesTheWallpaperAndTheProgramRuns) {
     const auto outcome = changer_.ChangeWallPaper(Picture("width=10\nheight=6"));
-    EXPECT_TRUE(outcome.applied) << outcome.problem;
+    EXPECT_TRUE(outcome.ok) << outcome.reason;
     EXPECT_TRUE(reporter_.messages.empty());
     EXPECT_EQ(changer_.Master().Width(), 10);
     const std::string bmp = ReadFile(Buffer());
@@ -97,14 +97,14 @@ TEST_F(ChangeWallPaperTest, APluginPictureBecomesTheWallpaperAndTheProgramRuns) 
 
     settings_.WallPosition = 0;
     settings_.NoRunAp = true;  // no second start
-    EXPECT_TRUE(changer_.ChangeWallPaper(Picture("")).applied);
+    EXPECT_TRUE(changer_.ChangeWallPaper(Picture("")).ok);
     EXPECT_EQ(DesktopValue("TileWallPaper"), "0");
     EXPECT_TRUE(RanOnce());
 }
 
 TEST_F(ChangeWallPaperTest, AnEmptyFileNameDoesNothingAtAll) {
     const auto outcome = changer_.ChangeWallPaper("");
-    EXPECT_FALSE(outcome.applied);
+    EXPECT_FALSE(outcome.ok);
     EXPECT_TRUE(reporter_.messages.empty());
     EXPECT_FALSE(fs::exists(Buffer()));
     EXPECT_TRUE(NeverRan());
@@ -132,7 +132,7 @@ TEST_F(ChangeWallPaperTest, EveryFailureShowsTheOneMessageAndTheProgramStillRuns
         started_.clear();
 
         const auto outcome = changer_.ChangeWallPaper(c.file);
-        EXPECT_FALSE(outcome.applied);
+        EXPECT_FALSE(outcome.ok);
         ASSERT_EQ(reporter_.messages.size(), 1u);
         EXPECT_EQ(reporter_.messages[0],
                   "壁紙を作成できません。Susieプラグインフォルダを変更した場合は、再起動してください。");
@@ -151,7 +151,7 @@ TEST_F(ChangeWallPaperTest, AFailedLayoutStepIsReportedAlthoughThePictureIsAppli
     settings_.NoRunAp = true;
     WallpaperChanger changer(loader_, settings_, [] { return raster::ScreenSize{65535, 65535}; });
     const auto outcome = changer.ChangeWallPaper(Picture("width=10\nheight=6"));
-    EXPECT_FALSE(outcome.applied);
+    EXPECT_FALSE(outcome.ok);
     ASSERT_EQ(reporter_.messages.size(), 1u);
     EXPECT_NE(reporter_.details[0].find("StretchToScreen failed"), std::string::npos) << reporter_.details[0];
     // The pipeline went on: the picture as the steps left it is the wallpaper.
@@ -162,20 +162,20 @@ TEST_F(ChangeWallPaperTest, AFailedLayoutStepIsReportedAlthoughThePictureIsAppli
 TEST_F(ChangeWallPaperTest, AMissingProgramIsReportedAfterTheChangeAndNoRunApStartsNothing) {
     settings_.RunAp = dir_.Path() + "/no-such-program";
     WallpaperChanger realStarts(loader_, settings_, [] { return raster::ScreenSize{64, 48}; });
-    EXPECT_TRUE(realStarts.ChangeWallPaper(Picture("")).applied);
+    EXPECT_TRUE(realStarts.ChangeWallPaper(Picture("")).ok);
     ASSERT_EQ(reporter_.messages.size(), 1u);
     EXPECT_EQ(reporter_.messages[0], "起動できません。");
     EXPECT_TRUE(fs::exists(Buffer()));
 
     reporter_.messages.clear();
     settings_.NoRunAp = true;
-    EXPECT_FALSE(changer_.ChangeWallPaper(dir_.Path() + "/nothing-reads-this.xyz").applied);
+    EXPECT_FALSE(changer_.ChangeWallPaper(dir_.Path() + "/nothing-reads-this.xyz").ok);
     EXPECT_EQ(reporter_.messages.size(), 1u);  // the change's own failure only
     EXPECT_TRUE(NeverRan());
 }
 
 TEST_F(ChangeWallPaperTest, AFailedWriteLeavesTheShownWallpaperIntact) {
-    ASSERT_TRUE(changer_.ChangeWallPaper(Picture("width=4\nheight=3")).applied);
+    ASSERT_TRUE(changer_.ChangeWallPaper(Picture("width=4\nheight=3")).ok);
     const std::string before = ReadFile(Buffer());
     // In a child whose files may not grow past 100 bytes, a larger picture
     // cannot be written; the buffer file must survive whole.
@@ -186,7 +186,7 @@ TEST_F(ChangeWallPaperTest, AFailedWriteLeavesTheShownWallpaperIntact) {
         const rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         settings_.NoRunAp = true;
-        const bool applied = changer_.ChangeWallPaper(Picture("width=40\nheight=30")).applied;
+        const bool applied = changer_.ChangeWallPaper(Picture("width=40\nheight=30")).ok;
         ::_exit(applied ? 1 : 0);
     }
     int status = 0;

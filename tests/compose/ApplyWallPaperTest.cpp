@@ -37,9 +37,9 @@ protected:
 };
 
 TEST_F(ApplyWallPaperTest, WritesTheTileFlagAsAOneCharacterString) {
-    std::string problem = "stale";
-    EXPECT_TRUE(ApplyWallPaper(buffer_, true, &problem));
-    EXPECT_EQ(problem, "");
+    const Result result = ApplyWallPaper(buffer_, true);
+    EXPECT_TRUE(result);
+    EXPECT_EQ(result.reason, "");
     EXPECT_THAT(FileText(), HasSubstr("\"TileWallPaper\"=\"1\"\n"));
     EXPECT_EQ(Value("Wallpaper"), buffer_);
     EXPECT_TRUE(ApplyWallPaper(buffer_, false));
@@ -74,9 +74,9 @@ TEST_F(ApplyWallPaperTest, AFileWithoutTheDesktopKeyGetsItAtLoad) {
     {
         // A desktop that refuses records nothing, which shows what ApplyWallPaper itself wrote.
         const test::ScopedEnv refused("VANTORIA_DESKTOP", "amiga");
-        std::string problem;
-        EXPECT_TRUE(ApplyWallPaper(buffer_, true, &problem));
-        EXPECT_THAT(problem, HasSubstr("VANTORIA_DESKTOP=amiga"));
+        const Result result = ApplyWallPaper(buffer_, true);
+        EXPECT_FALSE(result);
+        EXPECT_THAT(result.reason, HasSubstr("VANTORIA_DESKTOP=amiga"));
         EXPECT_EQ(Value("TileWallPaper"), "1");
         EXPECT_EQ(Value("Wallpaper"), "");
     }
@@ -96,13 +96,13 @@ TEST_F(ApplyWallPaperTest, TheFirstChangeEverFindsAProfileAsWindowsWould) {
 TEST_F(ApplyWallPaperTest, EraseLeavesTheTileFlagAlone) {
     ASSERT_TRUE(ApplyWallPaper(buffer_, true));
     const std::string before = FileText();
-    std::string problem = "stale";
-    EraseWallPaper(&problem);
-    EXPECT_EQ(problem, "");
+    const Result erased = EraseWallPaper();
+    EXPECT_TRUE(erased);
+    EXPECT_EQ(erased.reason, "");
     EXPECT_EQ(Value("TileWallPaper"), "1");
     EXPECT_EQ(Value("Wallpaper"), "");
     const std::string once = FileText();
-    EraseWallPaper();
+    EXPECT_TRUE(EraseWallPaper());
     EXPECT_EQ(FileText(), once);
     EXPECT_NE(before, once);
 }
@@ -122,9 +122,8 @@ TEST_F(ApplyWallPaperTest, ARegistryFailureSkipsTheWallpaper) {
     std::filesystem::permissions(box_.Dir() + "/tools/log", std::filesystem::perms::all);
     const std::string buffer = buffer_;
     const test::ChildOutcome outcome = test::RunUnprivileged(box_.Dir(), [&buffer] {
-        std::string problem;
-        return !ApplyWallPaper(buffer, true, &problem) &&
-               problem.starts_with("the desktop setting could not be recorded in ");
+        const Result result = ApplyWallPaper(buffer, true);
+        return !result && result.reason.starts_with("the desktop setting could not be recorded in ");
     });
     for (const auto& folder : folders) fs::permissions(folder, fs::perms::owner_all);
     EXPECT_TRUE(outcome.passed) << outcome.stderrText;

@@ -5,6 +5,8 @@
 
 #include "compose/WallBufferPath.h"
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -92,13 +94,17 @@ TEST_F(WallComposerTest, TiledResultsCentreThePicture) {
 TEST_F(WallComposerTest, AFailedStepLeavesTheRestToRun) {
     // Too wide to double: the centring still cuts the picture to the screen.
     picture = CoordPicture(40000, 1);
-    const Bitmap out = Compose(6);
+    const Result doubled = composer.ComposeWallPaper(6);
+    EXPECT_FALSE(doubled);
+    EXPECT_THAT(doubled.reason, ::testing::StartsWith("AlternateHorizontally failed: "));
+    const Bitmap out = ReadBmp(WallBufferPath(settings));
     ASSERT_EQ(out.Width(), 1024);
     EXPECT_EQ(CoordAt(out, 0, 0), (Point{(20000 - 512) % 4096, 0}));  // encoded modulo 4096
     // No screen: the centring fails and the block is written as built.
     picture = CoordPicture(64, 48);
     screenFails = true;
-    EXPECT_EQ(Compose(5).Height(), 96);
+    EXPECT_THAT(composer.ComposeWallPaper(5).reason, ::testing::StartsWith("CentreForTiling failed: "));
+    EXPECT_EQ(ReadBmp(WallBufferPath(settings)).Height(), 96);
 }
 
 TEST_F(WallComposerTest, ReadsTheScreenAndThePathAtEachCallAndReplacesTheFile) {
@@ -139,7 +145,7 @@ TEST_F(WallComposerTest, NeverWritesOverThePictureItCameFrom) {
         settings.WallBuffer = buffer;
         for (const std::string shown : {"photo.bmp", "link.bmp"}) {
             try {
-                composer.ComposeWallPaper(1, dir / shown);
+                static_cast<void>(composer.ComposeWallPaper(1, dir / shown));
                 ADD_FAILURE() << buffer << " written over " << shown;
             } catch (const RasterError& e) {
                 EXPECT_NE(std::string(e.what()).find("it is the picture being shown, " + (dir / shown)),

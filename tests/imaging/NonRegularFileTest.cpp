@@ -68,7 +68,7 @@ TEST_F(NonRegularFileTest, NativeReaderRefusesAFifo) {
     };
     EXPECT_EQ(reason([&] {
                   loader.SetFile(fifo);
-                  loader.LoadPicture();
+                  static_cast<void>(loader.LoadPicture());
               }),
               fifo + " is not a regular file");
     // Also the bitmap reader on its own, in case the file is swapped for a

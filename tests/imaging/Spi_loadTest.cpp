@@ -108,12 +108,12 @@ TEST_F(Spi_loadTest, FileThatCannotBeOpenedIsOfferedToNoPlugin) {
 
 TEST_F(Spi_loadTest, NativeReaderErrorsPassToTheCaller) {
     EXPECT_TRUE(loader.SetFile((box.Root() / "missing.bmp").string()));
-    EXPECT_THROW(loader.LoadPicture(), dib::DibError);
+    EXPECT_THROW(static_cast<void>(loader.LoadPicture()), dib::DibError);
     EXPECT_TRUE(loader.SetFile(box.Write("text.bmp", "not a bitmap at all")));
-    EXPECT_THROW(loader.LoadPicture(), dib::DibError);
+    EXPECT_THROW(static_cast<void>(loader.LoadPicture()), dib::DibError);
     loader.SetFile(box.Write("meta.wmf", std::string("\xD7\xCD\xC6\x9A", 4) + std::string(40, '\0')));
     try {
-        loader.LoadPicture();
+        static_cast<void>(loader.LoadPicture());
         ADD_FAILURE() << "a metafile was read";
     } catch (const dib::DibError& e) {
         EXPECT_NE(std::string(e.what()).find("metafiles are not supported"), std::string::npos);
@@ -124,7 +124,7 @@ TEST_F(Spi_loadTest, FirstNonNativeFileNobodyAcceptsIsAnError) {
     box.AddPlugin("refuse", "a.spi");
     Scan();
     EXPECT_FALSE(loader.SetFile(box.Picture("x.pic")));
-    EXPECT_THROW(loader.LoadPicture(), imaging::SpiError);
+    EXPECT_THROW(static_cast<void>(loader.LoadPicture()), imaging::SpiError);
 }
 
 // A file no plug-in could be shown because it does not open says so, not
@@ -137,7 +137,7 @@ TEST_F(Spi_loadTest, AFileThatDoesNotOpenGivesTheOpenError) {
                                        std::pair{box.Folder("folder.png"), std::string("is not a regular file")}}) {
         loader.SetFile(path);
         try {
-            loader.LoadPicture();
+            static_cast<void>(loader.LoadPicture());
             ADD_FAILURE() << path;
         } catch (const imaging::SpiError& e) {
             EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
@@ -149,7 +149,7 @@ TEST_F(Spi_loadTest, PluginWithoutGetPictureInfoIsAnError) {
     box.AddPlugin("no_getpictureinfo", "a.spi");
     Scan();
     EXPECT_TRUE(loader.SetFile(box.Picture("x.pic")));
-    EXPECT_THROW(loader.LoadPicture(), imaging::SpiError);
+    EXPECT_THROW(static_cast<void>(loader.LoadPicture()), imaging::SpiError);
 }
 
 TEST_F(Spi_loadTest, ChosenPluginCarriesOverToAFileNobodyAccepts) {
@@ -343,7 +343,7 @@ TEST_F(Spi_loadTest, SaveWritesEveryPluginPictureToSFName) {
     EXPECT_EQ(PixelAt(saved, 1, 1), (Bgr{0, 0, 0}));
 
     loader.SFName = (box.Root() / "no-such-folder" / "saved.bmp").string();
-    EXPECT_THROW(loader.LoadPicture(), raster::RasterError);
+    EXPECT_THROW(static_cast<void>(loader.LoadPicture()), raster::RasterError);
 }
 
 // The address space this process uses now, in bytes.

@@ -187,7 +187,7 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         const raster::ScreenSize screen = ResolveScreen(options);
         WallpaperChanger changer(loader, settings, [screen] { return screen; });
         // The change reports its own failure on standard error.
-        return changer.ChangeWallPaper(options.file).applied ? 0 : 1;
+        return changer.ChangeWallPaper(options.file).ok ? 0 : 1;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vantoria-change: %s (see --help)\n", e.what());
     } catch (const std::exception& e) {

@@ -6,12 +6,12 @@
 namespace vantoria::desktop {
 namespace {
 
-std::string Write(const raster::Bitmap& picture, const std::string& path, const std::string& sourceFile) {
+Result Write(const raster::Bitmap& picture, const std::string& path, const std::string& sourceFile) {
     try {
         picture.SaveToFile(path, sourceFile);
-        return {};
+        return Result::Done();
     } catch (const std::exception& error) {
-        return error.what();
+        return Result::Failed(error.what());
     }
 }
 
@@ -25,19 +25,20 @@ BufferWrite::BufferWrite(raster::Bitmap picture, std::string path, std::string s
             return Write(picture, path, sourceFile);
         });
     } catch (const std::system_error&) {
-        failure_ = Write(picture_, path, sourceFile);
+        result_ = Write(picture_, path, sourceFile);
         finished_ = true;
     }
 }
 
-BufferWrite::~BufferWrite() { Finish(); }
+// Waits; what the write came to is read from Finish().
+BufferWrite::~BufferWrite() { static_cast<void>(Finish()); }
 
-const std::string& BufferWrite::Finish() {
+const Result& BufferWrite::Finish() {
     if (!finished_) {
-        failure_ = writing_.get();
+        result_ = writing_.get();
         finished_ = true;
     }
-    return failure_;
+    return result_;
 }
 
 }  // namespace vantoria::desktop

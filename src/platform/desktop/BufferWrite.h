@@ -7,6 +7,7 @@
 #include <future>
 #include <string>
 
+#include "platform/Result.h"
 #include "platform/raster/Bitmap.h"
 
 namespace vantoria::desktop {
@@ -23,14 +24,14 @@ public:
 
     // What the file will hold.
     const raster::Bitmap& Picture() const { return picture_; }
-    // Waits for the write: "" once the file is written, else why it is not
-    // (SaveToFile's message). Every call gives the same answer.
-    const std::string& Finish();
+    // Waits for the write: done once the file is written, else why it is
+    // not (SaveToFile's message). Every call gives the same answer.
+    const Result& Finish();
 
 private:
     raster::Bitmap picture_;
-    std::future<std::string> writing_;
-    std::string failure_;
+    std::future<Result> writing_;
+    Result result_;
     bool finished_ = false;
 };
 

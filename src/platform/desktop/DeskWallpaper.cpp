@@ -24,7 +24,8 @@ bool ProfileSaysTile() {
 // Throws registry::RegistryError.
 void RecordWallpaper(const std::string& path) {
     registry::TRegistry reg;
-    reg.OpenKey(kDesktopKey, true);
+    // A key it could not open makes the write below throw.
+    static_cast<void>(reg.OpenKey(kDesktopKey, true));
     reg.WriteString("Wallpaper", path);
     reg.CloseKey();
 }
@@ -77,10 +78,10 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const M
                    BufferWrite* writing) {
     if (kind == DesktopKind::X11 && writing) {
         DesktopResult result = SetX11RootWallpaper(writing->Picture(), tile, otherSizes);
-        if (!writing->Finish().empty()) return DesktopResult::Failed(writing->Finish());
+        if (!writing->Finish()) return writing->Finish();
         return result;
     }
-    if (writing && !writing->Finish().empty()) return DesktopResult::Failed(writing->Finish());
+    if (writing && !writing->Finish()) return writing->Finish();
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
     // A picture per monitor, or one across them: only some desktops can.

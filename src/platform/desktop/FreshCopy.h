@@ -27,7 +27,7 @@ public:
     // Waits up to a minute for another change to finish (every tool it runs
     // has a time limit of its own). nullopt with `reason` set when the lock
     // cannot be had.
-    static std::optional<CacheLock> Take(std::string& reason);
+    [[nodiscard]] static std::optional<CacheLock> Take(std::string& reason);
 
 private:
     explicit CacheLock(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -42,7 +42,7 @@ class FreshCopy {
 public:
     // nullopt with `reason` set when the file cannot be read or the cache
     // folder cannot be written.
-    static std::optional<FreshCopy> Make(const std::string& source, std::string& reason);
+    [[nodiscard]] static std::optional<FreshCopy> Make(const std::string& source, std::string& reason);
 
     FreshCopy(FreshCopy&& other) noexcept;
     FreshCopy& operator=(FreshCopy&&) = delete;

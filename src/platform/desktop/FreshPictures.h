@@ -15,7 +15,7 @@ namespace vantoria::desktop {
 class FreshPictures {
 public:
     // nullopt with `reason` set when the cache folder cannot be locked.
-    static std::optional<FreshPictures> Start(std::string& reason);
+    [[nodiscard]] static std::optional<FreshPictures> Start(std::string& reason);
 
     FreshPictures(FreshPictures&&) noexcept = default;
     FreshPictures& operator=(FreshPictures&&) = delete;

@@ -16,7 +16,7 @@ namespace vantoria::desktop {
 
 // Writes `source` (a bitmap file) tiled over `screen` to a new file in
 // `folder`; its path, or nullopt with `reason` set. The caller removes it.
-std::optional<std::filesystem::path> WriteTiledCanvas(const std::string& source, raster::ScreenSize screen,
+[[nodiscard]] std::optional<std::filesystem::path> WriteTiledCanvas(const std::string& source, raster::ScreenSize screen,
                                                       const std::filesystem::path& folder, std::string& reason);
 
 }  // namespace vantoria::desktop

@@ -7,6 +7,7 @@
 #include "platform/dib/ByteReader.h"
 #include "platform/dib/CheckedSize.h"
 #include "platform/dib/DibError.h"
+#include "platform/raster/SizeLimits.h"
 
 namespace vantoria::dib {
 
@@ -173,9 +174,8 @@ DibInfo ReadDibHeader(std::span<const std::uint8_t> data, const Limits& limits) 
     }
     info.infoBytes = CheckedAdd(info.colorTableOffset,
                                 CheckedMul(info.colorCount, info.colorEntryBytes));
-    const std::size_t rowBits = CheckedMul(static_cast<std::size_t>(info.width),
-                                           static_cast<std::size_t>(info.bitCount));
-    info.rowBytes = CheckedMul(CheckedAdd(rowBits, 31) / 32, 4);
+    // The width is checked by now and the bit count at most 32: no overflow.
+    info.rowBytes = static_cast<std::size_t>(limits::PaddedRowBytes(info.width, info.bitCount));
     info.imageBytes = CheckedMul(info.rowBytes, static_cast<std::size_t>(info.height));
     return info;
 }

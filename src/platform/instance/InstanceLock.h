@@ -17,7 +17,7 @@ public:
     // Takes the lock named `name`. nullopt, silently, when another process
     // holds it; nullopt after one line on standard error saying why when
     // no lock could be taken at all, in either folder.
-    static std::optional<InstanceLock> Acquire(const std::string& name);
+    [[nodiscard]] static std::optional<InstanceLock> Acquire(const std::string& name);
 
     // $XDG_RUNTIME_DIR when it is set and a folder of this user's that
     // others may not write; else "" (use PrivateFolder).

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/raster/SizeLimits.h"
+
 namespace vantoria::imaging {
 
 namespace budget_detail {
@@ -89,7 +91,7 @@ inline constexpr std::uint64_t kPictureShare = 2;
 
 // 24-bit rows padded to 4 bytes, as every picture here is held.
 inline std::uint64_t PictureBytes(std::int64_t width, std::int64_t height) {
-    return (static_cast<std::uint64_t>(width) * 3 + 3) / 4 * 4 * static_cast<std::uint64_t>(height);
+    return limits::RowBytes24(width) * static_cast<std::uint64_t>(height);
 }
 
 // Empty when a width x height picture, times `copies`, fits in what is

@@ -5,6 +5,7 @@
 // so copying a Bitmap is cheap.
 
 #include "platform/Error.h"
+#include "platform/raster/SizeLimits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,14 +37,11 @@ constexpr Rect MakeRect(int left, int top, int right, int bottom) {
 }
 
 // Bytes in one padded row of a 24-bit bitmap of the given width.
-constexpr std::size_t RowBytes(int width) {
-    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-}
+constexpr std::size_t RowBytes(int width) { return limits::RowBytes24(width); }
 
-// Sizes beyond these are refused with a RasterError, so that no computation
-// on a hostile size can overflow or ask for an absurd allocation.
-inline constexpr int kMaxSide = 65535;
-inline constexpr std::int64_t kMaxPixels = std::int64_t{1} << 30;
+// Sizes beyond these are refused with a RasterError: the outer limits.
+inline constexpr int kMaxSide = limits::kMaxSide;
+inline constexpr std::int64_t kMaxPixels = limits::kMaxPixels;
 
 class Bitmap {
 public:

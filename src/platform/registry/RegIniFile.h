@@ -47,6 +47,6 @@ private:
 };
 
 // Parses decimal text as written by WriteInteger; nothing else is a number.
-bool ParseDecimalInt32(std::string_view text, std::int32_t& value);
+[[nodiscard]] bool ParseDecimalInt32(std::string_view text, std::int32_t& value);
 
 }  // namespace vantoria::registry

@@ -25,7 +25,7 @@ public:
     // is relative to the open key (or the root when none is open). With
     // canCreate false a missing key is not created and false is returned.
     // Throws RegistryError when saving the previous key's writes fails.
-    bool OpenKey(std::string_view path, bool canCreate);
+    [[nodiscard]] bool OpenKey(std::string_view path, bool canCreate);
     // Saves pending writes and closes the key. Throws RegistryError.
     void CloseKey();
 

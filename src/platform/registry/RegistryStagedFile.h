@@ -33,7 +33,7 @@ public:
 
 private:
     int OpenNamed();  // 0, or the errno of the failure
-    bool LinkUnnamed();
+    [[nodiscard]] bool LinkUnnamed();
 
     const std::filesystem::path& file_;
     std::filesystem::path folder_;

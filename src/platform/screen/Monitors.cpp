@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <string_view>
@@ -101,6 +102,13 @@ Monitor BoundingBox(const MonitorList& monitors) {
     box.height = bottom - top;
     box.primary = true;
     return box;
+}
+
+bool MonitorInside(const Monitor& inner, const Monitor& outer) {
+    // In 64 bits: offsets and sides each up to the largest bitmap side.
+    return inner.x >= outer.x && inner.y >= outer.y &&
+           std::int64_t{inner.x} + inner.width <= std::int64_t{outer.x} + outer.width &&
+           std::int64_t{inner.y} + inner.height <= std::int64_t{outer.y} + outer.height;
 }
 
 bool SameMonitors(const MonitorList& a, const MonitorList& b) {

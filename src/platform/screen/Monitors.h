@@ -43,11 +43,11 @@ using MonitorList = std::vector<Monitor>;
 // "WxH+X+Y" items separated by commas, e.g. "1024x768+0+0,1280x1024+1024+0";
 // the first one is primary. Sides from 1 to the largest bitmap side, offsets
 // within the same range either way; anything else is nullopt.
-std::optional<MonitorList> ParseMonitors(const std::string& text);
+[[nodiscard]] std::optional<MonitorList> ParseMonitors(const std::string& text);
 
 // VANTORIA_MONITORS in that form; nullopt when unset. Throws
 // std::invalid_argument when it is set but malformed.
-std::optional<MonitorList> MonitorsFromEnvironment();
+[[nodiscard]] std::optional<MonitorList> MonitorsFromEnvironment();
 
 // The one marked primary, else the first. `monitors` must not be empty.
 const Monitor& PrimaryMonitor(const MonitorList& monitors);
@@ -55,6 +55,11 @@ const Monitor& PrimaryMonitor(const MonitorList& monitors);
 // The smallest rectangle holding every monitor (its x and y are the least
 // offsets, not always 0). `monitors` must not be empty.
 Monitor BoundingBox(const MonitorList& monitors);
+
+// Whether `inner` lies wholly within `outer`; sharing an edge with it counts
+// (a monitor a user defined in the right half of an output ends where the
+// output does).
+bool MonitorInside(const Monitor& inner, const Monitor& outer);
 
 // Whether two lists are the same monitors at the same places (names and
 // identities included), whatever their order.

@@ -13,25 +13,25 @@ namespace vantoria {
 
 // "1920x1080" → 1920 x 1080. Both sides must be whole numbers from 1 to the
 // largest bitmap side; anything else is nullopt.
-std::optional<raster::ScreenSize> ParseScreenSize(const std::string& text);
+[[nodiscard]] std::optional<raster::ScreenSize> ParseScreenSize(const std::string& text);
 
 // VANTORIA_SCREEN=WIDTHxHEIGHT; nullopt when unset. Throws
 // std::invalid_argument when it is set but malformed.
-std::optional<raster::ScreenSize> ScreenSizeFromEnvironment();
+[[nodiscard]] std::optional<raster::ScreenSize> ScreenSizeFromEnvironment();
 
 // The primary monitor of the X server named by DISPLAY (see X11Monitors).
 // nullopt with `error` set when there is no usable display.
-std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error);
+[[nodiscard]] std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error);
 
 // The primary monitor's size for a program without a window of its own: the
 // monitors in VANTORIA_MONITORS, else the X server when DISPLAY is set, else
 // the first output of the Wayland compositor. nullopt with `error` set when
 // none answers. Throws std::invalid_argument for a malformed VANTORIA_MONITORS.
-std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error);
+[[nodiscard]] std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error);
 
 // Every monitor, from the same sources in the same order; never empty when
 // given. nullopt with `error` set when none answers. Throws
 // std::invalid_argument for a malformed VANTORIA_MONITORS.
-std::optional<MonitorList> CurrentMonitors(std::string& error);
+[[nodiscard]] std::optional<MonitorList> CurrentMonitors(std::string& error);
 
 }  // namespace vantoria

@@ -13,6 +13,6 @@ namespace vantoria {
 
 // The active outputs, the first taken as primary; nullopt with `reason`
 // set when swaymsg fails or lists none.
-std::optional<MonitorList> SwayOutputs(std::string& reason);
+[[nodiscard]] std::optional<MonitorList> SwayOutputs(std::string& reason);
 
 }  // namespace vantoria

@@ -14,6 +14,6 @@ namespace vantoria {
 // Sizes are in device pixels, turned for outputs that are rotated. nullopt
 // with `error` set when there is no compositor, it has no outputs, or it
 // does not answer within a few seconds.
-std::optional<MonitorList> WaylandMonitors(std::string& error);
+[[nodiscard]] std::optional<MonitorList> WaylandMonitors(std::string& error);
 
 }  // namespace vantoria

@@ -18,11 +18,6 @@ struct XFreeDeleter {
     void operator()(void* data) const { XFree(data); }
 };
 
-bool Inside(const Monitor& inner, const Monitor& outer) {
-    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
-           inner.y + inner.height <= outer.y + outer.height;
-}
-
 std::string AtomName(Display* display, Atom atom) {
     if (atom == None) return {};
     const std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(display, atom));
@@ -72,7 +67,7 @@ MonitorList RandrMonitors(Display* display) {
     for (std::size_t i = 0; i < all.size(); ++i) {
         bool split = false;
         for (std::size_t j = 0; j < all.size() && automatic[i]; ++j)
-            split = split || (!automatic[j] && Inside(all[j], all[i]));
+            split = split || (!automatic[j] && MonitorInside(all[j], all[i]));
         if (!split) kept.push_back(all[i]);
     }
     return kept;

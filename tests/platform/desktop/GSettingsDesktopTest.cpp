@@ -76,7 +76,7 @@ protected:
     }
     void SetTile(bool tile) const {
         registry::TRegistry reg;
-        reg.OpenKey("\\Control Panel\\desktop", true);
+        EXPECT_TRUE(reg.OpenKey("\\Control Panel\\desktop", true));
         reg.WriteString("TileWallPaper", tile ? "1" : "0");
         reg.CloseKey();
     }

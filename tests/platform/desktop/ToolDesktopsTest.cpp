@@ -32,7 +32,7 @@ std::string RegistryValue(const std::string& name) {
 
 void SetTile(bool tile) {
     registry::TRegistry reg;
-    reg.OpenKey("\\Control Panel\\desktop", true);
+    EXPECT_TRUE(reg.OpenKey("\\Control Panel\\desktop", true));
     reg.WriteString("TileWallPaper", tile ? "1" : "0");
     reg.CloseKey();
 }

@@ -241,7 +241,7 @@ TEST_F(X11RootTest, TheProfileDecidesTilingAndRecordsThePath) {
     const std::string picture = Picture(50, 30);
     {
         registry::TRegistry reg;
-        reg.OpenKey("\\Control Panel\\desktop", true);
+        EXPECT_TRUE(reg.OpenKey("\\Control Panel\\desktop", true));
         reg.WriteString("TileWallPaper", "1");
     }
     ASSERT_EQ(SetDeskWallpaper(picture).reason, "");

@@ -25,7 +25,7 @@ TEST(ScreenTest, EnvironmentOverrideIsReadAndAMalformedOneIsAnError) {
     ::setenv("VANTORIA_SCREEN", "800x600", 1);
     EXPECT_EQ(vantoria::ScreenSizeFromEnvironment(), (ScreenSize{800, 600}));
     ::setenv("VANTORIA_SCREEN", "big", 1);
-    EXPECT_THROW(vantoria::ScreenSizeFromEnvironment(), std::invalid_argument);
+    EXPECT_THROW(static_cast<void>(vantoria::ScreenSizeFromEnvironment()), std::invalid_argument);
     ::unsetenv("VANTORIA_SCREEN");
 }
 
@@ -56,6 +56,24 @@ TEST(ScreenTest, MonitorsAreParsedTheFirstOnePrimaryAndAnythingMalformedRefused)
     std::string error;
     EXPECT_EQ(vantoria::PrimaryScreenSize(error), (ScreenSize{800, 600}));
     ::unsetenv("VANTORIA_MONITORS");
+}
+
+// A monitor a user defined inside an output makes the output give way; one
+// that shares the output's right or bottom edge is still inside it.
+TEST(ScreenTest, AMonitorSharingAnEdgeIsInsideTheOutput) {
+    using vantoria::Monitor;
+    const Monitor output{1920, 0, 1920, 1080, false, "HDMI-1", {}, {}, {}};
+    const Monitor rightHalf{2880, 0, 960, 1080, false, "right", {}, {}, {}};
+    const Monitor bottomLeft{1920, 540, 960, 540, false, "low", {}, {}, {}};
+    EXPECT_TRUE(vantoria::MonitorInside(rightHalf, output));
+    EXPECT_TRUE(vantoria::MonitorInside(bottomLeft, output));
+    EXPECT_TRUE(vantoria::MonitorInside(output, output));
+    const Monitor pastRight{2881, 0, 960, 1080, false, "past", {}, {}, {}};
+    const Monitor leftOfIt{1919, 0, 960, 1080, false, "left", {}, {}, {}};
+    const Monitor pastBottom{1920, 541, 960, 540, false, "below", {}, {}, {}};
+    EXPECT_FALSE(vantoria::MonitorInside(pastRight, output));
+    EXPECT_FALSE(vantoria::MonitorInside(leftOfIt, output));
+    EXPECT_FALSE(vantoria::MonitorInside(pastBottom, output));
 }
 
 #include "compose/MonitorAssignment.h"
