@@ -5,7 +5,7 @@
     <name>ExtensionTab</name>
     <message>
         <source>自動変更でフォルダの壁紙をシャッフルする</source>
-        <translation>Shuffle the folder&apos;s pictures in the automatic change</translation>
+        <translation>Shuffle the folder in the automatic change</translation>
     </message>
     <message>
         <source>複数のモニター</source>
@@ -157,15 +157,15 @@
     </message>
     <message>
         <source>画面の高さに合わせて拡大</source>
-        <translation>Enlarge to the screen height</translation>
+        <translation>Fit to screen height</translation>
     </message>
     <message>
         <source>画面の幅に合わせて拡大</source>
-        <translation>Enlarge to the screen width</translation>
+        <translation>Fit to screen width</translation>
     </message>
     <message>
         <source>配置</source>
-        <translation>Arrangement</translation>
+        <translation>Arrangement (staggered tiles)</translation>
     </message>
     <message>
         <source>通常</source>
@@ -173,23 +173,23 @@
     </message>
     <message>
         <source>縦に交互</source>
-        <translation>Stagger columns</translation>
+        <translation>Vertical</translation>
     </message>
     <message>
         <source>横に交互</source>
-        <translation>Stagger rows</translation>
+        <translation>Horizontal</translation>
     </message>
     <message>
         <source>壁紙:</source>
-        <translation>Wallpaper:</translation>
+        <translation>File:</translation>
     </message>
     <message>
         <source>壁紙変更時に指定されたアプリケーションを実行しない</source>
-        <translation>Do not run the chosen program when the wallpaper changes</translation>
+        <translation>Do not run the program after each change</translation>
     </message>
     <message>
         <source>ウィンドウ位置を保存する</source>
-        <translation>Save the window positions</translation>
+        <translation>Save window positions</translation>
     </message>
     <message>
         <source>ボタンをフラットにする</source>
@@ -197,7 +197,7 @@
     </message>
     <message>
         <source>終了時にレジストリ情報を削除</source>
-        <translation>Erase the stored settings on exit</translation>
+        <translation>Erase settings on exit</translation>
     </message>
     <message>
         <source>ファイル</source>
@@ -233,19 +233,19 @@
     </message>
     <message>
         <source>変更の間隔</source>
-        <translation>Change every</translation>
+        <translation>Interval</translation>
     </message>
     <message>
         <source>分</source>
-        <translation>min</translation>
+        <translation>m</translation>
     </message>
     <message>
         <source>終了したときの壁紙から開始</source>
-        <translation>Start from the wallpaper shown at exit</translation>
+        <translation>Start from last wallpaper</translation>
     </message>
     <message>
         <source>変更まであと</source>
-        <translation>Next change in</translation>
+        <translation>Next in</translation>
     </message>
     <message>
         <source>秒</source>

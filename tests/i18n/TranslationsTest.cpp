@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -150,6 +151,8 @@ int Screenshots(const std::string& out) {
     auto* pages = form_Setup->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
+        // The countdown shows only with the automatic change on.
+        if (i == 2) form_Setup->findChild<QCheckBox*>(QStringLiteral("chkbox_AutoWallChg"))->setChecked(true);
         shoot(form_Setup, ("settings-" + std::to_string(i + 1)).c_str());
     }
     form_Setup->hide();
