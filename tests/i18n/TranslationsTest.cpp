@@ -213,6 +213,19 @@ TEST(TranslationsTest, FormsAndQtDialogsSpeakEnglishForAnEnglishLocaleAndJapanes
     }
 }
 
+TEST(TranslationsTest, CataloguesAreFoundBesideTheProgramOrInItsInstalledDataFolder) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.Path() + "/usr/bin");
+    EXPECT_EQ(FindTranslationsFolder(QString::fromStdString(dir.Path() + "/usr/bin")), QString());
+    std::filesystem::create_directories(dir.Path() + "/usr/share/vantoria/translations");
+    EXPECT_EQ(FindTranslationsFolder(QString::fromStdString(dir.Path() + "/usr/bin")),
+              QString::fromStdString(dir.Path() + "/usr/share/vantoria/translations"));
+    // The build tree's own, beside the program, comes first.
+    std::filesystem::create_directories(dir.Path() + "/usr/bin/translations");
+    EXPECT_EQ(FindTranslationsFolder(QString::fromStdString(dir.Path() + "/usr/bin")),
+              QString::fromStdString(dir.Path() + "/usr/bin/translations"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
