@@ -5,6 +5,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
+# The programs speak the user's language; the tests expect the source texts
+# (the translation tests choose their own locales).
+export LANG=C.UTF-8
+unset LANGUAGE LC_ALL LC_MESSAGES
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 
 # The Debian package, built from this tree and tried unpacked in a temporary

@@ -48,7 +48,7 @@ std::vector<HelpChapter> HelpChapters(const QString& html) {
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("form_Help"));
-    setWindowTitle(QStringLiteral("Vantoria ヘルプ"));
+    setWindowTitle(tr("Vantoria ヘルプ"));
     auto* splitter = new QSplitter(this);
     contents_ = new QListWidget(splitter);
     contents_->setObjectName(QStringLiteral("lst_Contents"));

@@ -78,7 +78,7 @@ void TrayHostWatch::Start() {
         // Not modal: the program keeps running (and its timer ticking) while
         // the box is open.
         message_ = std::make_unique<QMessageBox>(QMessageBox::Information, QString::fromUtf8(kAppTitle),
-                                                 QString::fromUtf8(kWaitingForTrayMessage), QMessageBox::Ok);
+                                                 tr(kWaitingForTrayMessage), QMessageBox::Ok);
         message_->setObjectName(QStringLiteral("msg_WaitingForTray"));
         message_->setWindowModality(Qt::NonModal);
         message_->show();

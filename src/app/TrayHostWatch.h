@@ -23,9 +23,10 @@ class QSystemTrayIcon;
 
 namespace vantoria {
 
-inline constexpr const char* kWaitingForTrayMessage =
+inline constexpr const char* kWaitingForTrayMessage = QT_TRANSLATE_NOOP(
+    "vantoria::TrayHostWatch",
     "通知領域 (システムトレイ) が見つかりません。通知領域が使えるようになると、"
-    "Vantoria のアイコンがそこに表示されます。";
+    "Vantoria のアイコンがそこに表示されます。");
 
 class TrayHostWatch : public QObject {
     Q_OBJECT

@@ -164,7 +164,7 @@ void Tform_Main::act_HelpExecute() {
     const QString path = FindHelpFile(QCoreApplication::applicationDirPath(), name);
     if (!help_) help_ = std::make_unique<HelpWindow>();
     if (path.isEmpty() || !help_->Load(path)) {
-        ReportError(kHelpMissingMessage, path.isEmpty() ? std::string() : path.toStdString());
+        ReportError(tr(kHelpMissingMessage).toStdString(), path.isEmpty() ? std::string() : path.toStdString());
         return;
     }
     help_->show();
@@ -191,7 +191,7 @@ void Tform_Main::TrayIconDoubleClick() { act_RedrawExecute(); }
 void Tform_Main::SaveOrErase() {
     // The writer replaces the file only as a whole, so it is as it was.
     (void)SaveOrEraseSettings(ApSystem, [](const std::exception& error, bool erasing) {
-        ReportError(erasing ? kEraseFailedMessage : kSaveFailedMessage, error.what());
+        ReportError(tr(erasing ? kEraseFailedMessage : kSaveFailedMessage).toStdString(), error.what());
     });
 }
 

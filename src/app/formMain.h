@@ -27,9 +27,12 @@ class HelpWindow;
 class TrayHostWatch;
 
 // Told when the settings cannot be written at exit (the file stays as it was).
-inline constexpr const char* kSaveFailedMessage = "設定を保存できませんでした。設定ファイルは変更されていません。";
-inline constexpr const char* kEraseFailedMessage = "設定を削除できませんでした。設定ファイルは変更されていません。";
-inline constexpr const char* kHelpMissingMessage = "ヘルプファイル Runo.hlp が見つかりません。";
+inline constexpr const char* kSaveFailedMessage =
+    QT_TRANSLATE_NOOP("vantoria::Tform_Main", "設定を保存できませんでした。設定ファイルは変更されていません。");
+inline constexpr const char* kEraseFailedMessage =
+    QT_TRANSLATE_NOOP("vantoria::Tform_Main", "設定を削除できませんでした。設定ファイルは変更されていません。");
+inline constexpr const char* kHelpMissingMessage =
+    QT_TRANSLATE_NOOP("vantoria::Tform_Main", "ヘルプファイル Runo.hlp が見つかりません。");
 
 class Tform_Main : public QWidget {
     Q_OBJECT

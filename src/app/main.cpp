@@ -9,6 +9,7 @@
 #include "app/ControlService.h"
 #include "app/TrayControl.h"
 #include "app/TrayForms.h"
+#include "app/Translations.h"
 #include "app/MessageBoxReporter.h"
 #include "app/SignalBridge.h"
 #include "app/formMain.h"
@@ -68,6 +69,10 @@ int main(int argc, char** argv) {
     // No application display name: Qt would append it to every window title,
     // and the titles are exactly the forms' captions.
     app.setProperty("helpFile", QString::fromUtf8(kHelpFile));
+    // The forms read their texts as they are made: the catalogues first.
+    const Translations translations(i18n::ChooseLanguage(UiLanguageTags()), QCoreApplication::applicationDirPath());
+    if (translations.Language() == i18n::Language::English && !translations.OwnLoaded())
+        std::fputs("vantoria: the English catalogue vantoria_en.qm is missing; the forms stay in Japanese\n", stderr);
     MessageBoxReporter reporter;
     SetReporter(&reporter);
     SignalBridge signalBridge;

@@ -111,7 +111,7 @@ void Tform_ChgWall::SetUpWidgets() {
 
     drives_ = ListDrives();
     for (const std::string& drive : drives_) ui_->drvcbbox_Wall->addItem(FromBytes(drive));
-    for (const FilterEntry& entry : FilterEntries()) ui_->fcbbox_Wall->addItem(entry.text);
+    for (const FilterEntry& entry : FilterEntries()) ui_->fcbbox_Wall->addItem(tr(entry.text.toUtf8().constData()));
     listMask_ = kDefaultFileMask;
 
     ui_->flbox_Wall->setSelectionMode(QAbstractItemView::SingleSelection);

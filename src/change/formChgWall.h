@@ -27,10 +27,15 @@ class ChooserHost;
 // previewed selection: Cancel then puts WallPaper back, OK changes nothing.
 extern bool PreviewApplied;
 
-// The filter list's two entries, "text|mask|text|mask".
+// The filter list's two entries, "text|mask|text|mask". The texts are
+// translated one by one (kChgWallFilterTexts); the masks never are.
 inline constexpr const char* kChgWallFilter =
     "画像ファイル|*.bmp;*.gif;*.jpg;*.dib;*.ico;*.mng;*.jng;*.png;*.mag;*.pi;*.pict;*.pic;*.pic2;*.xpm|"
     "すべてのファイル (*.*)|*.*";
+inline constexpr const char* kChgWallFilterTexts[] = {
+    QT_TRANSLATE_NOOP("vantoria::Tform_ChgWall", "画像ファイル"),
+    QT_TRANSLATE_NOOP("vantoria::Tform_ChgWall", "すべてのファイル (*.*)"),
+};
 
 class Tform_ChgWall : public QDialog {
     Q_OBJECT

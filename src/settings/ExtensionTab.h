@@ -17,7 +17,7 @@ namespace vantoria {
 
 struct TApSystem;
 
-inline constexpr const char* kExtensionTabTitle = "拡張";
+inline constexpr const char* kExtensionTabTitle = QT_TRANSLATE_NOOP("vantoria::ExtensionTab", "拡張");
 
 class ExtensionTab : public QWidget {
     Q_OBJECT

@@ -67,7 +67,7 @@ Tform_Setup::Tform_Setup(SetupHost& host, QWidget* parent)
 
     // After the three pages the program always had.
     extensionTab_ = new ExtensionTab(ui_->PageControl1);
-    ui_->PageControl1->addTab(extensionTab_, QString::fromUtf8(kExtensionTabTitle));
+    ui_->PageControl1->addTab(extensionTab_, ExtensionTab::tr(kExtensionTabTitle));
 
     const auto group = [](QButtonGroup& g, std::initializer_list<QAbstractButton*> items) {
         int id = 0;
@@ -203,12 +203,12 @@ void Tform_Setup::CopyBack(const QLineEdit& edit, std::string& setting) const {
 }
 
 void Tform_Setup::spbtn_PulgInFolderClick() {
-    const QString folder = SelectDirectory(this, QString::fromUtf8(kPluginFolderCaption));
+    const QString folder = SelectDirectory(this, tr(kPluginFolderCaption));
     if (!folder.isEmpty()) ui_->edt_SpiFolder->setText(folder);
 }
 
 void Tform_Setup::spbtn_WallFolderClick() {
-    const QString folder = SelectDirectory(this, QString::fromUtf8(kWallFolderCaption));
+    const QString folder = SelectDirectory(this, tr(kWallFolderCaption));
     if (folder.isEmpty()) return;
     ui_->edt_WallFolder->setText(folder);
     // The automatic change starts the new folder from its first file.

@@ -25,8 +25,8 @@ namespace vantoria {
 class SetupHost;
 class ExtensionTab;
 
-inline constexpr const char* kPluginFolderCaption = "Susie PlugIn フォルダの指定";
-inline constexpr const char* kWallFolderCaption = "壁紙 フォルダの指定";
+inline constexpr const char* kPluginFolderCaption = QT_TRANSLATE_NOOP("vantoria::Tform_Setup", "Susie PlugIn フォルダの指定");
+inline constexpr const char* kWallFolderCaption = QT_TRANSLATE_NOOP("vantoria::Tform_Setup", "壁紙 フォルダの指定");
 
 class Tform_Setup : public QDialog {
     Q_OBJECT

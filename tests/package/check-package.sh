@@ -19,6 +19,7 @@ dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "Depends lacks the Q
 for f in usr/bin/vantoria usr/bin/vantoria-change usr/bin/vantoria-launch \
          usr/share/vantoria/Runo.hlp usr/share/vantoria/Runo.en.hlp usr/share/locale/en/LC_MESSAGES/vantoria.mo \
          usr/share/vantoria/vantoria-autostart.desktop \
+         usr/share/vantoria/translations/vantoria_en.qm \
          usr/share/applications/vantoria.desktop usr/share/metainfo/example.brightmoss.Vantoria.metainfo.xml \
          usr/share/icons/hicolor/48x48/apps/vantoria.png usr/share/doc/vantoria/copyright; do
   [ -f "$root/$f" ] || fail "$f is missing"
