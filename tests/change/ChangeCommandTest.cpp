@@ -126,6 +126,28 @@ TEST_F(ChangeProgramTest, NoDesktopIsAFailureUnlessNoneIsNamed) {
     EXPECT_EQ(run->Wait(), 0) << run->Output();
 }
 
+// --desktop and --monitors hold for the run, not for the program it starts.
+TEST_F(ChangeProgramTest, SessionOptionsAreNotPassedToTheAfterChangeProgram) {
+    const std::string pic = work_.Path() + "/pic.bmp";
+    WriteCoordinateBmp(pic, 8, 8);
+    const std::string script = work_.Path() + "/after.sh", seen = work_.Path() + "/seen";
+    std::ofstream(script) << "#!/bin/sh\necho \"${VANTORIA_DESKTOP-unset} ${VANTORIA_MONITORS-unset}\" > " << seen << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(config_.Path() + "/vantoria");
+    std::ofstream(config_.Path() + "/vantoria/registry.reg", std::ios::binary)
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n\"RunAp\"=\""
+        << script << "\"\n";
+    auto run = Run({"--desktop", "none", "--monitors", "640x480+0+0,320x200+640+0", "--position", "0", "--size", "1",
+                    pic},
+                   {{"VANTORIA_DESKTOP", ""}, {"VANTORIA_SCREEN", ""}});
+    ASSERT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_EQ(ReadBmpSize(Buffer()), (BmpSize{640, 480}));  // the primary of --monitors
+    ASSERT_TRUE(WaitUntil([&] { return !ReadFile(seen).empty(); })) << run->Output();
+    const std::string env = ReadFile(seen);
+    EXPECT_EQ(env.find("none"), std::string::npos) << env;
+    EXPECT_EQ(env.find("640x480"), std::string::npos) << env;
+}
+
 TEST_F(ChangeProgramTest, PluginsComeFromTheStoredOrShippedFolderNeverFromTheWorkingOne) {
     namespace fs = std::filesystem;
     // A downloaded library in the working folder, and no stored folder: it

@@ -163,10 +163,10 @@ int RunChangeCommand(const std::vector<std::string>& args) {
             std::fputs(ChangeUsage().c_str(), stdout);
             return 0;
         }
-        if (options.restore) {
-            if (options.desktop) ::setenv("VANTORIA_DESKTOP", options.desktop->c_str(), 1);
-            return RestoreRecordedWallpaper();
-        }
+        // The two session options hold for this run, the programs it starts
+        // keep the user's environment.
+        const desktop::ForcedDesktop forcedDesktop(options.desktop);
+        if (options.restore) return RestoreRecordedWallpaper();
         TApSystem& settings = ApSystem;
         LoadSettings(settings);
         // Without a stored folder the start-up rule would take the working
@@ -181,9 +181,8 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         if (options.size) settings.WallSize = *options.size;
         if (options.arrange) settings.WallArrange = *options.arrange;
         if (options.noRun) settings.NoRunAp = true;
-        if (options.desktop) ::setenv("VANTORIA_DESKTOP", options.desktop->c_str(), 1);
         // Read by the screen size below and by the desktop that draws each monitor.
-        if (options.monitors) ::setenv("VANTORIA_MONITORS", options.monitors->c_str(), 1);
+        const GivenMonitors givenMonitors(options.monitors ? ParseMonitors(*options.monitors) : std::nullopt);
         const raster::ScreenSize screen = ResolveScreen(options);
         WallpaperChanger changer(loader, settings, [screen] { return screen; });
         // The change reports its own failure on standard error.

@@ -71,6 +71,8 @@ std::string Get(const char* name) {
     return value ? value : "";
 }
 
+std::optional<std::string> forcedDesktop;
+
 }  // namespace
 
 std::string_view DesktopName(DesktopKind kind) {
@@ -80,9 +82,15 @@ std::string_view DesktopName(DesktopKind kind) {
 }
 
 SessionEnvironment SessionEnvironment::FromProcess() {
-    return {Get("VANTORIA_DESKTOP"), Get("XDG_CURRENT_DESKTOP"), Get("WAYLAND_DISPLAY"),
+    return {forcedDesktop ? *forcedDesktop : Get("VANTORIA_DESKTOP"), Get("XDG_CURRENT_DESKTOP"), Get("WAYLAND_DISPLAY"),
             Get("DISPLAY"), Get("SWAYSOCK")};
 }
+
+ForcedDesktop::ForcedDesktop(std::optional<std::string> name) : previous_(std::move(forcedDesktop)) {
+    forcedDesktop = std::move(name);
+}
+
+ForcedDesktop::~ForcedDesktop() { forcedDesktop = std::move(previous_); }
 
 DesktopChoice ChooseDesktop(const SessionEnvironment& env) {
     if (!env.forced.empty()) {

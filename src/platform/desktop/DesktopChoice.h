@@ -24,6 +24,20 @@ struct SessionEnvironment {
     static SessionEnvironment FromProcess();
 };
 
+// A desktop named for this process only (vantoria-change --desktop), read by
+// FromProcess in place of VANTORIA_DESKTOP, so that the programs it starts
+// still see the user's own environment. Held while the object lives.
+class ForcedDesktop {
+public:
+    explicit ForcedDesktop(std::optional<std::string> name);
+    ~ForcedDesktop();
+    ForcedDesktop(const ForcedDesktop&) = delete;
+    ForcedDesktop& operator=(const ForcedDesktop&) = delete;
+
+private:
+    std::optional<std::string> previous_;
+};
+
 // Either a desktop or the reason there is none to use.
 struct DesktopChoice {
     std::optional<DesktopKind> kind;

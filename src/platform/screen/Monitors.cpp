@@ -68,7 +68,18 @@ std::optional<MonitorList> ParseMonitors(const std::string& text) {
     return monitors;
 }
 
+namespace {
+std::optional<MonitorList> givenMonitors;
+}  // namespace
+
+GivenMonitors::GivenMonitors(std::optional<MonitorList> monitors) : previous_(std::move(givenMonitors)) {
+    givenMonitors = std::move(monitors);
+}
+
+GivenMonitors::~GivenMonitors() { givenMonitors = std::move(previous_); }
+
 std::optional<MonitorList> MonitorsFromEnvironment() {
+    if (givenMonitors) return givenMonitors;
     const char* value = std::getenv("VANTORIA_MONITORS");
     if (!value || !*value) return std::nullopt;
     auto monitors = ParseMonitors(value);

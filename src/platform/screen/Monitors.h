@@ -45,9 +45,25 @@ using MonitorList = std::vector<Monitor>;
 // within the same range either way; anything else is nullopt.
 [[nodiscard]] std::optional<MonitorList> ParseMonitors(const std::string& text);
 
-// VANTORIA_MONITORS in that form; nullopt when unset. Throws
-// std::invalid_argument when it is set but malformed.
+// The monitors given for this process (GivenMonitors below), else
+// VANTORIA_MONITORS in that form; nullopt when neither is. Throws
+// std::invalid_argument when the variable is set but malformed.
 [[nodiscard]] std::optional<MonitorList> MonitorsFromEnvironment();
+
+// Monitors named for this process only (vantoria-change --monitors), read by
+// MonitorsFromEnvironment in place of VANTORIA_MONITORS, so that the
+// programs it starts still see the user's own environment. Held while the
+// object lives.
+class GivenMonitors {
+public:
+    explicit GivenMonitors(std::optional<MonitorList> monitors);
+    ~GivenMonitors();
+    GivenMonitors(const GivenMonitors&) = delete;
+    GivenMonitors& operator=(const GivenMonitors&) = delete;
+
+private:
+    std::optional<MonitorList> previous_;
+};
 
 // The one marked primary, else the first. `monitors` must not be empty.
 const Monitor& PrimaryMonitor(const MonitorList& monitors);
