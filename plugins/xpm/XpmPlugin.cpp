@@ -100,6 +100,8 @@ private:
 // libXpm's time grows with the square of the colour count; a picture can
 // show no more colours than it has pixels, and none needs more than this.
 constexpr long long kMaxColours = 16384;
+// Two characters name 8464 colours, three over 778000: no picture needs more.
+constexpr long long kMaxCharsPerPixel = 16;
 
 // The size and colour count from the values line, checked before libXpm
 // sees the file: in XPM 3 the first string after the array's "{", in XPM 2
@@ -112,10 +114,14 @@ PictureSize ClaimedSize(const std::string& text) {
         const std::size_t brace = text.find('{');
         if (brace != std::string::npos) at = text.find('"', brace);
     }
-    long long width = 0, height = 0, colours = 0;
-    if (at == std::string::npos || std::sscanf(text.c_str() + at + 1, "%lld %lld %lld", &width, &height, &colours) != 3)
+    long long width = 0, height = 0, colours = 0, charsPerPixel = 1;
+    if (at == std::string::npos ||
+        std::sscanf(text.c_str() + at + 1, "%lld %lld %lld %lld", &width, &height, &colours, &charsPerPixel) < 3)
         throw PluginError(SUSIE_ERR_BROKEN_DATA, "no values line");
     CheckSize(width, height);
+    // libXpm allocates a buffer of this many characters before it reads one.
+    if (charsPerPixel < 1 || charsPerPixel > kMaxCharsPerPixel)
+        throw PluginError(SUSIE_ERR_BROKEN_DATA, "impossible characters per pixel");
     if (colours < 1 || colours > width * height) throw PluginError(SUSIE_ERR_BROKEN_DATA, "more colours than pixels");
     if (colours > kMaxColours) throw PluginError(SUSIE_ERR_NO_MEMORY, "too many colours");
     return {static_cast<int>(width), static_cast<int>(height)};
