@@ -320,7 +320,9 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
     if (!loader.Save) {
         request.wantedWidth = wanted.width;
         request.wantedHeight = wanted.height;
-        request.exact = wanted.exact && wanted.AtLeast();
+        // A screen no bitmap can cover fails in the composition, as it would
+        // without the stretch here.
+        request.exact = wanted.exact && decode::CanBeExact(wanted.width, wanted.height);
     }
     request.fileFd = OpenRegularFile(file.c_str());
     if (!request.fileFd) request.openError = errno;

@@ -170,6 +170,11 @@ bool ReadSpawn(int control, UniqueFd& socket, UniqueFd& status) {
     return true;
 }
 
+bool CanBeExact(std::int32_t width, std::int32_t height) {
+    return width > 0 && height > 0 && width <= raster::kMaxSide && height <= raster::kMaxSide &&
+           std::int64_t{width} * height <= raster::kMaxPixels;
+}
+
 bool SendRequest(int socket, const Request& request) {
     Writer out;
     out.Put(kRequestMagic);
@@ -199,12 +204,7 @@ std::optional<Request> ReadRequest(int socket) {
         return std::nullopt;
     }
     request.exact = exact != 0;
-    // An exact size is one a bitmap can have.
-    if (request.exact && (request.wantedWidth <= 0 || request.wantedHeight <= 0 ||
-                          request.wantedWidth > raster::kMaxSide || request.wantedHeight > raster::kMaxSide ||
-                          std::int64_t{request.wantedWidth} * request.wantedHeight > raster::kMaxPixels)) {
-        return std::nullopt;
-    }
+    if (request.exact && !CanBeExact(request.wantedWidth, request.wantedHeight)) return std::nullopt;
     return request;
 }
 

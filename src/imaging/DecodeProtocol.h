@@ -94,6 +94,10 @@ inline constexpr char kZygoteReady = 'R';
 bool SendSpawn(int control, int socket, int status);
 bool ReadSpawn(int control, UniqueFd& socket, UniqueFd& status);
 
+// Whether width x height may be asked as an exact size: one a bitmap can
+// have. A request asking another is malformed.
+bool CanBeExact(std::int32_t width, std::int32_t height);
+
 // Both return false when the peer is gone or the message is malformed;
 // nothing is thrown.
 bool SendRequest(int socket, const Request& request);

@@ -28,7 +28,8 @@ struct WantedSize {
     // where that leaves fewer pixels to hand over than the decode gave, as
     // the caller's own stretch gives the same bytes.
     bool StretchesFrom(raster::ScreenSize decoded) const {
-        return exact && AtLeast() && std::int64_t{decoded.width} * decoded.height > std::int64_t{width} * height;
+        return exact && AtLeast() && width <= raster::kMaxSide && height <= raster::kMaxSide &&
+               std::int64_t{decoded.width} * decoded.height > std::int64_t{width} * height;
     }
 };
 
