@@ -49,7 +49,10 @@ namespace {
 // reduced decode serves it.
 imaging::WantedSize WantedSize(int mode, const raster::ScreenSizeSource& screen) {
     try {
-        if (const auto size = compose::ReducedDecodeSize(mode, screen())) return {size->width, size->height};
+        // Stretching draws the picture at the screen's size whatever its own:
+        // the decode may hand it over stretched already.
+        if (const auto size = compose::ReducedDecodeSize(mode, screen()))
+            return {size->width, size->height, compose::StretchesToScreen(mode)};
     } catch (const std::exception&) {
         // the composition reports it
     }
@@ -80,6 +83,7 @@ Result WallpaperChanger::DecodeAndApply(const std::string& file) {
         imaging::DecodePicture(loader_, file, oneLayout ? WantedSize(composition.mode, screen_) : imaging::WantedSize{});
     if (!decoded.picture) return Result::Failed(decoded.failure);
     master_ = std::move(*decoded.picture);
+    masterStretched_ = decoded.stretched;
     if (onMasterChanged) onMasterChanged(master_);
     const raster::ScreenSize pictureSize = decoded.size;
 
@@ -121,8 +125,10 @@ MonitorComposer WallpaperChanger::OtherMonitorSizes(const std::string& file, con
     auto whole = std::make_shared<std::optional<MonitorComposer>>();
     MonitorComposer composer;
     composer.problem = fromMaster.problem;
-    composer.compose = [this, file, mode, decoded, fromMaster, whole](const Monitor& m) -> std::optional<raster::Bitmap> {
-        if (compose::DecodedSizeServes(decoded, mode, m.Size())) return fromMaster(m);
+    composer.compose = [this, file, mode, decoded, stretched = masterStretched_, fromMaster, whole](const Monitor& m) -> std::optional<raster::Bitmap> {
+        // A stretched master serves only its own size: stretching it again
+        // would not give the bytes a stretch of the picture gives.
+        if (stretched ? m.Size() == decoded : compose::DecodedSizeServes(decoded, mode, m.Size())) return fromMaster(m);
         if (!*whole) {
             *whole = MonitorComposer();
             if (const imaging::DecodedPicture full = imaging::DecodePicture(loader_, file); full.picture)

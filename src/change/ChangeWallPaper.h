@@ -63,6 +63,8 @@ private:
     raster::ScreenSizeSource screen_;
     AfterChangeStarter startAfterChange_;
     raster::Bitmap master_;
+    // master_ is the picture stretched to the buffer's screen by the decode.
+    bool masterStretched_ = false;
     std::set<std::string> told_;
 };
 

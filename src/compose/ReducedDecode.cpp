@@ -17,6 +17,8 @@ std::optional<raster::ScreenSize> ReducedDecodeSize(int mode, raster::ScreenSize
     }
 }
 
+bool StretchesToScreen(int mode) { return mode == 1; }
+
 bool DecodedSizeServes(raster::ScreenSize decoded, int mode, raster::ScreenSize screen) {
     const std::optional<raster::ScreenSize> need = ReducedDecodeSize(mode, screen);
     return need && decoded.width >= need->width && decoded.height >= need->height;

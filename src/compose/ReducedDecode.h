@@ -22,4 +22,8 @@ std::optional<raster::ScreenSize> ReducedDecodeSize(int mode, raster::ScreenSize
 // `screen` needs (ReducedDecodeSize), so that it may stand in for the whole.
 bool DecodedSizeServes(raster::ScreenSize decoded, int mode, raster::ScreenSize screen);
 
+// True for the mode that draws the picture at the screen's size whatever
+// its own (stretching): a decode may deliver it so already.
+bool StretchesToScreen(int mode);
+
 }  // namespace vantoria::compose

@@ -3,6 +3,7 @@
 
 #include "compose/Geometry.h"
 #include "compose/WallComposer.h"
+#include "platform/raster/Stretch.h"
 
 #include <utility>
 
@@ -26,11 +27,12 @@ void FitInto(Bitmap& work, const Bitmap& source, raster::ScreenSize geometry, ra
 
 Result WallComposer::StretchToScreen(Bitmap& work) const {
     return RunStep("StretchToScreen", [&] {
-        const Bitmap t = work;
         const raster::ScreenSize screen = screen_();
-        Bitmap out(screen.width, screen.height);
-        out.StretchDraw(MakeRect(0, 0, screen.width, screen.height), t);
-        work = std::move(out);
+        // At the screen's size already (a decode that stretched it): the
+        // stretch would be an exact copy.
+        if (work.Width() == screen.width && work.Height() == screen.height) return;
+        const Bitmap t = work;
+        work = raster::Stretched(t, screen);
     });
 }
 

@@ -79,6 +79,17 @@ raster::ScreenSize ClaimedPictureSize(const Reply& reply, const raster::Bitmap& 
     return {reply.pictureWidth, reply.pictureHeight};
 }
 
+// The size the helper says a picture it stretched has in its file: any a
+// bitmap can have (the stretch draws none of it), else the bitmap's own.
+raster::ScreenSize ClaimedOwnSize(const Reply& reply, const raster::Bitmap& picture) {
+    if (reply.pictureWidth <= 0 || reply.pictureHeight <= 0 || reply.pictureWidth > raster::kMaxSide ||
+        reply.pictureHeight > raster::kMaxSide ||
+        std::int64_t{reply.pictureWidth} * reply.pictureHeight > raster::kMaxPixels) {
+        return {picture.Width(), picture.Height()};
+    }
+    return {reply.pictureWidth, reply.pictureHeight};
+}
+
 // Why a helper that sent no reply ended.
 std::string AbnormalEnd(int status, const std::string& plugin) {
     const std::string who = plugin.empty() ? "the picture reader" : "the plug-in " + plugin;
@@ -309,6 +320,9 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
     if (!loader.Save) {
         request.wantedWidth = wanted.width;
         request.wantedHeight = wanted.height;
+        // A screen no bitmap can cover fails in the composition, as it would
+        // without the stretch here.
+        request.exact = wanted.exact && decode::CanBeExact(wanted.width, wanted.height);
     }
     request.fileFd = OpenRegularFile(file.c_str());
     if (!request.fileFd) request.openError = errno;
@@ -376,10 +390,16 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
     case Outcome::Picture: {
         std::string problem;
         result.picture = MapPicture(*reply, problem);
+        if (result.picture && !decode::StretchedAsAsked(request, *reply)) {
+            result.picture.reset();
+            problem = "the decode helper handed over a picture stretched to a size it was not asked for";
+        }
         if (!result.picture) {
             result.failure = file + ": " + problem;
         } else {
-            result.size = ClaimedPictureSize(*reply, *result.picture);
+            result.stretched = reply->stretched;
+            result.size = reply->stretched ? ClaimedOwnSize(*reply, *result.picture)
+                                           : ClaimedPictureSize(*reply, *result.picture);
         }
         break;
     }

@@ -6,6 +6,7 @@
 
 #include "imaging/DecodeHelper.h"
 #include "imaging/Spi_load.h"
+#include "platform/raster/Stretch.h"
 #include "platform/report/Reporter.h"
 
 namespace vantoria::imaging {
@@ -24,8 +25,17 @@ DecodedPicture DecodeHere(TSpi_load& loader, const std::string& file, WantedSize
         loader.SetFile(file);
         loader.CheckFile();
         if (loader.LoadPicture(wanted.AtLeast()) && loader.Bitmap() && !loader.Bitmap()->Empty()) {
-            result.picture = *loader.Bitmap();
             result.size = loader.PictureSize();
+            // As the helper does it (imaging/helper/main.cpp), so that the two
+            // cost the same; a picture saved as decoded is saved whole.
+            const raster::ScreenSize decoded{loader.Bitmap()->Width(), loader.Bitmap()->Height()};
+            if (!loader.Save && wanted.StretchesFrom(decoded)) {
+                result.picture = raster::Stretched(*loader.Bitmap(), {wanted.width, wanted.height});
+                result.stretched = true;
+                loader.FreePicture();
+            } else {
+                result.picture = *loader.Bitmap();
+            }
         } else {
             result.failure = loader.LastError().empty() ? file + ": the picture could not be read" : loader.LastError();
         }

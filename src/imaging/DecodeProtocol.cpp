@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/raster/Bitmap.h"
+
 namespace vantoria::imaging::decode {
 
 namespace {
@@ -168,12 +170,18 @@ bool ReadSpawn(int control, UniqueFd& socket, UniqueFd& status) {
     return true;
 }
 
+bool CanBeExact(std::int32_t width, std::int32_t height) {
+    return width > 0 && height > 0 && width <= raster::kMaxSide && height <= raster::kMaxSide &&
+           std::int64_t{width} * height <= raster::kMaxPixels;
+}
+
 bool SendRequest(int socket, const Request& request) {
     Writer out;
     out.Put(kRequestMagic);
     out.Put(request.memoryBudget);
     out.Put(request.wantedWidth);
     out.Put(request.wantedHeight);
+    out.Put(static_cast<std::uint8_t>(request.exact));
     out.Put(request.fileFd ? 0 : request.openError);
     out.PutText(request.folder);
     out.PutText(request.file);
@@ -187,12 +195,16 @@ std::optional<Request> ReadRequest(int socket) {
     if (!Receive(socket, bytes, request.fileFd)) return std::nullopt;
     Reader in(bytes.data(), bytes.size());
     std::uint32_t magic = 0;
+    std::uint8_t exact = 0;
     if (!in.Get(magic) || magic != kRequestMagic || !in.Get(request.memoryBudget) ||
-        !in.Get(request.wantedWidth) || !in.Get(request.wantedHeight) || !in.Get(request.openError) ||
+        !in.Get(request.wantedWidth) || !in.Get(request.wantedHeight) || !in.Get(exact) || exact > 1 ||
+        !in.Get(request.openError) ||
         !in.GetText(request.folder) || !in.GetText(request.file) || !in.GetText(request.carriedPlugin) ||
         !in.AtEnd()) {
         return std::nullopt;
     }
+    request.exact = exact != 0;
+    if (request.exact && !CanBeExact(request.wantedWidth, request.wantedHeight)) return std::nullopt;
     return request;
 }
 
@@ -209,6 +221,7 @@ bool SendReply(int socket, const Reply& reply) {
     out.Put(reply.pictureHeight);
     out.Put(static_cast<std::uint8_t>(reply.bottomUp));
     out.Put(reply.offset);
+    out.Put(static_cast<std::uint8_t>(reply.stretched));
     out.PutText(reply.message);
     out.PutText(reply.chosenPlugin);
     out.PutText(reply.refused);
@@ -221,19 +234,26 @@ std::optional<Reply> ReadReply(int socket) {
     if (!Receive(socket, bytes, reply.pixels)) return std::nullopt;
     Reader in(bytes.data(), bytes.size());
     std::uint32_t magic = 0, outcome = 0;
-    std::uint8_t throughPlugin = 0, bottomUp = 0;
+    std::uint8_t throughPlugin = 0, bottomUp = 0, stretched = 0;
     if (!in.Get(magic) || magic != kReplyMagic || !in.Get(outcome) ||
         outcome > static_cast<std::uint32_t>(Outcome::OtherError) || !in.Get(reply.errer) ||
         !in.Get(reply.colorBit) || !in.Get(throughPlugin) || !in.Get(reply.width) || !in.Get(reply.height) ||
         !in.Get(reply.pictureWidth) || !in.Get(reply.pictureHeight) ||
-        !in.Get(bottomUp) || !in.Get(reply.offset) || !in.GetText(reply.message) ||
+        !in.Get(bottomUp) || !in.Get(reply.offset) || !in.Get(stretched) || stretched > 1 ||
+        !in.GetText(reply.message) ||
         !in.GetText(reply.chosenPlugin) || !in.GetText(reply.refused) || !in.AtEnd()) {
         return std::nullopt;
     }
     reply.outcome = static_cast<Outcome>(outcome);
     reply.throughPlugin = throughPlugin != 0;
     reply.bottomUp = bottomUp != 0;
+    reply.stretched = stretched != 0;
     return reply;
+}
+
+bool StretchedAsAsked(const Request& request, const Reply& reply) {
+    if (!reply.stretched) return true;
+    return request.exact && reply.width == request.wantedWidth && reply.height == request.wantedHeight;
 }
 
 }  // namespace vantoria::imaging::decode

@@ -39,6 +39,9 @@ struct Request {
     // smaller may use; 0 x 0 asks for the whole picture.
     std::int32_t wantedWidth = 0;
     std::int32_t wantedHeight = 0;
+    // The picture will be stretched to exactly the wanted size: the helper
+    // may hand it over so (Reply::stretched).
+    bool exact = false;
     // The file, open for reading; when it is not, the errno of the failed open.
     UniqueFd fileFd;
     std::int32_t openError = 0;
@@ -74,6 +77,9 @@ struct Reply {
     // the lowest in memory at `offset`, the top row first unless bottomUp.
     bool bottomUp = false;
     std::uint64_t offset = 0;
+    // The bitmap is the picture stretched to the request's exact wanted size;
+    // the program refuses it at any other size.
+    bool stretched = false;
     UniqueFd pixels;
 };
 
@@ -88,6 +94,10 @@ inline constexpr char kZygoteReady = 'R';
 bool SendSpawn(int control, int socket, int status);
 bool ReadSpawn(int control, UniqueFd& socket, UniqueFd& status);
 
+// Whether width x height may be asked as an exact size: one a bitmap can
+// have. A request asking another is malformed.
+bool CanBeExact(std::int32_t width, std::int32_t height);
+
 // Both return false when the peer is gone or the message is malformed;
 // nothing is thrown.
 bool SendRequest(int socket, const Request& request);
@@ -95,5 +105,9 @@ std::optional<Request> ReadRequest(int socket);
 bool SendReply(int socket, const Reply& reply);
 // Blocks until a reply comes; the caller polls first for a time limit.
 std::optional<Reply> ReadReply(int socket);
+
+// False for a reply whose picture is stretched other than `request` asked
+// (not asked at all, or to another size): the program refuses it.
+bool StretchedAsAsked(const Request& request, const Reply& reply);
 
 }  // namespace vantoria::imaging::decode

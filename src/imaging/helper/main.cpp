@@ -24,6 +24,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -41,6 +42,7 @@
 #include "platform/dib/DibError.h"
 #include "platform/memory/MemoryBudget.h"
 #include "platform/raster/Bitmap.h"
+#include "platform/raster/Stretch.h"
 
 using namespace vantoria;
 namespace decode = vantoria::imaging::decode;
@@ -139,6 +141,11 @@ public:
                     height = h;
                     break;
                 }
+            }
+            // What is handed over then is the stretched picture.
+            if (wanted.StretchesFrom({width, height})) {
+                width = wanted.width;
+                height = wanted.height;
             }
         }
         const auto bytes = static_cast<off_t>(imaging::PictureBytes(width, height));
@@ -250,13 +257,22 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
 
 decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const StatusPage& status) {
     decode::Reply reply;
+    // Never destroyed: once handed over it must not be touched, not even to
+    // free it (the helper ends right after the reply).
+    static std::optional<raster::Bitmap> stretched;
     try {
         loader.SetFile(request.file);
         loader.CheckFile();
-        const imaging::WantedSize wanted{request.wantedWidth, request.wantedHeight};
+        const imaging::WantedSize wanted{request.wantedWidth, request.wantedHeight, request.exact};
         const bool ok = loader.LoadPicture(wanted.AtLeast());
         reply.outcome = ok ? decode::Outcome::Picture : decode::Outcome::NoPicture;
         reply.message = loader.LastError();
+        // Stretched here, so that only the stretched picture is handed over;
+        // the whole one is given back before the hand-over.
+        if (ok && loader.Bitmap() && !loader.Bitmap()->Empty() &&
+            wanted.StretchesFrom({loader.Bitmap()->Width(), loader.Bitmap()->Height()})) {
+            stretched = raster::Stretched(*loader.Bitmap(), {wanted.width, wanted.height});
+        }
     } catch (const dib::DibError& e) {
         reply.outcome = decode::Outcome::DibError;
         reply.message = e.what();
@@ -282,8 +298,15 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         reply.pictureWidth = loader.PictureSize().width;
         reply.pictureHeight = loader.PictureSize().height;
     }
+    if (stretched) {
+        loader.FreePicture();
+        reply.width = stretched->Width();
+        reply.height = stretched->Height();
+        reply.stretched = true;
+    }
+    const std::optional<raster::Bitmap>& picture = stretched ? stretched : loader.Bitmap();
     if (reply.outcome == decode::Outcome::Picture) {
-        if (!loader.Bitmap() || loader.Bitmap()->Empty() || !HandOver(*loader.Bitmap(), reply)) {
+        if (!picture || picture->Empty() || !HandOver(*picture, reply)) {
             reply.outcome = decode::Outcome::OtherError;
             reply.message = request.file + ": cannot hand the picture over: " + std::strerror(errno);
         }
@@ -303,7 +326,7 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     helper::BrokerFile(request->file, request->fileFd ? request->fileFd.Get() : -1, request->openError);
     helper::RestrictForDecoding(decode::kSocketFd);
 
-    g_pictureMemory.wanted = {request->wantedWidth, request->wantedHeight};
+    g_pictureMemory.wanted = {request->wantedWidth, request->wantedHeight, request->exact};
     const decode::Reply reply = Decode(loader, *request, status);
     decode::SendReply(decode::kSocketFd, reply);
     // At once: the picture handed over is no longer mapped here, so nothing
