@@ -103,20 +103,32 @@ constexpr long long kMaxColours = 16384;
 // Two characters name 8464 colours, three over 778000: no picture needs more.
 constexpr long long kMaxCharsPerPixel = 16;
 
+// Where the values string of an XPM 3 text starts, found as libXpm finds
+// it: the first '"' outside a comment (what lies in a comment, strings
+// included, libXpm never reads).
+std::size_t FirstString(const std::string& text) {
+    std::size_t at = 0;
+    for (;;) {
+        at = text.find_first_of("\"/", at);
+        if (at == std::string::npos || text[at] == '"') return at;
+        if (text.compare(at, 2, "/*") != 0) {
+            ++at;
+            continue;
+        }
+        const std::size_t end = text.find("*/", at + 2);
+        if (end == std::string::npos) return std::string::npos;
+        at = end + 2;
+    }
+}
+
 // The size and colour count from the values line, checked before libXpm
 // sees the file: in XPM 3 the first string after the array's "{", in XPM 2
 // the second line.
 PictureSize ClaimedSize(const std::string& text) {
-    std::size_t at = std::string::npos;
-    if (text.starts_with(kXpm2)) {
-        at = text.find('\n');
-    } else {
-        const std::size_t brace = text.find('{');
-        if (brace != std::string::npos) at = text.find('"', brace);
-    }
-    long long width = 0, height = 0, colours = 0, charsPerPixel = 1;
+    const std::size_t at = text.starts_with(kXpm2) ? text.find('\n') : FirstString(text);
+    long long width = 0, height = 0, colours = 0, charsPerPixel = 0;
     if (at == std::string::npos ||
-        std::sscanf(text.c_str() + at + 1, "%lld %lld %lld %lld", &width, &height, &colours, &charsPerPixel) < 3)
+        std::sscanf(text.c_str() + at + 1, "%lld %lld %lld %lld", &width, &height, &colours, &charsPerPixel) != 4)
         throw PluginError(SUSIE_ERR_BROKEN_DATA, "no values line");
     CheckSize(width, height);
     // libXpm allocates a buffer of this many characters before it reads one.
