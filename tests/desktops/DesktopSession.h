@@ -3,8 +3,10 @@
 // an Xvfb screen, a D-Bus session bus of its own, and private HOME and XDG
 // folders, so nothing of the machine's own desktop is read or changed.
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -19,7 +21,22 @@
 
 namespace vantoria::test {
 
-// The full path of `name` on PATH, or "" when it is not installed.
+// Ends every process whose environment carries this runtime folder: the
+// helpers a shell starts, through the bus or directly, outlive it.
+inline void KillProcessesOfRuntime(const std::string& runtimeDir) {
+    const std::string mark = "XDG_RUNTIME_DIR=" + runtimeDir;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "environ", std::ios::binary);
+        for (std::string var; std::getline(in, var, '\0');)
+            if (var == mark) {
+                ::kill(std::stoi(name), SIGKILL);
+                break;
+            }
+    }
+}
+
 // A copy of `program` in `dir` that another user can run (a build tree under
 // /root is closed to them), with the decode helper it runs every decode in
 // beside it, where it looks for it. Returns the copy's path.
@@ -35,6 +52,7 @@ inline std::string CopyWithDecodeHelper(const std::string& program, const std::s
     return copy;
 }
 
+// The full path of `name` on PATH, or "" when it is not installed.
 inline std::string FindProgram(const std::string& name) {
     const char* path = std::getenv("PATH");
     std::istringstream dirs(path ? path : "/usr/bin:/bin");

@@ -101,19 +101,7 @@ public:
 
     // The shells start helpers of their own, through the bus or directly,
     // that outlive them; each carries this session's private runtime folder.
-    void KillStarted() const {
-        const std::string mark = "XDG_RUNTIME_DIR=" + env_.at("XDG_RUNTIME_DIR");
-        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-            const std::string name = entry.path().filename();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            std::ifstream in(entry.path() / "environ", std::ios::binary);
-            for (std::string var; std::getline(in, var, '\0');)
-                if (var == mark) {
-                    ::kill(std::stoi(name), SIGKILL);
-                    break;
-                }
-        }
-    }
+    void KillStarted() const { KillProcessesOfRuntime(env_.at("XDG_RUNTIME_DIR")); }
 
     Child& Start(const std::string& program, const std::vector<std::string>& args) {
         programs_.push_back(std::make_unique<Child>(FindProgram(program), args, env_, dir_.Path()));

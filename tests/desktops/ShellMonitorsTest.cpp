@@ -134,19 +134,8 @@ public:
     // The desktops start helpers of their own, through the bus or directly,
     // that outlive them; each carries this session's private runtime folder.
     void KillStarted() const {
-        const auto runtime = env_.find("XDG_RUNTIME_DIR");
-        if (runtime == env_.end()) return;
-        const std::string mark = "XDG_RUNTIME_DIR=" + runtime->second;
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            const std::string name = entry.path().filename();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            std::ifstream in(entry.path() / "environ", std::ios::binary);
-            for (std::string var; std::getline(in, var, '\0');)
-                if (var == mark) {
-                    ::kill(std::stoi(name), SIGKILL);
-                    break;
-                }
-        }
+        if (const auto runtime = env_.find("XDG_RUNTIME_DIR"); runtime != env_.end())
+            KillProcessesOfRuntime(runtime->second);
     }
 
     Child& Start(const std::string& program, const std::vector<std::string>& args) {
