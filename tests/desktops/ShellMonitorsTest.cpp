@@ -223,18 +223,22 @@ std::string Outputs(TwoOutputSession& session) {
     return out;
 }
 
-TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
-    if (const std::string missing = MissingForTwoOutputs({"xfdesktop", "xfconf-query"}); !missing.empty())
-        GTEST_SKIP() << missing << " is not installed";
-    TwoOutputSession session;
-    ASSERT_TRUE(session.Ready()) << session.Problem();
-    // No desktop icons over the pictures.
-    const std::string channels = session.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
+// No desktop icons over the pictures xfdesktop shows.
+void NoXfceDesktopIcons(const std::string& configHome) {
+    const std::string channels = configHome + "/xfce4/xfconf/xfce-perchannel-xml";
     fs::create_directories(channels);
     std::ofstream(channels + "/xfce4-desktop.xml")
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
            "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
            "value=\"0\"/>\n  </property>\n</channel>\n";
+}
+
+TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
+    if (const std::string missing = MissingForTwoOutputs({"xfdesktop", "xfconf-query"}); !missing.empty())
+        GTEST_SKIP() << missing << " is not installed";
+    TwoOutputSession session;
+    ASSERT_TRUE(session.Ready()) << session.Problem();
+    NoXfceDesktopIcons(session.ConfigHome());
     session.Start("xfdesktop", {"--disable-wm-check"});
     // Ready once it has a backdrop for each output.
     std::string listed;
@@ -261,12 +265,7 @@ TEST(ShellMonitorsTest, XfceWithOneBackdropForTwoMonitorsShowsThemInPlace) {
     for (const auto& [name, geometry] :
          {std::pair{"*left", "320/85x480/127+0+0"}, std::pair{"right", "320/85x480/127+320+0"}})
         ASSERT_EQ(session.Run("xrandr", {"--setmonitor", name, geometry, "none"}), 0);
-    const std::string channels = session.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
-    fs::create_directories(channels);
-    std::ofstream(channels + "/xfce4-desktop.xml")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-           "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
-           "value=\"0\"/>\n  </property>\n</channel>\n";
+    NoXfceDesktopIcons(session.ConfigHome());
     session.Start("xfdesktop", {"--disable-wm-check"});
     std::string listed;
     ASSERT_TRUE(WaitUntil(
