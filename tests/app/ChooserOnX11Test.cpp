@@ -25,6 +25,7 @@
 
 // Last: Xlib's macros would break the Qt headers.
 #include "desktops/RootPixels.h"
+#include "desktops/XvfbMonitors.h"
 #include "platform/desktop/XvfbServer.h"
 
 using namespace vantoria;
@@ -51,34 +52,57 @@ QAbstractButton* PreviewButton(const Tform_ChgWall& form) {
     return form.findChild<QAbstractButton*>(QStringLiteral("bbtn_Preview"));
 }
 
-TEST(ChooserOnX11Test, TheChoiceSurvivesReopeningAndAChangeTickWhileOpen) {
-    XvfbServer server("320x240x24");
-    ASSERT_TRUE(server.Get()) << "no Xvfb";
-    TempDir work;
-    const fs::path base = work.Path();
-    for (const char* sub : {"config/vantoria", "runtime", "start", "pics"}) fs::create_directories(base / sub);
-    fs::permissions(base / "runtime", fs::perms::owner_all);
-    for (const char* name : {"A.bmp", "b.bmp", "C.bmp"})
-        WriteBmp24((base / "pics" / name).string(), 8, 8, [](int, int) { return Rgb{10, 120, 200}; });
-    std::ofstream(base / "config/vantoria/registry.reg")
-        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
-           "\"NoRunAp\"=\"1\"\n\"PathWall\"=\"" << (base / "pics").string() << "\"\n";
-    const ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
-    const ScopedEnv config("XDG_CONFIG_HOME", (base / "config").string());
-    const ScopedEnv runtime("XDG_RUNTIME_DIR", (base / "runtime").string());
-    const ScopedEnv desktop("VANTORIA_DESKTOP", "none");
-    const ScopedEnv screen("VANTORIA_SCREEN", "64x48");
-    const fs::path previousDir = fs::current_path();
-    fs::current_path(base / "start");
-    const std::string chosen = (base / "pics" / "C.bmp").string();
-    {
+// Private folders and settings for the tray program's forms, run in this
+// process on `server`, from a start folder of its own.
+class TrayFormsOn {
+public:
+    // `values`: the registry lines after the program's section header.
+    TrayFormsOn(const XvfbServer& server, const std::string& desktop, const std::function<std::string(const fs::path&)>& values)
+        : base_(work_.Path()), display_("DISPLAY", server.Name()),
+          config_("XDG_CONFIG_HOME", (base_ / "config").string()),
+          cache_("XDG_CACHE_HOME", (base_ / "cache").string()),
+          runtime_("XDG_RUNTIME_DIR", (base_ / "runtime").string()), desktop_("VANTORIA_DESKTOP", desktop) {
+        for (const char* sub : {"config/vantoria", "runtime", "cache", "start", "pics"})
+            fs::create_directories(base_ / sub);
+        fs::permissions(base_ / "runtime", fs::perms::owner_all);
+        std::ofstream(base_ / "config/vantoria/registry.reg")
+            << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
+               "\"NoRunAp\"=\"1\"\n\"PathWall\"=\"" << Pics().string() << "\"\n" << values(Pics());
+        fs::current_path(base_ / "start");
+    }
+    ~TrayFormsOn() {
+        ResetTrayState();
+        fs::current_path(previousDir_);
+    }
+    fs::path Pics() const { return base_ / "pics"; }
+
+    // Runs `inside` with the application and the forms made, as the tray program has them.
+    void Run(const std::function<void()>& inside) {
         int argc = 1;
         char name[] = "chooser_x11_test";
         char* argv[] = {name, nullptr};
         Application app(argc, argv);
         TrayForms forms;
         AppRunning = true;
+        inside();
+    }
 
+private:
+    TempDir work_;
+    fs::path base_;
+    fs::path previousDir_ = fs::current_path();
+    ScopedEnv platform_{"QT_QPA_PLATFORM", "xcb"}, display_, config_, cache_, runtime_, desktop_;
+};
+
+TEST(ChooserOnX11Test, TheChoiceSurvivesReopeningAndAChangeTickWhileOpen) {
+    XvfbServer server("320x240x24");
+    ASSERT_TRUE(server.Get()) << "no Xvfb";
+    const ScopedEnv screen("VANTORIA_SCREEN", "64x48");
+    TrayFormsOn session(server, "none", [](const fs::path&) { return ""; });
+    for (const char* name : {"A.bmp", "b.bmp", "C.bmp"})
+        WriteBmp24((session.Pics() / name).string(), 8, 8, [](int, int) { return Rgb{10, 120, 200}; });
+    const std::string chosen = (session.Pics() / "C.bmp").string();
+    session.Run([&] {
         WithChooserOpen([&](Tform_ChgWall& chooser) {
             chooser.findChild<QListWidget*>(QStringLiteral("flbox_Wall"))->setCurrentRow(2);
             OkButton(chooser)->click();
@@ -93,15 +117,13 @@ TEST(ChooserOnX11Test, TheChoiceSurvivesReopeningAndAChangeTickWhileOpen) {
             ApSystem.AutoWallChgTime = 1;
             for (int tick = 0; tick < 62 && ApSystem.WallPaper == chosen; ++tick) form_Main->tmr_ChgWallTimer();
             ApSystem.AutoWallChg = false;
-            EXPECT_EQ(ApSystem.WallPaper, (base / "pics" / "A.bmp").string()) << "the tick changed the wallpaper";
+            EXPECT_EQ(ApSystem.WallPaper, (session.Pics() / "A.bmp").string()) << "the tick changed the wallpaper";
             EXPECT_EQ(chooser.SelectedFile(), chosen);
             EXPECT_TRUE(OkButton(chooser)->isEnabled());
             OkButton(chooser)->click();
         });
         EXPECT_EQ(ApSystem.WallPaper, chosen);
-    }
-    ResetTrayState();
-    fs::current_path(previousDir);
+    });
 }
 
 // Two 640 x 480 monitors side by side, the left one primary; each shows its
@@ -111,34 +133,17 @@ TEST(ChooserOnX11Test, OnTheSecondMonitorPreviewAndOkChangeThatMonitorOnly) {
     XvfbServer server(std::to_string(kRootW) + "x" + std::to_string(kRootH) + "x24");
     ASSERT_TRUE(server.Get()) << "no Xvfb";
     if (!fs::exists("/usr/bin/xrandr")) GTEST_SKIP() << "xrandr is not installed";
-    TempDir work;
-    const fs::path base = work.Path();
-    for (const auto& [name, geometry] : {std::pair{"*left", "640/169x480/127+0+0"},
-                                         std::pair{"right", "640/169x480/127+640+0"}}) {
-        Child xrandr("/usr/bin/xrandr", {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server.Name()}},
-                     base.string());
-        ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
-    }
-    for (const char* sub : {"config/vantoria", "runtime", "cache", "start", "pics"}) fs::create_directories(base / sub);
-    fs::permissions(base / "runtime", fs::perms::owner_all);
+    ASSERT_EQ(SetMonitors(server, {{"*left", "640/169x480/127+0+0"}, {"right", "640/169x480/127+640+0"}}), "");
     const auto colour = [](int which) {
         return [which](int x, int y) { return Rgb{x * 4 + 1, y * 6 + 1, which * 100 + 20}; };
     };
-    WriteBmp24((base / "pics" / "a.bmp").string(), kW, kH, colour(0));
-    WriteBmp24((base / "pics" / "b.bmp").string(), kW, kH, colour(1));
-    const std::string first = (base / "pics" / "a.bmp").string(), second = (base / "pics" / "b.bmp").string();
-    std::ofstream(base / "config/vantoria/registry.reg")
-        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"
-           "\"NoRunAp\"=\"1\"\n\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"1\"\n"
-           "\"PathWall\"=\"" << (base / "pics").string() << "\"\n\"WallPaper\"=\"" << first << "\"\n";
-    const ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
-    const ScopedEnv display("DISPLAY", server.Name());
-    const ScopedEnv config("XDG_CONFIG_HOME", (base / "config").string());
-    const ScopedEnv cache("XDG_CACHE_HOME", (base / "cache").string());
-    const ScopedEnv runtime("XDG_RUNTIME_DIR", (base / "runtime").string());
-    const ScopedEnv desktop("VANTORIA_DESKTOP", "x11");
-    const fs::path previousDir = fs::current_path();
-    fs::current_path(base / "start");
+    TrayFormsOn session(server, "x11", [](const fs::path& pics) {
+        return "\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"1\"\n\"WallPaper\"=\"" +
+               (pics / "a.bmp").string() + "\"\n";
+    });
+    WriteBmp24((session.Pics() / "a.bmp").string(), kW, kH, colour(0));
+    WriteBmp24((session.Pics() / "b.bmp").string(), kW, kH, colour(1));
+    const std::string first = (session.Pics() / "a.bmp").string(), second = (session.Pics() / "b.bmp").string();
     // Which picture each monitor shows: 0 a.bmp, 1 b.bmp; `hidden` is the
     // open chooser, which covers the desktop.
     const auto shows = [&](int left, int right, QRect hidden = {}) {
@@ -154,13 +159,7 @@ TEST(ChooserOnX11Test, OnTheSecondMonitorPreviewAndOkChangeThatMonitorOnly) {
             &wrong);
         return bad == 0 ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << bad << ": " << wrong;
     };
-    {
-        int argc = 1;
-        char name[] = "chooser_x11_test";
-        char* argv[] = {name, nullptr};
-        Application app(argc, argv);
-        TrayForms forms;
-        AppRunning = true;
+    session.Run([&] {
         form_Main->act_RedrawExecute();
         EXPECT_TRUE(shows(0, 0));
 
@@ -188,9 +187,7 @@ TEST(ChooserOnX11Test, OnTheSecondMonitorPreviewAndOkChangeThatMonitorOnly) {
         });
         EXPECT_TRUE(shows(1, 1)) << "OK on the primary monitor";
         EXPECT_EQ(ApSystem.WallPaper, second);
-    }
-    ResetTrayState();
-    fs::current_path(previousDir);
+    });
 }
 
 }  // namespace

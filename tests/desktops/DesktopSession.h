@@ -1,8 +1,11 @@
 #pragma once
-// A private desktop session for end-to-end tests on real desktop programs:
-// an Xvfb screen, a D-Bus session bus of its own, and private HOME and XDG
-// folders, so nothing of the machine's own desktop is read or changed.
+// Private desktop sessions for end-to-end tests on real desktop programs:
+// an X server, D-Bus buses of their own, and private HOME and XDG folders,
+// so nothing of the machine's own desktop is read or changed.
 
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -70,45 +73,73 @@ inline std::string MissingProgram(const std::vector<std::string>& names) {
     return "";
 }
 
-class DesktopSession {
-public:
-    static constexpr int kWidth = 640, kHeight = 480;
+// A display number no X server uses now, from a start that differs between
+// test processes run at once.
+inline int FreeDisplayNumber() {
+    for (int n = 100 + static_cast<int>(::getpid() % 800);; n = 100 + (n - 99) % 900)
+        if (!std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") &&
+            !std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+            return n;
+}
 
-    DesktopSession() : server_(std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24") {
-        const std::string home = dir_.Path() + "/home";
-        std::filesystem::create_directories(home + "/.config");
-        std::filesystem::create_directories(dir_.Path() + "/run");
-        std::filesystem::permissions(dir_.Path() + "/run", std::filesystem::perms::owner_all);
-        env_ = {{"HOME", home},
-                {"XDG_CONFIG_HOME", home + "/.config"},
-                {"XDG_CACHE_HOME", home + "/.cache"},
-                {"XDG_DATA_HOME", home + "/.local/share"},
-                {"XDG_RUNTIME_DIR", dir_.Path() + "/run"},
-                {"TMPDIR", dir_.Path() + "/run"},
-                {"DISPLAY", server_.Name()},
-                {"NO_AT_BRIDGE", "1"},  // no accessibility bus to start and wait for
-                {"GTK_A11Y", "none"},
-                {"QT_QPA_PLATFORM", "xcb"}};
-        if (!server_.Get()) return;
-        // The bus prints its address once it listens.
-        bus_ = std::make_unique<Child>(FindProgram("dbus-daemon"),
-                                       std::vector<std::string>{"--session", "--nofork", "--print-address=1"}, env_,
-                                       dir_.Path());
-        std::string address;
+// A private session bus; `env` is the environment of the services it starts.
+class SessionBus {
+public:
+    SessionBus(const std::map<std::string, std::string>& env, const std::string& dir)
+        : daemon_(FindProgram("dbus-daemon"), {"--session", "--nofork", "--print-address=1"}, env, dir) {
+        // It prints its address once it listens.
         WaitUntil([&] {
-            const bool running = bus_->Running();
-            std::istringstream out(bus_->Output());
-            for (std::string line; std::getline(out, line);)
-                if (line.starts_with("unix:") && out.good()) address = line;
-            return !running || !address.empty();
+            const bool running = daemon_.Running();
+            if (const auto end = daemon_.Output().find('\n'); end != std::string::npos) {
+                address_ = daemon_.Output().substr(0, end);
+                return true;
+            }
+            return !running;
         });
-        if (!address.empty()) env_["DBUS_SESSION_BUS_ADDRESS"] = address;
     }
+    // "" when it did not start.
+    const std::string& Address() const { return address_; }
+
+private:
+    Child daemon_;
+    std::string address_;
+};
+
+// A private system bus that lets everyone own and call every name: the
+// shells ask logind and others over it.
+class SystemBus {
+public:
+    explicit SystemBus(const std::string& dir) : socket_(dir + "/system_bus_socket") {
+        std::ofstream(dir + "/system.conf")
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            << " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>system</type>"
+            << "<listen>unix:path=" << socket_ << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+            << "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+            << "</policy></busconfig>\n";
+        daemon_ = std::make_unique<Child>(FindProgram("dbus-daemon"),
+                                          std::vector<std::string>{"--config-file=" + dir + "/system.conf", "--nofork"},
+                                          std::map<std::string, std::string>{}, dir);
+        WaitUntil([&] { return std::filesystem::exists(socket_) || !daemon_->Running(); });
+    }
+    std::string Address() const { return "unix:path=" + socket_; }
+
+private:
+    std::string socket_;
+    std::unique_ptr<Child> daemon_;
+};
+
+// What every private desktop session holds: private HOME and XDG folders,
+// the environment its programs get, its buses and the programs it started.
+// The owner starts the X server, then the buses, and calls End() first
+// when it goes, so that no program outlives the server it draws on.
+class PrivateSession {
+public:
+    PrivateSession(const PrivateSession&) = delete;
+    PrivateSession& operator=(const PrivateSession&) = delete;
 
     bool Ready() const { return env_.count("DBUS_SESSION_BUS_ADDRESS") > 0; }
     // For the programs started from now on.
     void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
-    Display* X() const { return server_.Get(); }
     const std::string& Dir() const { return dir_.Path(); }
     std::string ConfigHome() const { return env_.at("XDG_CONFIG_HOME"); }
 
@@ -122,14 +153,108 @@ public:
     std::optional<int> Run(const std::string& program, const std::vector<std::string>& args,
                            std::string* output = nullptr) {
         Child child(program.starts_with("/") ? program : FindProgram(program), args, env_, dir_.Path());
-        const auto code = child.Wait(std::chrono::seconds(30));
+        const auto code = child.Wait(std::chrono::seconds(60));
         if (output) *output = child.Output();
         return code;
     }
 
+protected:
+    PrivateSession() {
+        const std::string home = dir_.Path() + "/home", run = dir_.Path() + "/run";
+        std::filesystem::create_directories(home + "/.config");
+        std::filesystem::create_directories(run);
+        std::filesystem::permissions(run, std::filesystem::perms::owner_all);
+        env_ = {{"HOME", home},
+                {"XDG_CONFIG_HOME", home + "/.config"},
+                {"XDG_CACHE_HOME", home + "/.cache"},
+                {"XDG_DATA_HOME", home + "/.local/share"},
+                {"XDG_RUNTIME_DIR", run},
+                {"TMPDIR", run},
+                {"NO_AT_BRIDGE", "1"},  // no accessibility bus to start and wait for
+                {"GTK_A11Y", "none"},
+                {"QT_QPA_PLATFORM", "xcb"}};
+    }
+    ~PrivateSession() { End(); }
+
+    // Started with the session's environment, display included: the
+    // services the session bus starts for the desktop need it.
+    void StartBuses(const std::string& display, bool withSystemBus) {
+        env_["DISPLAY"] = display;
+        if (withSystemBus) {
+            systemBus_ = std::make_unique<SystemBus>(dir_.Path());
+            env_["DBUS_SYSTEM_BUS_ADDRESS"] = systemBus_->Address();
+        }
+        sessionBus_ = std::make_unique<SessionBus>(env_, dir_.Path());
+        if (!sessionBus_->Address().empty()) env_["DBUS_SESSION_BUS_ADDRESS"] = sessionBus_->Address();
+    }
+
+    // Reads what the programs wrote, so that none blocks writing.
+    void DrainPrograms() {
+        for (auto& program : programs_) program->Running();
+    }
+
+    // Ends the programs, then the buses; the desktops start helpers of
+    // their own, through the bus or directly, that outlive them.
+    void End() {
+        for (auto it = programs_.rbegin(); it != programs_.rend(); ++it) (*it)->Signal(SIGKILL), (*it)->Wait();
+        programs_.clear();
+        KillProcessesOfRuntime(env_.at("XDG_RUNTIME_DIR"));
+        sessionBus_.reset();
+        systemBus_.reset();
+        KillProcessesOfRuntime(env_.at("XDG_RUNTIME_DIR"));
+    }
+
+    TempDir dir_;
+    std::map<std::string, std::string> env_;
+
+private:
+    std::unique_ptr<SystemBus> systemBus_;
+    std::unique_ptr<SessionBus> sessionBus_;
+    std::vector<std::unique_ptr<Child>> programs_;
+};
+
+// Whether the desktops too slow to start for every test run are wanted
+// (tests/desktops/optional-desktops.sh).
+inline bool OptionalDesktopsWanted() {
+    const char* optional = std::getenv("VANTORIA_OPTIONAL_DESKTOPS");
+    return optional && std::string(optional) == "1";
+}
+
+// Starts kwin and plasmashell and waits until the shell answers scripts
+// with `desktops` desktops; false (with what it said in `log`) when it does not.
+inline bool StartPlasma(PrivateSession& session, int desktops, std::string& log) {
+    session.SetEnv("XDG_CURRENT_DESKTOP", "KDE");
+    session.Start("kwin_x11", {"--replace"});
+    Child& plasma = session.Start("plasmashell", {"--no-respawn"});
+    const bool ready = WaitUntil(
+        [&] {
+            return plasma.Running() &&
+                   session.Run("dbus-send", {"--session", "--print-reply", "--dest=org.kde.plasmashell",
+                                             "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+                                             "string:print(desktops().length)"},
+                               &log) == 0 &&
+                   log.find("string \"" + std::to_string(desktops)) != std::string::npos;
+        },
+        std::chrono::seconds(120));
+    log += plasma.Output();
+    return ready;
+}
+
+// A 640 x 480 Xvfb screen with a session bus.
+class DesktopSession : public PrivateSession {
+public:
+    static constexpr int kWidth = 640, kHeight = 480;
+
+    DesktopSession() : server_(std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24") {
+        if (server_.Get()) StartBuses(server_.Name(), false);
+    }
+    ~DesktopSession() { End(); }
+
+    Display* X() const { return server_.Get(); }
+
     // The screen now.
     RootPixels Screen() {
-        for (auto& program : programs_) program->Running();  // drains their output, so none blocks writing
+        DrainPrograms();
         return RootPixels(server_.Get(), kWidth, kHeight);
     }
 
@@ -147,11 +272,7 @@ public:
     }
 
 private:
-    TempDir dir_;
     XvfbServer server_;
-    std::map<std::string, std::string> env_;
-    std::unique_ptr<Child> bus_;
-    std::vector<std::unique_ptr<Child>> programs_;  // ended before the bus
 };
 
 }  // namespace vantoria::test

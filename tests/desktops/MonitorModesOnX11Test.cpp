@@ -12,6 +12,7 @@
 
 #include "compose/MonitorCompositions.h"
 #include "desktops/RootPixels.h"
+#include "desktops/XvfbMonitors.h"
 #include "platform/desktop/X11Root.h"
 #include "settings/ApSystem.h"
 #include "platform/desktop/XvfbServer.h"
@@ -39,16 +40,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Get()) << "no Xvfb";
         if (!std::filesystem::exists("/usr/bin/xrandr")) GTEST_SKIP() << "xrandr is not installed";
-        SetMonitors({{"*left", "1024/270x768/203+0+0"}, {"right", "1024/270x768/203+1024+0"},
-                     {"big", "1280/338x1024/270+2048+0"}});
-    }
-
-    void SetMonitors(const std::vector<std::pair<std::string, std::string>>& monitors) {
-        for (const auto& [name, geometry] : monitors) {
-            Child xrandr("/usr/bin/xrandr", {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server_.Name()}},
-                         work_.Path());
-            ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
-        }
+        ASSERT_EQ(SetMonitors(server_, {{"*left", "1024/270x768/203+0+0"},
+                                        {"right", "1024/270x768/203+1024+0"},
+                                        {"big", "1280/338x1024/270+2048+0"}}),
+                  "");
     }
 
     void Settings(const std::string& values) {
@@ -146,9 +141,7 @@ TEST_F(MonitorModesOnX11Test, ADrawingWhoseMonitorsChangedIsMadeAgain) {
             changed = true;  // a hot-plug while the first drawing is made
             Child remove("/usr/bin/xrandr", {"--delmonitor", "right"}, {{"DISPLAY", server_.Name()}}, work_.Path());
             EXPECT_EQ(remove.Wait(), 0);
-            Child wide("/usr/bin/xrandr", {"--setmonitor", "wide", "2304/600x1024/270+1024+0", "none"},
-                       {{"DISPLAY", server_.Name()}}, work_.Path());
-            EXPECT_EQ(wide.Wait(), 0);
+            EXPECT_EQ(SetMonitors(server_, {{"wide", "2304/600x1024/270+1024+0"}}), "");
             Child del("/usr/bin/xrandr", {"--delmonitor", "big"}, {{"DISPLAY", server_.Name()}}, work_.Path());
             EXPECT_EQ(del.Wait(), 0);
         }

@@ -10,6 +10,7 @@
 #include "platform/desktop/XvfbServer.h"
 #include "platform/dib/Dib.h"
 #include "desktops/RootPixels.h"
+#include "desktops/XvfbMonitors.h"
 #include "support/Child.h"
 #include "support/TestBmp.h"
 
@@ -37,13 +38,10 @@ protected:
         if (!std::filesystem::exists("/usr/bin/xrandr")) GTEST_SKIP() << "xrandr is not installed";
         WriteBmp24(work_.Path() + "/pic.bmp", kW, kH, PictureAt);
         // xrandr splits the one output into monitors; "*" marks the primary.
-        for (const auto& [name, geometry] : {std::pair{"*left", "1024/270x768/203+0+0"},
-                                             std::pair{"right", "1024/270x768/203+1024+0"},
-                                             std::pair{"big", "1280/338x1024/270+2048+0"}}) {
-            Child xrandr("/usr/bin/xrandr", {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server_.Name()}},
-                         work_.Path());
-            ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
-        }
+        ASSERT_EQ(SetMonitors(server_, {{"*left", "1024/270x768/203+0+0"},
+                                        {"right", "1024/270x768/203+1024+0"},
+                                        {"big", "1280/338x1024/270+2048+0"}}),
+                  "");
     }
 
     void Change(std::vector<std::string> args) {

@@ -56,9 +56,7 @@ protected:
 
     // Skips the test unless the optional desktops were asked for and are installed.
     static bool Optional(const std::vector<std::string>& programs) {
-        const char* wanted = std::getenv("VANTORIA_OPTIONAL_DESKTOPS");
-        if (!wanted || std::string(wanted) != "1") return false;
-        return MissingProgram(programs).empty();
+        return OptionalDesktopsWanted() && MissingProgram(programs).empty();
     }
 
     void WaitForColour(Rgb colour, const std::string& what) {

@@ -33,91 +33,29 @@ struct Rows {
 
 Rgb PictureAt(int x, int y) { return {x * 2 + 1, y * 4 + 1, 200}; }
 
-bool Wanted() {
-    const char* optional = std::getenv("VANTORIA_OPTIONAL_DESKTOPS");
-    return optional && std::string(optional) == "1";
-}
-
-class ShellSession {
+// Xvfb writes its screen to a file here: the root window does not show what
+// a compositor draws.
+class ShellSession : public PrivateSession {
 public:
-    explicit ShellSession(const std::string& desktop) {
-        fb_ = dir_.Path() + "/fb";
-        const std::string home = dir_.Path() + "/home", run = dir_.Path() + "/run";
-        for (const std::string& d : {fb_, home + "/.config", run}) std::filesystem::create_directories(d);
-        std::filesystem::permissions(run, std::filesystem::perms::owner_all);
-        int display = 0;
-        for (int n = 100 + static_cast<int>(::getpid() % 800);; n = 100 + (n - 99) % 900)
-            if (!std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
-                display = n;
-                break;
-            }
+    explicit ShellSession(const std::string& desktop) : fb_(dir_.Path() + "/fb") {
+        std::filesystem::create_directories(fb_);
+        const std::string display = ":" + std::to_string(FreeDisplayNumber());
         x_ = std::make_unique<Child>(FindProgram("Xvfb"),
-                                     std::vector<std::string>{":" + std::to_string(display), "-screen", "0",
+                                     std::vector<std::string>{display, "-screen", "0",
                                                               std::to_string(kSW) + "x" + std::to_string(kSH) + "x24",
                                                               "-fbdir", fb_, "-nolisten", "tcp", "+extension", "GLX"},
                                      std::map<std::string, std::string>{}, dir_.Path());
-        // The shells ask logind and others over the system bus: a private one.
-        const std::string socket = dir_.Path() + "/system_bus_socket";
-        std::ofstream(dir_.Path() + "/system.conf")
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            << " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>system</type>"
-            << "<listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-            << "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-            << "</policy></busconfig>\n";
-        env_ = {{"DISPLAY", ":" + std::to_string(display)},
-                {"HOME", home},
-                {"XDG_CONFIG_HOME", home + "/.config"},
-                {"XDG_DATA_HOME", home + "/.local/share"},
-                {"XDG_CACHE_HOME", home + "/.cache"},
-                {"XDG_RUNTIME_DIR", run},
-                {"XDG_CURRENT_DESKTOP", desktop},
-                {"XDG_SESSION_TYPE", "x11"},
-                {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + socket},
-                {"NO_AT_BRIDGE", "1"},
-                {"GTK_A11Y", "none"},
-                {"QT_QPA_PLATFORM", "xcb"},
-                {"VANTORIA_SCREEN", std::to_string(kSW) + "x" + std::to_string(kSH)}};
-        systemBus_ = std::make_unique<Child>(
-            FindProgram("dbus-daemon"),
-            std::vector<std::string>{"--config-file=" + dir_.Path() + "/system.conf", "--nofork"}, env_, dir_.Path());
-        sessionBus_ = std::make_unique<Child>(
-            FindProgram("dbus-daemon"), std::vector<std::string>{"--session", "--nofork", "--print-address=1"}, env_,
-            dir_.Path());
-        WaitUntil([&] {
-            sessionBus_->Running();
-            const std::string out = sessionBus_->Output();
-            if (out.find('\n') == std::string::npos) return false;
-            env_["DBUS_SESSION_BUS_ADDRESS"] = out.substr(0, out.find('\n'));
-            return true;
-        });
-        WaitUntil([&] { return std::filesystem::exists(socket) && std::filesystem::exists(fb_ + "/Xvfb_screen0"); });
+        SetEnv("XDG_CURRENT_DESKTOP", desktop);
+        SetEnv("XDG_SESSION_TYPE", "x11");
+        SetEnv("VANTORIA_SCREEN", std::to_string(kSW) + "x" + std::to_string(kSH));
+        StartBuses(display, true);
+        WaitUntil([&] { return std::filesystem::exists(fb_ + "/Xvfb_screen0"); });
     }
-    ~ShellSession() {
-        for (auto it = programs_.rbegin(); it != programs_.rend(); ++it) (*it)->Signal(SIGKILL), (*it)->Wait();
-        KillStarted();
-        for (auto* child : {sessionBus_.get(), systemBus_.get(), x_.get()}) child->Signal(SIGKILL), child->Wait();
-        KillStarted();
-    }
-
-    // The shells start helpers of their own, through the bus or directly,
-    // that outlive them; each carries this session's private runtime folder.
-    void KillStarted() const { KillProcessesOfRuntime(env_.at("XDG_RUNTIME_DIR")); }
-
-    Child& Start(const std::string& program, const std::vector<std::string>& args) {
-        programs_.push_back(std::make_unique<Child>(FindProgram(program), args, env_, dir_.Path()));
-        return *programs_.back();
-    }
-    int Run(const std::string& program, const std::vector<std::string>& args, std::string* output = nullptr) {
-        Child child(program.starts_with("/") ? program : FindProgram(program), args, env_, dir_.Path());
-        const auto code = child.Wait(60s);
-        if (output) *output = child.Output();
-        return code.value_or(-1);
-    }
-    const std::string& Dir() const { return dir_.Path(); }
+    ~ShellSession() { End(); }
 
     // The screen as shown, from Xvfb's frame-buffer file.
     std::vector<Rgb> Screen() {
-        for (auto& program : programs_) program->Running();
+        DrainPrograms();
         // Raw RGB: the window name Xvfb puts in the file would be a comment in
         // any header.
         const std::string raw = dir_.Path() + "/screen.rgb";
@@ -155,11 +93,8 @@ public:
     }
 
 private:
-    TempDir dir_;
     std::string fb_;
-    std::map<std::string, std::string> env_;
-    std::unique_ptr<Child> x_, systemBus_, sessionBus_;
-    std::vector<std::unique_ptr<Child>> programs_;
+    std::unique_ptr<Child> x_;
 };
 
 // Centred: the picture 1:1 in the middle, the shell's own colour around it.
@@ -194,7 +129,7 @@ void CentredAndTiled(ShellSession& shell, const std::string& desktop, Rows rows)
 }
 
 TEST(ShellDesktopsTest, GnomeShellShowsThePictureCentredAndTiled) {
-    if (!Wanted()) GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
+    if (!OptionalDesktopsWanted()) GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
     if (const std::string missing = MissingProgram({"gnome-shell", "Xvfb", "dbus-daemon", "xdotool", "convert"});
         !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
@@ -212,26 +147,13 @@ TEST(ShellDesktopsTest, GnomeShellShowsThePictureCentredAndTiled) {
 }
 
 TEST(ShellDesktopsTest, PlasmaShellShowsThePictureCentredAndTiled) {
-    if (!Wanted()) GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
+    if (!OptionalDesktopsWanted()) GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
     if (const std::string missing = MissingProgram({"plasmashell", "kwin_x11", "Xvfb", "dbus-daemon", "xdotool", "convert"});
         !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
     ShellSession shell("KDE");
-    shell.Start("kwin_x11", {"--replace"});
-    Child& plasma = shell.Start("plasmashell", {"--no-respawn"});
-    // Ready once it answers scripts.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            std::string out;
-            return plasma.Running() &&
-                   shell.Run("dbus-send", {"--session", "--print-reply", "--dest=org.kde.plasmashell",
-                                           "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                           "string:print(desktops().length)"},
-                             &out) == 0 &&
-                   out.find("string \"1") != std::string::npos;
-        },
-        120s))
-        << plasma.Output();
+    std::string log;
+    ASSERT_TRUE(StartPlasma(shell, 1, log)) << log;
     // The pointer rests on the panel along the bottom, which is left out.
     std::this_thread::sleep_for(3s);
     shell.Run("xdotool", {"mousemove", std::to_string(kSW / 2), std::to_string(kSH - 10)});

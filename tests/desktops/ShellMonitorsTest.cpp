@@ -38,18 +38,10 @@ constexpr int kWideW = 1001, kWideH = 301;    // one across both
 Rgb Own(int which, int x, int y) { return which == 0 ? Rgb{x * 2 + 1, y * 4 + 1, 200} : Rgb{200, x * 2 + 1, y * 4 + 1}; }
 Rgb Wide(int x, int y) { return {(x * 7) % 256, (y * 3) % 256, 90}; }
 
-class TwoOutputSession {
+class TwoOutputSession : public PrivateSession {
 public:
     TwoOutputSession() {
-        const std::string home = dir_.Path() + "/home", run = dir_.Path() + "/run";
-        for (const std::string& d : {home + "/.config", run}) fs::create_directories(d);
-        fs::permissions(run, fs::perms::owner_all);
-        int display = 0;
-        for (int n = 100 + static_cast<int>(::getpid() % 800);; n = 100 + (n - 99) % 900)
-            if (!fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
-                display = n;
-                break;
-            }
+        const int display = FreeDisplayNumber();
         std::ofstream(dir_.Path() + "/xorg.conf")
             << "Section \"ServerFlags\"\n Option \"AutoAddDevices\" \"false\"\n Option \"AutoEnableDevices\" "
                "\"false\"\n Option \"DontVTSwitch\" \"true\"\nEndSection\n"
@@ -59,95 +51,36 @@ public:
                "Section \"Screen\"\n Identifier \"s0\"\n Device \"dummy\"\n Monitor \"m0\"\n DefaultDepth 24\n"
                " SubSection \"Display\"\n  Depth 24\n  Modes \"640x480\"\n  Virtual 1280 480\n EndSubSection\n"
                "EndSection\n";
-        name_ = ":" + std::to_string(display);
+        const std::string name = ":" + std::to_string(display);
         x_ = std::make_unique<Child>(FindProgram("Xorg"),
-                                     std::vector<std::string>{name_, "-config", dir_.Path() + "/xorg.conf", "-noreset",
+                                     std::vector<std::string>{name, "-config", dir_.Path() + "/xorg.conf", "-noreset",
                                                               "-nolisten", "tcp", "-logfile", dir_.Path() + "/xorg.log",
                                                               "-keeptty", "-novtswitch"},
                                      std::map<std::string, std::string>{}, dir_.Path());
         WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(display)) || !x_->Running(); }, 30s);
         for (int tries = 0; tries < 50 && !x11_; ++tries) {
-            x11_ = XOpenDisplay(name_.c_str());
+            x11_ = XOpenDisplay(name.c_str());
             if (!x11_) std::this_thread::sleep_for(100ms);
         }
         if (!x11_) return;
-        env_ = {{"DISPLAY", name_},
-                {"HOME", home},
-                {"XDG_CONFIG_HOME", home + "/.config"},
-                {"XDG_DATA_HOME", home + "/.local/share"},
-                {"XDG_CACHE_HOME", home + "/.cache"},
-                {"XDG_RUNTIME_DIR", run},
-                {"TMPDIR", run},
-                {"XDG_SESSION_TYPE", "x11"},
-                {"NO_AT_BRIDGE", "1"},
-                {"GTK_A11Y", "none"},
-                {"QT_QPA_PLATFORM", "xcb"}};
+        SetEnv("DISPLAY", name);
+        SetEnv("XDG_SESSION_TYPE", "x11");
         // The driver reports an output connected once it has been probed
         // again (a full query) with a mode; GTK leaves out the others.
         if (Run("xrandr", {"--addmode", "DUMMY1", "640x480"}) != 0 ||
             Run("xrandr", {"--output", "DUMMY1", "--mode", "640x480", "--right-of", "DUMMY0"}) != 0 ||
             Run("xrandr", {"--query"}) != 0)
             return;
-        // Plasma asks logind and others over the system bus: a private one.
-        const std::string socket = dir_.Path() + "/system_bus_socket";
-        std::ofstream(dir_.Path() + "/system.conf")
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            << " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>system</type>"
-            << "<listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-            << "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-            << "</policy></busconfig>\n";
-        env_["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + socket;
-        systemBus_ = std::make_unique<Child>(
-            FindProgram("dbus-daemon"),
-            std::vector<std::string>{"--config-file=" + dir_.Path() + "/system.conf", "--nofork"}, env_, dir_.Path());
-        // Started with the session's environment: the services it starts
-        // for the desktop need the display.
-        sessionBus_ = std::make_unique<Child>(
-            FindProgram("dbus-daemon"), std::vector<std::string>{"--session", "--nofork", "--print-address=1"}, env_,
-            dir_.Path());
-        WaitUntil([&] {
-            sessionBus_->Running();
-            const std::string out = sessionBus_->Output();
-            if (out.find('\n') == std::string::npos) return false;
-            env_["DBUS_SESSION_BUS_ADDRESS"] = out.substr(0, out.find('\n'));
-            return true;
-        });
-        WaitUntil([&] { return fs::exists(socket); });
+        StartBuses(name, true);  // Plasma asks logind and others over the system bus
     }
 
     ~TwoOutputSession() {
-        for (auto it = programs_.rbegin(); it != programs_.rend(); ++it) (*it)->Signal(SIGKILL), (*it)->Wait();
-        KillStarted();
-        for (Child* child : {sessionBus_.get(), systemBus_.get()})
-            if (child) child->Signal(SIGKILL), child->Wait();
-        KillStarted();
+        End();
         if (x11_) XCloseDisplay(x11_);
         if (x_) x_->Signal(SIGTERM), x_->Wait(10s);
     }
 
-    bool Ready() const { return env_.count("DBUS_SESSION_BUS_ADDRESS") > 0; }
     std::string Problem() const { return x_ ? x_->Output() + ReadFile(dir_.Path() + "/xorg.log") : ""; }
-    void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
-    const std::string& Dir() const { return dir_.Path(); }
-    std::string ConfigHome() const { return env_.at("XDG_CONFIG_HOME"); }
-
-    // The desktops start helpers of their own, through the bus or directly,
-    // that outlive them; each carries this session's private runtime folder.
-    void KillStarted() const {
-        if (const auto runtime = env_.find("XDG_RUNTIME_DIR"); runtime != env_.end())
-            KillProcessesOfRuntime(runtime->second);
-    }
-
-    Child& Start(const std::string& program, const std::vector<std::string>& args) {
-        programs_.push_back(std::make_unique<Child>(FindProgram(program), args, env_, dir_.Path()));
-        return *programs_.back();
-    }
-    int Run(const std::string& program, const std::vector<std::string>& args, std::string* output = nullptr) {
-        Child child(program.starts_with("/") ? program : FindProgram(program), args, env_, dir_.Path());
-        const auto code = child.Wait(60s);
-        if (output) *output = child.Output();
-        return code.value_or(-1);
-    }
 
     // vantoria-change with `values` stored.
     void Change(const std::string& values, const std::string& file, const std::string& desktop) {
@@ -163,7 +96,7 @@ public:
     bool WaitForScreen(int rows, const std::function<Rgb(int, int)>& expected, std::string& first) {
         return WaitUntil(
             [&] {
-                for (auto& program : programs_) program->Running();
+                DrainPrograms();
                 first.clear();
                 const RootPixels screen(x11_, kRootW, kRootH);
                 return !screen.Empty() &&
@@ -203,12 +136,8 @@ public:
     }
 
 private:
-    TempDir dir_;
-    std::string name_;
-    std::map<std::string, std::string> env_;
-    std::unique_ptr<Child> x_, systemBus_, sessionBus_;
+    std::unique_ptr<Child> x_;
     Display* x11_ = nullptr;
-    std::vector<std::unique_ptr<Child>> programs_;
 };
 
 std::string MissingForTwoOutputs(std::vector<std::string> programs) {
@@ -298,28 +227,14 @@ TEST(ShellMonitorsTest, XfceWithOneBackdropForTwoMonitorsShowsThemInPlace) {
 }
 
 TEST(ShellMonitorsTest, PlasmaShowsAPictureEachAndOneAcrossBothOutputs) {
-    const char* optional = std::getenv("VANTORIA_OPTIONAL_DESKTOPS");
-    if (!optional || std::string(optional) != "1") GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
+    if (!OptionalDesktopsWanted()) GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
     if (const std::string missing = MissingForTwoOutputs({"plasmashell", "kwin_x11"}); !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
     TwoOutputSession session;
     ASSERT_TRUE(session.Ready()) << session.Problem();
-    session.SetEnv("XDG_CURRENT_DESKTOP", "KDE");
-    session.Start("kwin_x11", {"--replace"});
-    Child& plasma = session.Start("plasmashell", {"--no-respawn"});
     // Ready once it has a desktop on each output.
-    std::string out;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return plasma.Running() &&
-                   session.Run("dbus-send", {"--session", "--print-reply", "--dest=org.kde.plasmashell",
-                                             "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                             "string:print(desktops().length)"},
-                               &out) == 0 &&
-                   out.find("string \"2\"") != std::string::npos;
-        },
-        120s))
-        << out << plasma.Output();
+    std::string log;
+    ASSERT_TRUE(StartPlasma(session, 2, log)) << log;
     // The panel along the bottom of the primary output is left out.
     session.EachThenAcross("kde", kRootH - 50);
 }

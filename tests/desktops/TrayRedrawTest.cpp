@@ -11,6 +11,7 @@
 #include "app/X11Windows.h"
 #include "desktops/DesktopSession.h"
 #include "desktops/RootPixels.h"
+#include "desktops/XvfbMonitors.h"
 #include "platform/desktop/XvfbServer.h"
 #include "support/Child.h"
 #include "support/TestBmp.h"
@@ -78,12 +79,7 @@ TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
         << tray.Output();
     ASSERT_TRUE(tray.Running()) << tray.Output();
 
-    for (const auto& [name, geometry] :
-         {std::pair{"*left", "640/170x480/127+0+0"}, std::pair{"right", "640/170x480/127+640+0"}}) {
-        Child xrandr(FindProgram("xrandr"), {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server.Name()}},
-                     work.Path());
-        ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
-    }
+    ASSERT_EQ(SetMonitors(server, {{"*left", "640/170x480/127+0+0"}, {"right", "640/170x480/127+640+0"}}), "");
     std::string first;
     const bool redrawn = WaitUntil(
         [&] {

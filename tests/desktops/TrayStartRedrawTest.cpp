@@ -10,6 +10,7 @@
 
 #include "desktops/DesktopSession.h"
 #include "desktops/RootPixels.h"
+#include "desktops/XvfbMonitors.h"
 #include "platform/desktop/XvfbServer.h"
 #include "support/Child.h"
 #include "support/TestBmp.h"
@@ -37,12 +38,7 @@ TEST(TrayStartRedrawTest, SeveralMonitorsGetTheirOwnPictureWhenTheProgramStarts)
     ASSERT_TRUE(server.Get()) << "no Xvfb";
     TempDir work, config, runtime;
     WriteBmp24(work.Path() + "/pic.bmp", kW, kH, PictureAt);
-    for (const auto& [name, geometry] :
-         {std::pair{"*left", "640/170x480/127+0+0"}, std::pair{"right", "400/100x300/80+640+0"}}) {
-        Child xrandr(FindProgram("xrandr"), {"--setmonitor", name, geometry, "none"}, {{"DISPLAY", server.Name()}},
-                     work.Path());
-        ASSERT_EQ(xrandr.Wait(), 0) << xrandr.Output();
-    }
+    ASSERT_EQ(SetMonitors(server, {{"*left", "640/170x480/127+0+0"}, {"right", "400/100x300/80+640+0"}}), "");
     // Tiled with one copy centred: a layout that depends on the monitor's size.
     std::filesystem::create_directories(config.Path() + "/vantoria");
     std::ofstream(config.Path() + "/vantoria/registry.reg")
