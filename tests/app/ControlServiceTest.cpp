@@ -19,6 +19,9 @@
 #include "platform/report/Reporter.h"
 #include "support/Child.h"
 
+// Last: Xlib's macros would break the Qt headers.
+#include "desktops/DesktopSession.h"
+
 namespace vantoria {
 namespace {
 
@@ -77,25 +80,17 @@ public:
 class ControlServiceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        bus_ = new Child("/usr/bin/dbus-daemon", {"--session", "--nofork", "--print-address=1"}, {}, "/");
-        std::string address;
-        test::WaitUntil([&] {
-            std::istringstream out(bus_->Output());
-            const bool running = bus_->Running();
-            for (std::string line; std::getline(out, line);)
-                if (line.starts_with("unix:") && out.good()) address = line;
-            return !running || !address.empty();
-        });
-        address_ = address;
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        bus_ = std::make_unique<test::SessionBus>(std::map<std::string, std::string>{}, "/");
+        address_ = bus_->Address();
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
         static int argc = 1;
         static char name[] = "control_service_test";
         static char* argv[] = {name, nullptr};
-        app_ = new QCoreApplication(argc, argv);
+        app_ = std::make_unique<QCoreApplication>(argc, argv);
     }
     static void TearDownTestSuite() {
-        delete app_;
-        delete bus_;
+        app_.reset();
+        bus_.reset();
     }
 
     void SetUp() override {
@@ -130,8 +125,8 @@ protected:
         while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
-    static inline Child* bus_ = nullptr;
-    static inline QCoreApplication* app_ = nullptr;
+    static inline std::unique_ptr<test::SessionBus> bus_;
+    static inline std::unique_ptr<QCoreApplication> app_;
     static inline std::string address_;
     TempDir work_;
     CountingReporter reporter_;

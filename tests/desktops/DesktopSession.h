@@ -83,10 +83,13 @@ inline int FreeDisplayNumber() {
 }
 
 // A private session bus; `env` is the environment of the services it starts.
+// `through`: a command that runs the daemon, with its arguments (setpriv
+// for another user), or none.
 class SessionBus {
 public:
-    SessionBus(const std::map<std::string, std::string>& env, const std::string& dir)
-        : daemon_(FindProgram("dbus-daemon"), {"--session", "--nofork", "--print-address=1"}, env, dir) {
+    SessionBus(const std::map<std::string, std::string>& env, const std::string& dir,
+               const std::vector<std::string>& through = {})
+        : daemon_(through.empty() ? FindProgram("dbus-daemon") : through.front(), Arguments(through), env, dir) {
         // It prints its address once it listens.
         WaitUntil([&] {
             const bool running = daemon_.Running();
@@ -99,8 +102,18 @@ public:
     }
     // "" when it did not start.
     const std::string& Address() const { return address_; }
+    const std::string& Output() const { return daemon_.Output(); }
 
 private:
+    static std::vector<std::string> Arguments(const std::vector<std::string>& through) {
+        std::vector<std::string> args;
+        if (!through.empty()) {
+            args.assign(through.begin() + 1, through.end());
+            args.push_back(FindProgram("dbus-daemon"));
+        }
+        args.insert(args.end(), {"--session", "--nofork", "--print-address=1"});
+        return args;
+    }
     Child daemon_;
     std::string address_;
 };

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "desktops/DesktopSession.h"
+#include "desktops/HeadlessSway.h"
 #include "desktops/RootPixels.h"
 #include "support/Child.h"
 #include "support/TestBmp.h"
@@ -22,24 +23,8 @@ namespace {
 
 constexpr int kW = 100, kH = 60;            // even room on either side: swaybg centres on whole pixels
 constexpr int kSW = 800, kSH = 600;         // the headless output
-constexpr const char* kNobody = "65534";
 
 Rgb PictureAt(int x, int y) { return {x * 2 + 1, y * 4 + 1, 200}; }
-
-// A binary PPM (P6, 8 bits a channel) as grim writes it.
-std::vector<Rgb> ReadPpm(const std::string& path, int& width, int& height) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int max = 0;
-    in >> magic >> width >> height >> max;
-    in.get();
-    std::vector<Rgb> pixels;
-    if (magic != "P6" || max != 255 || width <= 0 || height <= 0) return pixels;
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(width) * height * 3);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return pixels;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) pixels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
-    return pixels;
-}
 
 class SwayTest : public ::testing::Test {
 protected:
@@ -52,7 +37,7 @@ protected:
         run_ = dir_.Path() + "/run";
         for (const std::string& d : {home_, run_}) {
             std::filesystem::create_directories(d);
-            ASSERT_EQ(::chown(d.c_str(), 65534, 65534), 0);
+            ASSERT_EQ(::chown(d.c_str(), kNobodyId, kNobodyId), 0);
             ::chmod(d.c_str(), 0700);
         }
         std::ofstream(home_ + "/config") << "xwayland disable\noutput HEADLESS-1 mode " << kSW << "x" << kSH << "\n";
@@ -60,35 +45,11 @@ protected:
         // A copy the other user can reach, wherever the build tree lies (a
         // checkout under /root is closed to it).
         change_ = CopyWithDecodeHelper(VANTORIA_CHANGE_PROGRAM, dir_.Path());
-        ASSERT_EQ(::chown((home_ + "/pic.bmp").c_str(), 65534, 65534), 0);
-        env_ = {{"HOME", home_},
-                {"XDG_CONFIG_HOME", home_ + "/config-home"},
-                {"XDG_CACHE_HOME", home_ + "/cache"},
-                {"XDG_RUNTIME_DIR", run_},
-                {"XDG_CURRENT_DESKTOP", ""},
-                {"DISPLAY", ""},  // empty is unset: no X server to ask
-                {"WAYLAND_DISPLAY", ""},
-                {"WLR_BACKENDS", "headless"},
-                {"WLR_RENDERER", "pixman"},
-                {"WLR_LIBINPUT_NO_DEVICES", "1"}};
+        ASSERT_EQ(::chown((home_ + "/pic.bmp").c_str(), kNobodyId, kNobodyId), 0);
+        env_ = HeadlessSwayEnv(home_, home_ + "/config-home", run_);
         sway_ = std::make_unique<Child>(FindProgram("setpriv"), AsNobody({FindProgram("sway"), "-c", home_ + "/config"}),
                                         env_, home_);
-        // Ready once both of its sockets are there.
-        ASSERT_TRUE(WaitUntil([&] {
-            sway_->Running();
-            for (const auto& entry : std::filesystem::directory_iterator(run_)) {
-                const std::string name = entry.path().filename();
-                if (name.starts_with("sway-ipc.") && name.ends_with(".sock")) env_["SWAYSOCK"] = entry.path();
-                if (name.starts_with("wayland-") && !name.ends_with(".lock")) env_["WAYLAND_DISPLAY"] = name;
-            }
-            return !env_["SWAYSOCK"].empty() && !env_["WAYLAND_DISPLAY"].empty();
-        })) << sway_->Output();
-    }
-
-    static std::vector<std::string> AsNobody(std::vector<std::string> command) {
-        command.insert(command.begin(),
-                       {std::string("--reuid=") + kNobody, std::string("--regid=") + kNobody, "--clear-groups"});
-        return command;
+        ASSERT_TRUE(WaitForSwaySockets(*sway_, run_, env_)) << sway_->Output();
     }
 
     void Change(const std::string& position) {
@@ -104,21 +65,7 @@ protected:
         return WaitUntil(
             [&] {
                 sway_->Running();
-                const std::string shot = dir_.Path() + "/shot.ppm";
-                Child grim(FindProgram("grim"), {"-t", "ppm", shot}, env_, dir_.Path());
-                if (grim.Wait() != 0) return first = grim.Output(), false;
-                int w = 0, h = 0;
-                const std::vector<Rgb> pixels = ReadPpm(shot, w, h);
-                if (w != kSW || h != kSH || pixels.empty()) return first = "no screen", false;
-                first.clear();
-                int bad = 0;
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) {
-                        const Rgb got = pixels[static_cast<std::size_t>(y) * w + x], want = expected(pixels, x, y);
-                        if (got != want && bad++ < 3)
-                            first += "(" + std::to_string(x) + "," + std::to_string(y) + ") ";
-                    }
-                return bad == 0;
+                return SwayShows(env_, dir_.Path(), "", kSW, kSH, expected, first);
             },
             std::chrono::seconds(60));
     }

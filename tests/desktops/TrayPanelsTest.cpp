@@ -21,6 +21,7 @@
 
 #include "app/X11Windows.h"
 #include "desktops/DesktopSession.h"
+#include "desktops/HeadlessSway.h"
 #include "support/Child.h"
 #include "support/TestBmp.h"
 
@@ -293,8 +294,6 @@ TEST_F(XfcePanelTest, NotificationArea) {
 // for a single click, three for a double click (press, press, double-press).
 class WaybarTest : public ::testing::Test {
 protected:
-    static constexpr const char* kNobody = "65534";
-
     void SetUp() override {
         if (const std::string missing =
                 MissingProgram({"sway", "waybar", "swaybg", "swaymsg", "grim", "setpriv", "dbus-daemon", "gdbus"});
@@ -313,58 +312,30 @@ protected:
         WriteSettings(config, home_ + "/picture.bmp");
         program_ = CopyWithDecodeHelper(VANTORIA_PROGRAM, dir_.Path());  // a copy the other user can reach
         for (const auto& entry : std::filesystem::recursive_directory_iterator(home_))
-            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+            ASSERT_EQ(::lchown(entry.path().c_str(), kNobodyId, kNobodyId), 0);
         for (const std::string& d : {home_, run_}) {
-            ASSERT_EQ(::chown(d.c_str(), 65534, 65534), 0);
+            ASSERT_EQ(::chown(d.c_str(), kNobodyId, kNobodyId), 0);
             ::chmod(d.c_str(), 0700);
         }
-        env_ = {{"HOME", home_},
-                {"XDG_CONFIG_HOME", config},
-                {"XDG_CACHE_HOME", home_ + "/cache"},
-                {"XDG_RUNTIME_DIR", run_},
-                {"XDG_CURRENT_DESKTOP", ""},
-                {"DISPLAY", ""},  // no X server at all
-                {"WAYLAND_DISPLAY", ""},
-                {"QT_QPA_PLATFORM", ""},  // the program chooses by itself
-                {"NO_AT_BRIDGE", "1"},
-                {"VANTORIA_DESKTOP", "sway"},
-                {"WLR_BACKENDS", "headless"},
-                {"WLR_RENDERER", "pixman"},
-                {"WLR_LIBINPUT_NO_DEVICES", "1"}};
-        bus_ = std::make_unique<Child>(FindProgram("setpriv"),
-                                       AsNobody({FindProgram("dbus-daemon"), "--session", "--nofork",
-                                                 "--print-address=1"}),
-                                       env_, home_);
-        ASSERT_TRUE(WaitUntil([&] {
-            bus_->Running();
-            const std::string out = bus_->Output();
-            const auto end = out.find('\n');
-            if (end == std::string::npos) return false;
-            env_["DBUS_SESSION_BUS_ADDRESS"] = out.substr(0, end);
-            return true;
-        })) << bus_->Output();
+        env_ = HeadlessSwayEnv(home_, config, run_);
+        env_.insert({{"QT_QPA_PLATFORM", ""},  // the program chooses by itself
+                     {"NO_AT_BRIDGE", "1"},
+                     {"VANTORIA_DESKTOP", "sway"}});
+        std::vector<std::string> setpriv = AsNobody({});
+        setpriv.insert(setpriv.begin(), FindProgram("setpriv"));
+        bus_ = std::make_unique<SessionBus>(env_, home_, setpriv);
+        ASSERT_FALSE(bus_->Address().empty()) << bus_->Output();
+        env_["DBUS_SESSION_BUS_ADDRESS"] = bus_->Address();
         sway_ = Start({FindProgram("sway"), "-c", home_ + "/sway.conf"});
-        ASSERT_TRUE(WaitUntil([&] {
-            sway_->Running();
-            for (const auto& entry : std::filesystem::directory_iterator(run_)) {
-                const std::string name = entry.path().filename();
-                if (name.starts_with("sway-ipc.") && name.ends_with(".sock")) env_["SWAYSOCK"] = entry.path();
-                if (name.starts_with("wayland-") && !name.ends_with(".lock")) env_["WAYLAND_DISPLAY"] = name;
-            }
-            return !env_["SWAYSOCK"].empty() && !env_["WAYLAND_DISPLAY"].empty();
-        })) << sway_->Output();
+        ASSERT_TRUE(WaitForSwaySockets(*sway_, run_, env_)) << sway_->Output();
     }
     void TearDown() override {
         // The programs before their compositor and bus.
-        for (auto* child : {app_.get(), bar_.get(), sway_.get(), bus_.get()})
+        for (auto* child : {app_.get(), bar_.get(), sway_.get()})
             if (child && child->Running()) child->Signal(SIGKILL), child->Wait();
+        bus_.reset();
     }
 
-    static std::vector<std::string> AsNobody(std::vector<std::string> command) {
-        command.insert(command.begin(),
-                       {std::string("--reuid=") + kNobody, std::string("--regid=") + kNobody, "--clear-groups"});
-        return command;
-    }
     std::unique_ptr<Child> Start(const std::vector<std::string>& command, const std::string& dir = "") {
         return std::make_unique<Child>(FindProgram("setpriv"), AsNobody(command), env_, dir.empty() ? home_ : dir);
     }
@@ -414,7 +385,8 @@ protected:
     TempDir dir_;
     std::string home_, run_, program_;
     std::map<std::string, std::string> env_;
-    std::unique_ptr<Child> bus_, sway_, bar_, app_;
+    std::unique_ptr<SessionBus> bus_;
+    std::unique_ptr<Child> sway_, bar_, app_;
 };
 
 TEST_F(WaybarTest, ProgramOnWaylandWithWaybarsTray) {
