@@ -253,6 +253,49 @@ inline bool StartPlasma(PrivateSession& session, int desktops, std::string& log)
     return ready;
 }
 
+// Starts xfdesktop with no desktop icons over the pictures, and waits until
+// its settings list a backdrop with each of `backdrops` in its name; false
+// (with the list in `listed`) when they do not come.
+inline bool StartXfdesktop(PrivateSession& session, const std::vector<std::string>& backdrops, std::string& listed) {
+    const std::string channels = session.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
+    std::filesystem::create_directories(channels);
+    std::ofstream(channels + "/xfce4-desktop.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+           "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
+           "value=\"0\"/>\n  </property>\n</channel>\n";
+    session.Start("xfdesktop", {"--disable-wm-check"});
+    return WaitUntil(
+        [&] {
+            if (session.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) != 0) return false;
+            for (const std::string& backdrop : backdrops)
+                if (listed.find(backdrop) == std::string::npos) return false;
+            return true;
+        },
+        std::chrono::seconds(60));
+}
+
+// The windows at the top of the screen's tree now.
+inline unsigned TopLevelWindows(Display* display) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) && children)
+        XFree(children);
+    return count;
+}
+
+// trayer as the notification area, in a strip `height` pixels high along
+// the top, started once its window is there.
+inline std::unique_ptr<Child> StartTrayStrip(const XvfbServer& server, int height, const std::string& dir) {
+    const unsigned bare = TopLevelWindows(server.Get());
+    auto trayer = std::make_unique<Child>(
+        FindProgram("trayer"),
+        std::vector<std::string>{"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
+                                 "--heighttype", "pixel", "--height", std::to_string(height)},
+        std::map<std::string, std::string>{{"DISPLAY", server.Name()}}, dir);
+    WaitUntil([&] { return !trayer->Running() || TopLevelWindows(server.Get()) > bare; });
+    return trayer;
+}
+
 // A 640 x 480 Xvfb screen with a session bus.
 class DesktopSession : public PrivateSession {
 public:

@@ -72,26 +72,9 @@ TEST_F(RealDesktopsTest, XfceShowsThePictureCentredAndTiled) {
     if (const std::string missing = MissingProgram({"xfdesktop", "xfconf-query", "dbus-daemon"}); !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
     ASSERT_TRUE(session_.Ready());
-    // No desktop icons over the picture.
-    const std::string channels = session_.ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml";
-    std::filesystem::create_directories(channels);
-    std::ofstream(channels + "/xfce4-desktop.xml")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-           "  <property name=\"desktop-icons\" type=\"empty\">\n"
-           "    <property name=\"style\" type=\"int\" value=\"0\"/>\n"
-           "  </property>\n"
-           "</channel>\n";
-    session_.Start("xfdesktop", {"--disable-wm-check"});
     // Ready once it has made the backdrop settings of its monitor.
     std::string listed;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return session_.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) == 0 &&
-                   listed.find("/last-image") != std::string::npos;
-        },
-        std::chrono::seconds(60)))
-        << listed;
+    ASSERT_TRUE(StartXfdesktop(session_, {"/last-image"}, listed)) << listed;
     ExpectCentredThenTiled("xfce");
 }
 

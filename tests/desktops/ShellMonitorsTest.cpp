@@ -152,32 +152,15 @@ std::string Outputs(TwoOutputSession& session) {
     return out;
 }
 
-// No desktop icons over the pictures xfdesktop shows.
-void NoXfceDesktopIcons(const std::string& configHome) {
-    const std::string channels = configHome + "/xfce4/xfconf/xfce-perchannel-xml";
-    fs::create_directories(channels);
-    std::ofstream(channels + "/xfce4-desktop.xml")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-           "  <property name=\"desktop-icons\" type=\"empty\">\n    <property name=\"style\" type=\"int\" "
-           "value=\"0\"/>\n  </property>\n</channel>\n";
-}
-
 TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
     if (const std::string missing = MissingForTwoOutputs({"xfdesktop", "xfconf-query"}); !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
     TwoOutputSession session;
     ASSERT_TRUE(session.Ready()) << session.Problem();
-    NoXfceDesktopIcons(session.ConfigHome());
-    session.Start("xfdesktop", {"--disable-wm-check"});
     // Ready once it has a backdrop for each output.
     std::string listed;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return session.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) == 0 &&
-                   listed.find("/monitorDUMMY0/workspace0/last-image") != std::string::npos &&
-                   listed.find("/monitorDUMMY1/workspace0/last-image") != std::string::npos;
-        },
-        60s))
+    ASSERT_TRUE(StartXfdesktop(session, {"/monitorDUMMY0/workspace0/last-image", "/monitorDUMMY1/workspace0/last-image"},
+                               listed))
         << listed << Outputs(session);
     session.EachThenAcross("xfce", kRootH);
 }
@@ -194,16 +177,8 @@ TEST(ShellMonitorsTest, XfceWithOneBackdropForTwoMonitorsShowsThemInPlace) {
     for (const auto& [name, geometry] :
          {std::pair{"*left", "320/85x480/127+0+0"}, std::pair{"right", "320/85x480/127+320+0"}})
         ASSERT_EQ(session.Run("xrandr", {"--setmonitor", name, geometry, "none"}), 0);
-    NoXfceDesktopIcons(session.ConfigHome());
-    session.Start("xfdesktop", {"--disable-wm-check"});
     std::string listed;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return session.Run("xfconf-query", {"-c", "xfce4-desktop", "-l"}, &listed) == 0 &&
-                   listed.find("/last-image") != std::string::npos;
-        },
-        60s))
-        << listed;
+    ASSERT_TRUE(StartXfdesktop(session, {"/last-image"}, listed)) << listed;
     const std::string own0 = session.Dir() + "/own0.bmp", own1 = session.Dir() + "/own1.bmp";
     WriteBmp24(own0, kW, kH, [](int x, int y) { return Own(0, x, y); });
     WriteBmp24(own1, kW, kH, [](int x, int y) { return Own(1, x, y); });

@@ -24,14 +24,6 @@ constexpr int kRootW = 1280, kRootH = 480;
 
 Rgb PictureAt(int x, int y) { return {x * 2 + 1, y * 4 + 1, 200}; }
 
-unsigned TopLevelWindows(Display* display) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) && children)
-        XFree(children);
-    return count;
-}
-
 TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
     if (FindProgram("xrandr").empty()) GTEST_SKIP() << "xrandr is not installed";
     XvfbServer server(std::to_string(kRootW) + "x" + std::to_string(kRootH) + "x24");
@@ -51,14 +43,8 @@ TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
     // A tray host in a strip along the top, so the program docks instead of
     // asking for one in a message box over the wallpaper.
     constexpr int kTrayHeight = 24;
-    const unsigned bare = TopLevelWindows(server.Get());
-    Child trayer("/usr/bin/trayer",
-                 {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64", "--heighttype",
-                  "pixel", "--height", std::to_string(kTrayHeight)},
-                 {{"DISPLAY", server.Name()}}, work.Path());
-    ASSERT_TRUE(WaitUntil([&] { return !trayer.Running() || TopLevelWindows(server.Get()) > bare; }))
-        << trayer.Output();
-    ASSERT_TRUE(trayer.Running()) << trayer.Output();
+    const auto trayer = StartTrayStrip(server, kTrayHeight, work.Path());
+    ASSERT_TRUE(trayer->Running()) << trayer->Output();
 
     Child tray(VANTORIA_PROGRAM, {},
                {{"QT_QPA_PLATFORM", "xcb"},

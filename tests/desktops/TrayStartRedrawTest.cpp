@@ -24,14 +24,6 @@ constexpr int kTrayHeight = 24;
 
 Rgb PictureAt(int x, int y) { return {x * 2 + 1, y * 4 + 1, 200}; }
 
-unsigned TopLevels(Display* display) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) && children)
-        XFree(children);
-    return count;
-}
-
 TEST(TrayStartRedrawTest, SeveralMonitorsGetTheirOwnPictureWhenTheProgramStarts) {
     if (FindProgram("xrandr").empty() || FindProgram("trayer").empty()) GTEST_SKIP() << "xrandr or trayer missing";
     XvfbServer server(std::to_string(kRootW) + "x" + std::to_string(kRootH) + "x24");
@@ -73,12 +65,8 @@ TEST(TrayStartRedrawTest, SeveralMonitorsGetTheirOwnPictureWhenTheProgramStarts)
     ASSERT_NE(RootPixels(server.Get(), kRootW, kRootH, kTrayHeight).Mismatches(expected, &first), 0)
         << "--restore already drew each monitor's own picture";
 
-    const unsigned bare = TopLevels(server.Get());
-    Child trayer(FindProgram("trayer"),
-                 {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64", "--heighttype",
-                  "pixel", "--height", std::to_string(kTrayHeight)},
-                 {{"DISPLAY", server.Name()}}, work.Path());
-    ASSERT_TRUE(WaitUntil([&] { return !trayer.Running() || TopLevels(server.Get()) > bare; })) << trayer.Output();
+    const auto trayer = StartTrayStrip(server, kTrayHeight, work.Path());
+    ASSERT_TRUE(trayer->Running()) << trayer->Output();
     Child tray(VANTORIA_PROGRAM, {}, env, work.Path());
     const bool redrawn = WaitUntil(
         [&] {
