@@ -54,10 +54,11 @@ QAbstractButton* PreviewButton(const Tform_ChgWall& form) {
 
 // Private folders and settings for the tray program's forms, run in this
 // process on `server`, from a start folder of its own.
-class TrayFormsOn {
+class FormsSession {
 public:
-    // `values`: the registry lines after the program's section header.
-    TrayFormsOn(const XvfbServer& server, const std::string& desktop, const std::function<std::string(const fs::path&)>& values)
+    // `values`: more lines of the program's settings, given the pictures folder.
+    FormsSession(const XvfbServer& server, const std::string& desktop,
+                const std::function<std::string(const fs::path&)>& values)
         : base_(work_.Path()), display_("DISPLAY", server.Name()),
           config_("XDG_CONFIG_HOME", (base_ / "config").string()),
           cache_("XDG_CACHE_HOME", (base_ / "cache").string()),
@@ -70,7 +71,7 @@ public:
                "\"NoRunAp\"=\"1\"\n\"PathWall\"=\"" << Pics().string() << "\"\n" << values(Pics());
         fs::current_path(base_ / "start");
     }
-    ~TrayFormsOn() {
+    ~FormsSession() {
         ResetTrayState();
         fs::current_path(previousDir_);
     }
@@ -98,7 +99,7 @@ TEST(ChooserOnX11Test, TheChoiceSurvivesReopeningAndAChangeTickWhileOpen) {
     XvfbServer server("320x240x24");
     ASSERT_TRUE(server.Get()) << "no Xvfb";
     const ScopedEnv screen("VANTORIA_SCREEN", "64x48");
-    TrayFormsOn session(server, "none", [](const fs::path&) { return ""; });
+    FormsSession session(server, "none", [](const fs::path&) { return ""; });
     for (const char* name : {"A.bmp", "b.bmp", "C.bmp"})
         WriteBmp24((session.Pics() / name).string(), 8, 8, [](int, int) { return Rgb{10, 120, 200}; });
     const std::string chosen = (session.Pics() / "C.bmp").string();
@@ -137,7 +138,7 @@ TEST(ChooserOnX11Test, OnTheSecondMonitorPreviewAndOkChangeThatMonitorOnly) {
     const auto colour = [](int which) {
         return [which](int x, int y) { return Rgb{x * 4 + 1, y * 6 + 1, which * 100 + 20}; };
     };
-    TrayFormsOn session(server, "x11", [](const fs::path& pics) {
+    FormsSession session(server, "x11", [](const fs::path& pics) {
         return "\"WallPosition\"=\"0\"\n\"WallSize\"=\"0\"\n\"MonitorMode\"=\"1\"\n\"WallPaper\"=\"" +
                (pics / "a.bmp").string() + "\"\n";
     });

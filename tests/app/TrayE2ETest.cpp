@@ -48,13 +48,7 @@ protected:
                 {"DBUS_SESSION_BUS_ADDRESS", bus_.Address()},
                 {"VANTORIA_DOUBLE_CLICK_MS", std::to_string(kDoubleClickMs)}};
     }
-    std::unique_ptr<Child> StartTrayer() const {
-        return std::make_unique<Child>("/usr/bin/trayer",
-                                       std::vector<std::string>{"--edge", "top", "--align", "left", "--widthtype",
-                                                                "pixel", "--width", "64", "--heighttype", "pixel",
-                                                                "--height", "24"},
-                                       std::map<std::string, std::string>{}, "");
-    }
+    std::unique_ptr<Child> StartTrayer() const { return StartTrayStrip(x_, 24, ""); }
     // xdotool with the test's display; its output.
     static std::string Xdo(const std::vector<std::string>& args) {
         Child tool("/usr/bin/xdotool", args, {}, "");

@@ -296,6 +296,21 @@ inline std::unique_ptr<Child> StartTrayStrip(const XvfbServer& server, int heigh
     return trayer;
 }
 
+// The tray program's environment on the bare X11 root of `server`, with its
+// own folders: its home and work folder `work`, and no session bus, nor one
+// started on the side for this display.
+inline std::map<std::string, std::string> BareX11TrayEnv(const XvfbServer& server, const std::string& work,
+                                                         const std::string& config, const std::string& runtime) {
+    return {{"QT_QPA_PLATFORM", "xcb"},
+            {"DISPLAY", server.Name()},
+            {"VANTORIA_DESKTOP", "x11"},
+            {"HOME", work},
+            {"XDG_CONFIG_HOME", config},
+            {"XDG_CACHE_HOME", work + "/cache"},
+            {"XDG_RUNTIME_DIR", runtime},
+            {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/no-bus"}};
+}
+
 // A 640 x 480 Xvfb screen with a session bus.
 class DesktopSession : public PrivateSession {
 public:

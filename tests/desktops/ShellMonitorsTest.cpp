@@ -159,8 +159,8 @@ TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
     ASSERT_TRUE(session.Ready()) << session.Problem();
     // Ready once it has a backdrop for each output.
     std::string listed;
-    ASSERT_TRUE(StartXfdesktop(session, {"/monitorDUMMY0/workspace0/last-image", "/monitorDUMMY1/workspace0/last-image"},
-                               listed))
+    ASSERT_TRUE(StartXfdesktop(
+        session, {"/monitorDUMMY0/workspace0/last-image", "/monitorDUMMY1/workspace0/last-image"}, listed))
         << listed << Outputs(session);
     session.EachThenAcross("xfce", kRootH);
 }

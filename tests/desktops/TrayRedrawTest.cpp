@@ -46,17 +46,7 @@ TEST(TrayRedrawTest, AMonitorChangeRedrawsTheWallpaperForTheNewMonitors) {
     const auto trayer = StartTrayStrip(server, kTrayHeight, work.Path());
     ASSERT_TRUE(trayer->Running()) << trayer->Output();
 
-    Child tray(VANTORIA_PROGRAM, {},
-               {{"QT_QPA_PLATFORM", "xcb"},
-                {"DISPLAY", server.Name()},
-                {"VANTORIA_DESKTOP", "x11"},
-                {"HOME", work.Path()},
-                {"XDG_CONFIG_HOME", config.Path()},
-                {"XDG_CACHE_HOME", work.Path() + "/cache"},
-                {"XDG_RUNTIME_DIR", runtime.Path()},
-                // No session bus, and none started on the side for this display.
-                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime.Path() + "/no-bus"}},
-               work.Path());
+    Child tray(VANTORIA_PROGRAM, {}, BareX11TrayEnv(server, work.Path(), config.Path(), runtime.Path()), work.Path());
     // Once its icon is docked the program has started whole, watching the
     // monitors among the rest; a change from then on reaches it. (A window
     // count alone may rise with the tray host's own windows, or before the

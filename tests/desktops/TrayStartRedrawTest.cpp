@@ -37,14 +37,7 @@ TEST(TrayStartRedrawTest, SeveralMonitorsGetTheirOwnPictureWhenTheProgramStarts)
         << "Windows Registry Editor Version 5.00\n\n"
         << "[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n\"WallPaper\"=\"" << work.Path()
         << "/pic.bmp\"\n\"WallPosition\"=\"2\"\n\"WallArrange\"=\"0\"\n\"NoRunAp\"=\"1\"\n";
-    const std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", "xcb"},
-                                                 {"DISPLAY", server.Name()},
-                                                 {"VANTORIA_DESKTOP", "x11"},
-                                                 {"HOME", work.Path()},
-                                                 {"XDG_CONFIG_HOME", config.Path()},
-                                                 {"XDG_CACHE_HOME", work.Path() + "/cache"},
-                                                 {"XDG_RUNTIME_DIR", runtime.Path()},
-                                                 {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime.Path() + "/no-bus"}};
+    const auto env = BareX11TrayEnv(server, work.Path(), config.Path(), runtime.Path());
     // The last change, then a login's --restore: the buffer file on both monitors.
     {
         auto once = env;
