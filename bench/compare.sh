@@ -6,7 +6,9 @@
 # 3840 x 2160, 2560 x 1440 and 1920 x 1080. Every tool runs once a round, in
 # turn, for N rounds (default 7), so that the machine's load falls on all of
 # them alike; each figure is the median (wall seconds, and peak memory as
-# the maximum resident set in MB). Then the chooser's preview of both.
+# the maximum resident set in MB). Each case also states how far the pixels
+# of the stretched picture from the reduced JPEG decode lie from those from
+# the whole picture. Then the chooser's preview of both.
 #
 #   bench/compare.sh [--reps N]
 #
@@ -33,7 +35,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target vantoria-change plugins vantoria-chooser-bench >/dev/null
+cmake --build "$build" -j2 --target vantoria-change plugins vantoria-chooser-bench vantoria-reduced-error >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoria-compare.XXXXXX")
 xvfb_pid=
@@ -96,6 +98,9 @@ for root in 3840x2160 2560x1440 1920x1080; do
     echo
     echo "== $picture.jpg 6000x4000 stretched onto a $root X server"
     f="$work/$picture.jpg"
+    # What the reduced decode costs in pixels: the stretched wallpaper from it
+    # against the one from the whole picture (channel values, 0..255).
+    echo "  reduced decode against the whole picture, $("$build/bin/vantoria-reduced-error" "$build/bin" "$f" "${root%x*}" "${root#*x}")"
     in_turn "vantoria-change|$change --desktop x11 --no-run --position 0 --size 1 $f" \
             "xwallpaper --stretch|xwallpaper --stretch $f" \
             "hsetroot -full|hsetroot -full $f" \

@@ -188,6 +188,10 @@ public:
     // Decodes at the smallest of libjpeg's 1/2, 1/4 and 1/8 scales that is
     // still at least minWidth x minHeight (or at full size); Size() is then
     // the reduced size. The scaled inverse transforms skip most of the work.
+    // libjpeg's other scales (3/8, 6/8 and so on) are left alone: their
+    // inverse transforms are plain C, and cost more than the smaller picture
+    // saves after them (a 24 MP photograph onto 3840 x 2160 at 6/8 took a
+    // fifth more processor time over the whole change than at full size).
     void ReduceTo(int minWidth, int minHeight) {
         for (const unsigned denom : {8u, 4u, 2u}) {
             const auto scaled = [denom](JDIMENSION side) { return (side + denom - 1) / denom; };
