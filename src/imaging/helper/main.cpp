@@ -24,6 +24,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -42,7 +43,6 @@
 #include "platform/dib/DibError.h"
 #include "platform/memory/MemoryBudget.h"
 #include "platform/raster/Bitmap.h"
-#include "platform/raster/Stretch.h"
 
 using namespace vantoria;
 namespace decode = vantoria::imaging::decode;
@@ -203,11 +203,42 @@ bool WriteAndRelease(int fd, const std::uint8_t* data, std::size_t bytes) {
     return true;
 }
 
+// Seals the memfd the picture's rows were written to, so that what the
+// program maps can no longer change, and puts it in the reply (or closes it).
+bool Seal(int fd, decode::Reply& reply) {
+    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    reply.pixels = UniqueFd(fd);
+    return true;
+}
+
+// The memfd a copy of the picture is written to: the one prepared during the
+// decode, else a new one. Written, never mapped here: a mapping would fault
+// in every page here and have to be taken down again before the seal.
+int CopyMemory() {
+    const int fd = g_pictureMemory.Take();
+    return fd >= 0 ? fd : ::memfd_create("vantoria-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+}
+
+// Ends a copy of `bytes`: a picture delivered smaller than reported leaves
+// pages over. Closes the memfd on failure.
+bool EndCopy(int fd, bool written, std::size_t bytes) {
+    if (written) written = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
+    if (written) return true;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return false;
+}
+
 // The picture's rows as a sealed memfd: the block they already lie in when
 // the shared heap holds them, else a copy written into a new one. Either way
 // no writable mapping of it is left, so that it can be sealed against writes
-// too: what the program maps can no longer change. The picture must not be
-// touched afterwards.
+// too. The picture must not be touched afterwards.
 bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     const int width = picture.Width(), height = picture.Height();
     const std::size_t rowBytes = raster::RowBytes(width);
@@ -216,50 +247,69 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     const std::uint8_t* lowest = bottomUp ? picture.ScanLine(height - 1) : picture.ScanLine(0);
     const auto stride = static_cast<std::size_t>(picture.Stride() < 0 ? -picture.Stride() : picture.Stride());
     const bool packed = stride == rowBytes;
-    int fd = -1;
     if (packed) {
         if (const auto span = helper::FindSharedBlock(lowest, bytes)) {
-            reply.offset = span->offset;
-            reply.bottomUp = bottomUp;
-            fd = helper::DetachSharedBlock(lowest);
+            const int fd = helper::DetachSharedBlock(lowest);
+            if (fd >= 0) {
+                reply.offset = span->offset;
+                reply.bottomUp = bottomUp;
+                return Seal(fd, reply);
+            }
         }
     }
-    if (fd < 0) {
-        // Written, never mapped here: a mapping would fault in every page
-        // here and have to be taken down again before the seal.
-        fd = g_pictureMemory.Take();
-        if (fd < 0) fd = ::memfd_create("vantoria-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-        if (fd < 0) return false;
-        bool written = true;
-        if (packed) {
-            written = WriteAndRelease(fd, lowest, bytes);
-        } else {
-            for (int y = 0; y < height && written; ++y) written = WriteAll(fd, picture.ScanLine(y), rowBytes);
-        }
-        // A picture delivered smaller than reported leaves pages over.
-        if (written) written = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
-        if (!written) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return false;
-        }
-        reply.offset = 0;
-        reply.bottomUp = packed && bottomUp;
+    const int fd = CopyMemory();
+    if (fd < 0) return false;
+    bool written = true;
+    if (packed) {
+        written = WriteAndRelease(fd, lowest, bytes);
+    } else {
+        for (int y = 0; y < height && written; ++y) written = WriteAll(fd, picture.ScanLine(y), rowBytes);
     }
-    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+    if (!EndCopy(fd, written, bytes)) return false;
+    reply.offset = 0;
+    reply.bottomUp = packed && bottomUp;
+    return Seal(fd, reply);
+}
+
+// `picture` stretched to `size` as a sealed memfd of top-down rows: stretched
+// a band of rows at a time into one small bitmap and written from there, so
+// that the stretched picture never lies whole in this process's memory (its
+// fresh pages would each be cleared, written and then copied once more).
+// The rows are those of raster::Stretched. Throws RasterError or
+// std::bad_alloc.
+bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, decode::Reply& reply) {
+    // Enough rows for the band to be given huge pages (raster::Bitmap asks
+    // for them from 4 MiB on): a couple of faults instead of a thousand.
+    constexpr std::size_t kBandBytes = std::size_t{4} << 20;
+    const std::size_t rowBytes = raster::RowBytes(size.width);
+    const int bandRows = static_cast<int>(std::min<std::size_t>((kBandBytes + rowBytes - 1) / rowBytes,
+                                                                static_cast<std::size_t>(size.height)));
+    const int fd = CopyMemory();
+    if (fd < 0) return false;
+    bool written = true;
+    try {
+        raster::Bitmap band(size.width, bandRows);
+        const raster::Bitmap& rows = band;
+        for (int top = 0; top < size.height && written; top += band.Height()) {
+            // The band is the window [top, top + band height) of the whole
+            // stretch: rows past the picture's end are left out.
+            band.StretchDraw(raster::MakeRect(0, -top, size.width, size.height - top), picture);
+            const int count = std::min(band.Height(), size.height - top);
+            written = WriteAll(fd, rows.ScanLine(0), rowBytes * static_cast<std::size_t>(count));
+        }
+    } catch (...) {
         ::close(fd);
-        return false;
+        throw;
     }
-    reply.pixels = UniqueFd(fd);
-    return true;
+    if (!EndCopy(fd, written, rowBytes * static_cast<std::size_t>(size.height))) return false;
+    reply.offset = 0;
+    reply.bottomUp = false;
+    return Seal(fd, reply);
 }
 
 decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const StatusPage& status) {
     decode::Reply reply;
-    // Never destroyed: once handed over it must not be touched, not even to
-    // free it (the helper ends right after the reply).
-    static std::optional<raster::Bitmap> stretched;
+    bool stretch = false;
     try {
         loader.SetFile(request.file);
         loader.CheckFile();
@@ -267,12 +317,9 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         const bool ok = loader.LoadPicture(wanted.AtLeast());
         reply.outcome = ok ? decode::Outcome::Picture : decode::Outcome::NoPicture;
         reply.message = loader.LastError();
-        // Stretched here, so that only the stretched picture is handed over;
-        // the whole one is given back before the hand-over.
-        if (ok && loader.Bitmap() && !loader.Bitmap()->Empty() &&
-            wanted.StretchesFrom({loader.Bitmap()->Width(), loader.Bitmap()->Height()})) {
-            stretched = raster::Stretched(*loader.Bitmap(), {wanted.width, wanted.height});
-        }
+        // Stretched here, so that only the stretched picture is handed over.
+        stretch = ok && loader.Bitmap() && !loader.Bitmap()->Empty() &&
+                  wanted.StretchesFrom({loader.Bitmap()->Width(), loader.Bitmap()->Height()});
     } catch (const dib::DibError& e) {
         reply.outcome = decode::Outcome::DibError;
         reply.message = e.what();
@@ -298,19 +345,28 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         reply.pictureWidth = loader.PictureSize().width;
         reply.pictureHeight = loader.PictureSize().height;
     }
-    if (stretched) {
-        loader.FreePicture();
-        reply.width = stretched->Width();
-        reply.height = stretched->Height();
+    if (reply.outcome != decode::Outcome::Picture) return reply;
+    const std::optional<raster::Bitmap>& picture = loader.Bitmap();
+    if (stretch) {
+        reply.width = request.wantedWidth;
+        reply.height = request.wantedHeight;
         reply.stretched = true;
-    }
-    const std::optional<raster::Bitmap>& picture = stretched ? stretched : loader.Bitmap();
-    if (reply.outcome == decode::Outcome::Picture) {
-        if (!picture || picture->Empty() || !HandOver(*picture, reply)) {
+        try {
+            if (HandOverStretched(*picture, {reply.width, reply.height}, reply)) return reply;
+        } catch (const raster::RasterError& e) {
+            reply.outcome = decode::Outcome::RasterError;
+            reply.message = e.what();
+            return reply;
+        } catch (const std::bad_alloc& e) {
             reply.outcome = decode::Outcome::OtherError;
-            reply.message = request.file + ": cannot hand the picture over: " + std::strerror(errno);
+            reply.message = e.what();
+            return reply;
         }
+    } else if (picture && !picture->Empty() && HandOver(*picture, reply)) {
+        return reply;
     }
+    reply.outcome = decode::Outcome::OtherError;
+    reply.message = request.file + ": cannot hand the picture over: " + std::strerror(errno);
     return reply;
 }
 
