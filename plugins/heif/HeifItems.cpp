@@ -1,7 +1,9 @@
 #include "HeifItems.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
+#include <span>
 
 #include "ByteReader.h"
 #include "Limits.h"
@@ -39,10 +41,12 @@ std::uint64_t Field(ByteReader& in, unsigned size) {
     }
 }
 
-// The box at `at`, which must end by `end`.
-Box BoxAt(const Source& source, std::uint64_t at, std::uint64_t end) {
+using Span = std::span<const std::uint8_t>;
+
+// The box whose header `in` is at, which must end by `end`.
+Box BoxAt(ByteReader& in, std::uint64_t end) {
+    const std::uint64_t at = in.Pos();
     if (end - at < 8) Broken("a box header reaches past its container");
-    ByteReader in(source, at, end);
     std::uint64_t size = in.U32BE();
     const auto type = in.Take(4);
     Box box{std::string(type.begin(), type.end()), 0, 0};
@@ -56,28 +60,42 @@ Box BoxAt(const Source& source, std::uint64_t at, std::uint64_t end) {
     return box;
 }
 
-// Each box directly inside [from, end), in order.
+// Each box directly inside [from, end) of `bytes`, in order, while `visit`
+// answers true.
 template <class Visit>
-void EachBox(const Source& source, std::uint64_t from, std::uint64_t end, Visit&& visit) {
+void EachBox(Span bytes, std::uint64_t from, std::uint64_t end, Visit&& visit) {
     for (std::uint64_t at = from; at < end;) {
-        const Box box = BoxAt(source, at, end);
+        ByteReader in(bytes.first(static_cast<std::size_t>(end)), at);
+        const Box box = BoxAt(in, end);
         if (!visit(box)) return;
         at = box.end;
     }
 }
+
+// A reader of one box's body.
+ByteReader Body(Span bytes, const Box& box) {
+    return ByteReader(bytes.first(static_cast<std::size_t>(box.end)), box.body);
+}
+
+// The meta box is read whole, as libheif reads it; one this large holds
+// more than any picture's description.
+constexpr std::uint64_t kMaxMetaBytes = std::uint64_t{64} << 20;
 
 }  // namespace
 
 // Fills a HeifItems from the boxes of its meta box.
 class MetaParser {
 public:
-    MetaParser(HeifItems& items, const Source& source) : items_(items), source_(source) {}
+    // `meta`: the whole meta box, which starts at `at` in the file.
+    MetaParser(HeifItems& items, Span meta, std::uint64_t at) : items_(items), bytes_(meta), at_(at) {}
 
-    void Meta(const Box& meta) {
+    void Meta() {
+        ByteReader in(bytes_);
+        const Box meta = BoxAt(in, bytes_.size());
         bool primary = false;
-        EachBox(source_, meta.body + 4, meta.end, [&](const Box& box) {  // after version and flags
+        EachBox(bytes_, meta.body + 4, meta.end, [&](const Box& box) {  // after version and flags
             if (box.type == "pitm") {
-                ByteReader in(source_, box.body, box.end);
+                ByteReader in = Body(bytes_, box);
                 const bool wide = in.U8() != 0;
                 in.Skip(3);
                 items_.primary_ = wide ? in.U32BE() : in.U16BE();
@@ -92,7 +110,7 @@ public:
                 Iprp(box);
             } else if (box.type == "idat" && !items_.idat_) {
                 items_.idat_ = true;
-                items_.idatStart_ = box.body;
+                items_.idatStart_ = at_ + box.body;
                 items_.idatSize_ = box.end - box.body;
             }
             return true;
@@ -112,13 +130,13 @@ private:
     }
 
     void Iinf(const Box& iinf) {
-        ByteReader in(source_, iinf.body, iinf.end);
+        ByteReader in = Body(bytes_, iinf);
         const bool wide = in.U8() != 0;
         in.Skip(3);
         in.Skip(wide ? 4 : 2);  // the entry count: the boxes that follow are what counts
-        EachBox(source_, in.Pos(), iinf.end, [&](const Box& box) {
+        EachBox(bytes_, in.Pos(), iinf.end, [&](const Box& box) {
             if (box.type != "infe") return true;
-            ByteReader entry(source_, box.body, box.end);
+            ByteReader entry = Body(bytes_, box);
             const unsigned version = entry.U8();
             entry.Skip(3);
             if (version < 2) return true;  // no item type in these
@@ -133,7 +151,7 @@ private:
     }
 
     void Iloc(const Box& iloc) {
-        ByteReader in(source_, iloc.body, iloc.end);
+        ByteReader in = Body(bytes_, iloc);
         const unsigned version = in.U8();
         in.Skip(3);
         if (version > 2) Broken("unknown item location version");
@@ -162,12 +180,12 @@ private:
     }
 
     void Iref(const Box& iref) {
-        ByteReader in(source_, iref.body, iref.end);
+        ByteReader in = Body(bytes_, iref);
         const bool wide = in.U8() != 0;
         in.Skip(3);
-        EachBox(source_, in.Pos(), iref.end, [&](const Box& box) {
+        EachBox(bytes_, in.Pos(), iref.end, [&](const Box& box) {
             if (box.type != "dimg" && box.type != "auxl") return true;
-            ByteReader refs(source_, box.body, box.end);
+            ByteReader refs = Body(bytes_, box);
             const auto id = [&] { return wide ? refs.U32BE() : refs.U16BE(); };
             const std::uint32_t from = id();
             const unsigned count = refs.U16BE();
@@ -188,14 +206,14 @@ private:
     void Iprp(const Box& iprp) {
         std::vector<std::optional<ItemSize>> properties;  // numbered from 1
         bool listed = false;
-        EachBox(source_, iprp.body, iprp.end, [&](const Box& box) {
+        EachBox(bytes_, iprp.body, iprp.end, [&](const Box& box) {
             if (box.type == "ipco" && !listed) {
                 listed = true;
-                EachBox(source_, box.body, box.end, [&](const Box& property) {
+                EachBox(bytes_, box.body, box.end, [&](const Box& property) {
                     Count();
                     properties.emplace_back();
                     if (property.type == "ispe") {
-                        ByteReader in(source_, property.body, property.end);
+                        ByteReader in = Body(bytes_, property);
                         in.Skip(4);
                         const std::int64_t width = in.U32BE();
                         properties.back() = ItemSize{width, in.U32BE()};
@@ -203,7 +221,7 @@ private:
                     return true;
                 });
             } else if (box.type == "ipma") {
-                ByteReader in(source_, box.body, box.end);
+                ByteReader in = Body(bytes_, box);
                 const unsigned version = in.U8();
                 in.Skip(2);
                 const bool wideIndex = (in.U8() & 1) != 0;
@@ -223,20 +241,49 @@ private:
     }
 
     HeifItems& items_;
-    const Source& source_;
+    Span bytes_;
+    std::uint64_t at_;
     std::size_t entries_ = 0;
 };
 
 HeifItems HeifItems::Read(const Source& source) {
+    // The top-level boxes' headers only, to the end: the media data may be
+    // gigabytes. libheif takes the last meta box, the format allows one: a
+    // second could hide what the first says.
+    const std::uint64_t end = source.Size();
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> meta;  // where, how long
+    for (std::uint64_t at = 0; at < end;) {
+        if (end - at < 8) Broken("a box header reaches past the end of the file");
+        std::uint8_t header[16];
+        const std::size_t got =
+            source.ReadAt(at, header, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof header, end - at)));
+        ByteReader in(Span(header, got));
+        std::uint64_t size = in.U32BE();
+        const bool isMeta = std::memcmp(in.Take(4).data(), "meta", 4) == 0;
+        if (size == 1)
+            size = U64(in);
+        else if (size == 0)
+            size = end - at;
+        if (size < in.Pos() || size > end - at) Broken("a box reaches past the end of the file");
+        if (isMeta && meta) Broken("the file has two meta boxes");
+        if (isMeta) meta.emplace(at, size);
+        at += size;
+    }
+    if (!meta) Broken("the file has no meta box");
+    const auto [start, size] = *meta;
+    if (size > kMaxMetaBytes) throw PluginError(SUSIE_ERR_NO_MEMORY, "the file's description is too large");
+    const auto n = static_cast<std::size_t>(size);
+    std::vector<std::uint8_t> owned;
+    Span bytes = source.Memory();
+    if (bytes.data() != nullptr) {
+        bytes = bytes.subspan(static_cast<std::size_t>(start), n);
+    } else {
+        owned.resize(n);
+        if (source.ReadAt(start, owned.data(), n) != n) EndsEarly();
+        bytes = owned;
+    }
     HeifItems items(source);
-    bool found = false;
-    EachBox(source, 0, source.Size(), [&](const Box& box) {
-        if (box.type != "meta") return true;
-        MetaParser(items, source).Meta(box);
-        found = true;
-        return false;
-    });
-    if (!found) Broken("the file has no meta box");
+    MetaParser(items, bytes, start).Meta();
     return items;
 }
 
