@@ -90,11 +90,11 @@ public:
     MetaParser(HeifItems& items, Span meta, std::uint64_t at) : items_(items), bytes_(meta), at_(at) {}
 
     void Meta() {
-        ByteReader in(bytes_);
-        const Box meta = BoxAt(in, bytes_.size());
+        ByteReader header(bytes_);
+        const Box meta = BoxAt(header, bytes_.size());
         bool primary = false;
         EachBox(bytes_, meta.body + 4, meta.end, [&](const Box& box) {  // after version and flags
-            if (box.type == "pitm") {
+            if (box.type == "pitm" && !primary) {  // libheif, too, takes the first
                 ByteReader in = Body(bytes_, box);
                 const bool wide = in.U8() != 0;
                 in.Skip(3);
