@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ColourProfile.h"
+#include "HeifItems.h"
 #include "Limits.h"
 #include "MemoryLimit.h"
 #include "OntoBlack.h"
@@ -110,12 +111,13 @@ constexpr heif_reader kStreamReader = {1, &SourceStream::Position, &SourceStream
 // and the alpha plane decoded and copied the same way. Samples deeper than
 // 8 bits take two bytes each. Measured peaks: 6 for 8-bit RGB, 10 with
 // alpha (12 and 15 counted here). The coded size counts, not the shown
-// one: a crop may keep one pixel of millions.
-std::uint64_t HeifWorkingBytes(const heif_image_handle* handle) {
+// one: a crop may keep one pixel of millions; so does the largest part
+// decoded for it (a grid's tile may be larger than the grid).
+std::uint64_t HeifWorkingBytes(const heif_image_handle* handle, std::int64_t largestPart) {
     const std::int64_t shown = std::int64_t{heif_image_handle_get_width(handle)} * heif_image_handle_get_height(handle);
     const std::int64_t coded =
         std::int64_t{heif_image_handle_get_ispe_width(handle)} * heif_image_handle_get_ispe_height(handle);
-    const auto pixels = static_cast<std::uint64_t>(std::max<std::int64_t>({shown, coded, 0}));
+    const auto pixels = static_cast<std::uint64_t>(std::max<std::int64_t>({shown, coded, largestPart, 0}));
     const std::uint64_t sample = heif_image_handle_get_luma_bits_per_pixel(handle) > 8 ||
                                          heif_image_handle_get_chroma_bits_per_pixel(handle) > 8
                                      ? 2
@@ -133,6 +135,10 @@ public:
         if (!ctx_) throw std::bad_alloc();
         heif_context_set_maximum_image_size_limit(ctx_.get(), static_cast<int>(kMaxSide));
         Check(heif_context_read_from_reader(ctx_.get(), &kStreamReader, &stream_, nullptr));
+        // libheif takes a grid's or overlay's canvas from the item's data
+        // and holds it to a limit per side only: 26725 x 30307 for a
+        // picture that says it is 64784 x 12 would be 2.4 GB of planes.
+        largestPart_ = CheckCanvases(HeifItems::Read(source));
         heif_image_handle* handle = nullptr;
         Check(heif_context_get_primary_image_handle(ctx_.get(), &handle));
         handle_.reset(handle);
@@ -150,7 +156,7 @@ public:
         options->convert_hdr_to_8bit = 1;
         // Refused before libheif allocates, rather than when it runs out.
         CheckWorkingMemory(out.Stride() * static_cast<std::uint64_t>(out.Height()),
-                           HeifWorkingBytes(handle_.get()));
+                           HeifWorkingBytes(handle_.get(), largestPart_));
         HoldToCodedSize();
         const bool alpha = heif_image_handle_has_alpha_channel(handle_.get()) != 0;
         heif_image* decoded = nullptr;
@@ -209,6 +215,7 @@ private:
     std::unique_ptr<heif_context, ContextFree> ctx_;
     std::unique_ptr<heif_image_handle, HandleRelease> handle_;
     PictureSize size_;
+    std::int64_t largestPart_ = 0;  // pixels of the largest item decoded for the picture
 };
 
 std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<HeifDecoder>(source); }

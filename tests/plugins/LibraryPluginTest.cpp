@@ -310,5 +310,28 @@ TEST(LibraryPlugins, HugeClaimedSizesAreRefused) {
     }
 }
 
+// heif-enc writes a small picture as a grid of one 64 x 64 tile, its
+// canvas in the idat box and its size in the grid's ispe (the second). A
+// canvas of 26725 x 30307 in a picture that says 64784 x 12 passes libheif's
+// limit per side and would cost 2.4 GB of planes: refused as damaged, before
+// libheif decodes.
+TEST(LibraryPlugins, HeifGridCanvasMustBeItsDeclaredSize) {
+    TempDir dir;
+    ASSERT_TRUE(Shell(dir, PHOTO "PNG24:$D/a.png && heif-enc -q 50 $D/a.png -o $D/x.heic"));
+    auto heif = ReadFile(dir / "x.heic");
+    const Plugin plugin("heif.spi");
+    ASSERT_EQ(DecodeMemory(plugin, heif).code, SUSIE_OK);
+
+    const std::size_t idat = Find(heif, "idat") + 4, gridIspe = Find(heif, "ispe", Find(heif, "ispe") + 4);
+    ASSERT_LT(gridIspe, heif.size());
+    ASSERT_EQ(heif.at(idat + 1), 0);  // 16-bit canvas sizes
+    const std::uint8_t canvas[] = {26725 >> 8, 26725 & 0xFF, 30307 >> 8, 30307 & 0xFF};
+    std::copy(std::begin(canvas), std::end(canvas), heif.begin() + static_cast<std::ptrdiff_t>(idat + 4));
+    PutBe32(heif, gridIspe + 8, 64784);
+    const Picture lying = DecodeMemory(plugin, heif);
+    EXPECT_EQ(lying.infoCode, SUSIE_ERR_BROKEN_DATA);
+    EXPECT_EQ(lying.code, SUSIE_ERR_BROKEN_DATA);
+}
+
 }  // namespace
 }  // namespace vantoria::spi::test
