@@ -134,10 +134,10 @@ TEST(DecodeHelper, HandsThePictureOverWholeAndCarriesTheChosenPluginOver) {
     EXPECT_NE(imaging::DecodePicture(loader, missing).failure.find("No such file"), std::string::npos);
 }
 
-// The helper loads plug-ins only as far as the file needs, asking each in
-// folder order in copies of itself; what it decodes, chooses and reports
-// must be what one process with all of them loaded would, with a plug-in
-// that crashes in a copy named as before.
+// The helper loads plug-ins only as far as the one named for the file's
+// extension and asks them in a copy of itself; what it decodes, chooses and
+// reports must be what one process with all of them loaded would, with a
+// plug-in that crashes in the copy named as before.
 TEST(DecodeHelper, LoadsPluginsOnlyAsFarAsTheFileNeedsAndDecodesAsBefore) {
     namespace fs = std::filesystem;
     Sandbox box;
@@ -146,13 +146,13 @@ TEST(DecodeHelper, LoadsPluginsOnlyAsFarAsTheFileNeedsAndDecodesAsBefore) {
     box.AddPlugin("no_getpicture", "b_noget.spi");
     box.AddPlugin("crash", "c_crash.spi");
     box.AddPlugin("refuse", "d_refuse.spi");
-    box.AddPlugin("accept", "e_accept.spi");
+    box.AddPlugin("accept", "e_tst.spi");
     box.AddPlugin("accept", "f_any.spi");
     box.AddPlugin("marker", "z_marker.spi");
     const std::string marker = box.Folder("pictures") + "/loaded";
     const ScopedEnv sign("VANTORIA_TEST_MARKER", marker.c_str());
     // Both plug-ins take it; the first in order reads it, at its width.
-    const std::string good = box.Picture("good.tst", "accept=e_accept,f_any\nwidth_f_any=9");
+    const std::string good = box.Picture("good.tst", "accept=e_tst,f_any\nwidth_f_any=9");
     const std::string nobody = box.Picture("nobody.tst", "accept=nobody");
 
     std::string inProcess;
@@ -177,7 +177,8 @@ TEST(DecodeHelper, LoadsPluginsOnlyAsFarAsTheFileNeedsAndDecodesAsBefore) {
         if (!early) {
             EXPECT_FALSE(fs::exists(marker));   // never needed, never loaded
         }
-        EXPECT_NE(imaging::DecodePicture(loader, Hostile(box)).failure.find("the plug-in c_crash.spi ended with signal 11"),
+        const std::string hostile = box.Write("hostile.tst", "HOSTILE picture");
+        EXPECT_NE(imaging::DecodePicture(loader, hostile).failure.find("the plug-in c_crash.spi ended with signal 11"),
                   std::string::npos);
         // Taken by none: every plug-in asked, then the one chosen before.
         EXPECT_EQ(imaging::DecodePicture(loader, nobody).failure, inProcess);

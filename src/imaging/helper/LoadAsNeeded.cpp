@@ -8,9 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstddef>
+#include <iterator>
 
+#include "imaging/FileExtension.h"
 #include "imaging/SpiPlugin.h"
 #include "imaging/Spi_load.h"
 
@@ -45,9 +49,9 @@ void LoadTheRest(TSpi_load& loader) {
 
 enum class Round { InCopy, NoneTook, Failed };
 
-// Makes the copy that asks the plug-ins after the first `asked`, and waits
-// for its answer; a copy that goes on is waited for to its end.
-Round AskInCopy(TSpi_load& loader, std::size_t asked) {
+// Makes the copy that asks the plug-ins loaded so far, and waits for its
+// answer; a copy that goes on is waited for to its end.
+Round AskInCopy(TSpi_load& loader) {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) return Round::Failed;
     const pid_t self = ::getpid();
@@ -62,7 +66,7 @@ Round AskInCopy(TSpi_load& loader, std::size_t asked) {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != self) ::_exit(0);
         const int tell = pipe[1];
-        loader.ContinueCheck(asked, [tell] {
+        loader.ContinueCheck(0, [tell] {
             (void)::write(tell, &kNoneTook, 1);
             ::_exit(0);
         });
@@ -84,26 +88,43 @@ Round AskInCopy(TSpi_load& loader, std::size_t asked) {
 
 }  // namespace
 
-bool LoadAsNeeded(TSpi_load& loader, bool asksPlugins) {
+bool NamedForExtension(std::string_view path, std::string_view fileExt) {
+    static constexpr std::string_view kSpellings[][4] = {
+        {"JPG", "JPEG", "JPE", "JFIF"}, {"TIF", "TIFF"}, {"HEIC", "HEIF", "HIF", "AVIF"}, {"MNG", "JNG"}};
+    if (fileExt.size() < 2) return false;
+    const std::string_view ext = fileExt.substr(1);
+    std::string name(path.substr(path.rfind('/') + 1));
+    if (name.size() < 4) return false;
+    name.resize(name.size() - 4);   // ".spi"
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto holds = [&name](std::string_view part) { return !part.empty() && name.find(part) != std::string::npos; };
+    for (const auto& spellings : kSpellings) {
+        if (std::find(std::begin(spellings), std::end(spellings), ext) == std::end(spellings)) continue;
+        return std::any_of(std::begin(spellings), std::end(spellings), holds);
+    }
+    return holds(ext);
+}
+
+bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins) {
     loader.BeginPluginScan();
     if (!asksPlugins) return true;
-    std::size_t asked = 0;
-    for (;;) {
-        // Up to a plug-in not asked yet, and on through libraries this
-        // process has loaded already (ahead of the request), which cost
-        // nothing more.
-        while (loader.ScannedPlugins() == asked || PluginLibraryLoaded(loader.NextPluginPath())) {
-            if (!loader.LoadNextPlugin()) break;
-        }
-        if (loader.NextPluginPath().empty()) break;
-        const Round round = AskInCopy(loader, asked);
-        if (round == Round::InCopy) return false;
-        if (round == Round::Failed) {
-            LoadTheRest(loader);
-            break;
-        }
-        asked = loader.ScannedPlugins();
+    const std::string fileExt = FileExtOf(file);
+    // Up to the plug-in named for the file, and on through libraries this
+    // process has loaded already (ahead of the request), which cost nothing
+    // more.
+    bool named = false;
+    for (std::string next; !(next = loader.NextPluginPath()).empty();) {
+        if (named && !PluginLibraryLoaded(next)) break;
+        named = named || NamedForExtension(next, fileExt);
+        loader.LoadNextPlugin();
     }
+    std::size_t asked = 0;
+    if (!loader.NextPluginPath().empty() && loader.ScannedPlugins() > 0) {
+        const Round round = AskInCopy(loader);
+        if (round == Round::InCopy) return false;
+        if (round == Round::NoneTook) asked = loader.ScannedPlugins();
+    }
+    LoadTheRest(loader);
     loader.ContinueCheck(asked, nullptr);
     return true;
 }

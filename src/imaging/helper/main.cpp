@@ -388,7 +388,8 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     if (g_loadAll) {
         loader.LoadPlugins();
     } else {
-        whole = helper::LoadAsNeeded(loader, request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file)));
+        whole = helper::LoadAsNeeded(loader, request->file,
+                                     request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file)));
     }
     // The earlier choice counts only where no plug-in takes the file, which
     // a copy with plug-ins left to load does not decode.
