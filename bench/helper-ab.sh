@@ -40,21 +40,23 @@ convert -size 640x480 gradient:navy-orange -colors 64 "$work/pic.png"
 convert "$work/pic.png" -quality 90 "$work/pic.jpg"
 convert "$work/pic.png" "$work/pic.xpm"
 
-# Prints "msec-task-clock page-faults" of perf stat -r $reps.
+# Prints "msec-task-clock page-faults msec-elapsed", means of perf stat -r $reps.
 measure() {
   local side=$1 file=$2
-  (cd "$work/start" && perf stat -x, -r "$reps" -e task-clock,page-faults -o "$work/stat" \
+  (cd "$work/start" && perf stat -r "$reps" -e task-clock,page-faults -o "$work/stat" \
      "$work/$side/vantoria-change" --position 0 --size 1 --screen 640x480 --desktop none --no-run "$file" \
      >/dev/null 2>"$work/err") || { echo "$side failed on $file: $(cat "$work/err")" >&2; exit 1; }
-  awk -F, '/task-clock/ {t = $1} /page-faults/ {f = $1} END {printf "%.2f %d", t, f}' "$work/stat"
+  awk '/task-clock/ {t = $1} /page-faults/ {f = $1} /seconds time elapsed/ {e = $1 * 1000}
+       END {gsub(",", "", f); printf "%.2f %d %.2f", t, f, e}' "$work/stat"
 }
 
-printf '%-5s %-28s %-28s %s\n' "" "A: this build (ms, faults)" "B: other (ms, faults)" "A/B time"
+printf '%-4s %-34s %-34s %s\n' "" "A: this build (cpu ms, faults, wall)" "B: other" "A/B cpu"
 for ext in jpg png xpm; do
   for round in $(seq "$rounds"); do
-    read -r at af <<<"$(measure A "$work/pic.$ext")"
-    read -r bt bf <<<"$(measure B "$work/pic.$ext")"
-    awk -v n="$ext" -v at="$at" -v af="$af" -v bt="$bt" -v bf="$bf" \
-      'BEGIN {printf "%-5s %9.2f ms %8d faults     %9.2f ms %8d faults     x%.3f\n", n, at, af, bt, bf, at / bt}'
+    read -r at af aw <<<"$(measure A "$work/pic.$ext")"
+    read -r bt bf bw <<<"$(measure B "$work/pic.$ext")"
+    awk -v n="$ext" -v at="$at" -v af="$af" -v aw="$aw" -v bt="$bt" -v bf="$bf" -v bw="$bw" \
+      'BEGIN {printf "%-4s %7.2f ms %6d f %7.2f ms wall   %7.2f ms %6d f %7.2f ms wall   x%.3f\n",
+              n, at, af, aw, bt, bf, bw, at / bt}'
   done
 done
