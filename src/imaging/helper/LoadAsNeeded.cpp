@@ -33,16 +33,16 @@ void LoadTheRest(TSpi_load& loader) {
 // Ends this process as the copy with `status` ended.
 [[noreturn]] void EndAs(int status) {
     if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
+        const int number = WTERMSIG(status);
         const rlimit noCore{0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-        ::signal(signal, SIG_DFL);
+        ::setrlimit(RLIMIT_CORE, &noCore);   // the copy wrote none either
+        ::signal(number, SIG_DFL);
         sigset_t only;
         sigemptyset(&only);
-        sigaddset(&only, signal);
+        sigaddset(&only, number);
         ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
-        ::raise(signal);
-        ::_exit(128 + signal);
+        ::raise(number);
+        ::_exit(128 + number);
     }
     ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 }
