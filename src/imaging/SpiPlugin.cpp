@@ -47,6 +47,14 @@ std::unique_ptr<TSpi_plugin> LoadPluginLibrary(const std::string& path) {
     return record;
 }
 
+bool PluginLibraryLoaded(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const LibraryHandle handle(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD));
+    if (!handle) (void)::dlerror();
+    return static_cast<bool>(handle);
+}
+
 }  // namespace imaging
 
 TSpi_plugin::~TSpi_plugin() {

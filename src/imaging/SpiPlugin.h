@@ -69,6 +69,10 @@ namespace imaging {
 // kMissingEntryPoint in ErrorCode; dropping it unloads its library.
 std::unique_ptr<TSpi_plugin> LoadPluginLibrary(const std::string& path);
 
+// Whether the library at `path` is loaded in this process already, so that
+// loading it again runs none of its code and costs next to nothing.
+bool PluginLibraryLoaded(const std::string& path);
+
 }  // namespace imaging
 
 }  // namespace vantoria

@@ -28,8 +28,16 @@ imaging::DecodeHelper& TSpi_load::Helper() {
 }
 
 void TSpi_load::LoadPlugins() {
-    std::shared_ptr<TSpi_plugin> first;
-    std::shared_ptr<TSpi_plugin> last;
+    // The old list stays until the scan is done, so that the libraries it
+    // shares with the new one are not unloaded and loaded again meanwhile.
+    const std::shared_ptr<TSpi_plugin> previous = pluginList_;
+    BeginPluginScan();
+    while (LoadNextPlugin()) {
+    }
+}
+
+void TSpi_load::BeginPluginScan() {
+    scan_ = Scan{};
     refused_.clear();
     if (std::string why = imaging::PluginFolderProblem(SpiPathName); !why.empty()) {
         // Nothing of it is used, not even what an earlier scan found there.
@@ -38,23 +46,39 @@ void TSpi_load::LoadPlugins() {
         return;
     }
     for (const std::string& name : imaging::ListPluginFiles(SpiPathName)) {
-        const std::string path = SpiPathName + "/" + name;
+        std::string path = SpiPathName + "/" + name;
         if (std::string why = imaging::PluginFileProblem(path); !why.empty()) {
             refused_.push_back(std::move(why));
             continue;
         }
-        if (OnPluginCall) OnPluginCall(path);   // its constructors run here
-        std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(path);
-        Left();
-        if (!record->Accepted()) continue;   // dropping it unloads the library
-        if (last) {
-            last->Next = record;
-        } else {
-            first = record;
-        }
-        last = std::move(record);
+        scan_.paths.push_back(std::move(path));
     }
-    if (first) pluginList_ = std::move(first);
+}
+
+bool TSpi_load::LoadNextPlugin() {
+    if (scan_.next >= scan_.paths.size()) return false;
+    const std::string& path = scan_.paths[scan_.next++];
+    if (OnPluginCall) OnPluginCall(path);   // its constructors run here
+    std::shared_ptr<TSpi_plugin> record = imaging::LoadPluginLibrary(path);
+    Left();
+    if (!record->Accepted()) return true;   // dropping it unloads the library
+    if (scan_.last) {
+        scan_.last->Next = record;
+    } else {
+        pluginList_ = record;
+    }
+    scan_.last = std::move(record);
+    ++scan_.accepted;
+    return true;
+}
+
+std::string TSpi_load::NextPluginPath() const {
+    return scan_.next < scan_.paths.size() ? scan_.paths[scan_.next] : std::string();
+}
+
+void TSpi_load::ContinueCheck(std::size_t refused, std::function<void()> atEnd) {
+    skipInCheck_ = refused;
+    atCheckEnd_ = std::move(atEnd);
 }
 
 bool TSpi_load::SetFile(const std::string& name) {
@@ -64,8 +88,12 @@ bool TSpi_load::SetFile(const std::string& name) {
 }
 
 bool TSpi_load::CheckFile() {
+    const std::size_t skip = std::exchange(skipInCheck_, 0);
+    const std::function<void()> atEnd = std::exchange(atCheckEnd_, nullptr);
     if (imaging::IsNativeExtension(fileExt_)) return true;
+    std::size_t at = 0;
     for (std::shared_ptr<TSpi_plugin> plugin = pluginList_; plugin; plugin = plugin->Next) {
+        if (at++ < skip) continue;
         // A fresh descriptor for every plug-in, at the start of the file and
         // closed after the answer. One that cannot be opened is shown to no
         // plug-in.
@@ -79,6 +107,7 @@ bool TSpi_load::CheckFile() {
             return true;
         }
     }
+    if (atEnd && scan_.next < scan_.paths.size()) atEnd();
     return false;
 }
 

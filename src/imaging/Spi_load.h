@@ -16,6 +16,7 @@
 // and a reported picture the machine has not the memory for, which is
 // refused before the plug-in is asked for it (platform/memory/MemoryBudget.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -70,6 +71,25 @@ public:
     // A folder or library that others could have written (PluginFolder.h)
     // is not loaded; RefusedPlugins() says which and why.
     void LoadPlugins();
+    // LoadPlugins in steps, for a decode that loads plug-ins only as far as
+    // it needs them (the decode helper). BeginPluginScan lists the folder and
+    // finds what is refused as LoadPlugins does, loading nothing; each
+    // LoadNextPlugin then loads the next library of that listing and appends
+    // it to the new list when accepted, which becomes PluginList() with its
+    // first accepted record (a scan that accepts none keeps the old list).
+    // LoadNextPlugin is false once the listing is used up.
+    void BeginPluginScan();
+    bool LoadNextPlugin();
+    // The library LoadNextPlugin would load, or "" when none is left.
+    std::string NextPluginPath() const;
+    // The records the scan begun last has accepted so far.
+    std::size_t ScannedPlugins() const { return scan_.accepted; }
+    // For a first CheckFile spread over processes: the next CheckFile
+    // skips the first `refused` records of the list, which refused the file
+    // already, and when it finds none accepting while the scan has libraries
+    // left, calls `atEnd` (a process with more of them loaded goes on; it
+    // need not return). For that one CheckFile only.
+    void ContinueCheck(std::size_t refused, std::function<void()> atEnd);
 
     // Takes the file name and its extension, then runs CheckFile.
     bool SetFile(const std::string& name);
@@ -122,6 +142,15 @@ private:
     raster::ScreenSize pictureSize_;
     std::string lastError_;
     std::vector<std::string> refused_;
+    // The scan begun last: the libraries still to load and the list so far.
+    struct Scan {
+        std::vector<std::string> paths;
+        std::size_t next = 0;
+        std::size_t accepted = 0;
+        std::shared_ptr<TSpi_plugin> last;
+    } scan_;
+    std::size_t skipInCheck_ = 0;
+    std::function<void()> atCheckEnd_;
     std::unique_ptr<imaging::DecodeHelper> helper_;
 };
 

@@ -7,6 +7,8 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -130,6 +132,59 @@ TEST(DecodeHelper, HandsThePictureOverWholeAndCarriesTheChosenPluginOver) {
 
     const std::string missing = box.Folder("pictures") + "/missing.png";
     EXPECT_NE(imaging::DecodePicture(loader, missing).failure.find("No such file"), std::string::npos);
+}
+
+// The helper loads plug-ins only as far as the one named for the file's
+// extension and asks them in a copy of itself; what it decodes, chooses and
+// reports must be what one process with all of them loaded would, with a
+// plug-in that crashes in the copy named as before.
+TEST(DecodeHelper, LoadsPluginsOnlyAsFarAsTheFileNeedsAndDecodesAsBefore) {
+    namespace fs = std::filesystem;
+    Sandbox box;
+    const std::string folder = box.Folder("plugins");
+    std::ofstream(folder + "/a_broken.spi") << "not a library";
+    box.AddPlugin("no_getpicture", "b_noget.spi");
+    box.AddPlugin("crash", "c_crash.spi");
+    box.AddPlugin("refuse", "d_refuse.spi");
+    box.AddPlugin("accept", "e_tst.spi");
+    box.AddPlugin("accept", "f_any.spi");
+    box.AddPlugin("marker", "z_marker.spi");
+    const std::string marker = box.Folder("pictures") + "/loaded";
+    const ScopedEnv sign("VANTORIA_TEST_MARKER", marker.c_str());
+    // Both plug-ins take it; the first in order reads it, at its width.
+    const std::string good = box.Picture("good.tst", "accept=e_tst,f_any\nwidth_f_any=9");
+    const std::string nobody = box.Picture("nobody.tst", "accept=nobody");
+
+    std::string inProcess;
+    {
+        const ScopedEnv here("VANTORIA_DECODE_IN_PROCESS", "1");
+        TSpi_load loader;
+        loader.SpiPathName = folder;
+        const imaging::DecodedPicture read = imaging::DecodePicture(loader, good);
+        ASSERT_TRUE(read.picture) << read.failure;
+        ASSERT_EQ(read.picture->Width(), 4);
+        inProcess = imaging::DecodePicture(loader, nobody).failure;
+        ASSERT_TRUE(fs::remove(marker));
+    }
+    for (const bool early : {false, true}) {
+        SCOPED_TRACE(early ? "loaded ahead of the request" : "loaded on the request");
+        TSpi_load loader;
+        loader.SpiPathName = folder;
+        if (early) loader.Helper().Prepare(folder);
+        const imaging::DecodedPicture read = imaging::DecodePicture(loader, good);
+        ASSERT_TRUE(read.picture) << read.failure;
+        EXPECT_EQ(read.picture->Width(), 4);
+        if (!early) {
+            EXPECT_FALSE(fs::exists(marker));   // never needed, never loaded
+        }
+        const std::string hostile = box.Write("hostile.tst", "HOSTILE picture");
+        EXPECT_NE(imaging::DecodePicture(loader, hostile).failure.find("the plug-in c_crash.spi ended with signal 11"),
+                  std::string::npos);
+        // Taken by none: every plug-in asked, then the one chosen before.
+        EXPECT_EQ(imaging::DecodePicture(loader, nobody).failure, inProcess);
+        EXPECT_TRUE(fs::exists(marker));
+        fs::remove(marker);
+    }
 }
 
 // A picture comes over whole both ways the helper hands one over: as the

@@ -38,6 +38,7 @@
 #include "imaging/SpiPlugin.h"
 #include "imaging/Spi_load.h"
 #include "imaging/helper/FileBroker.h"
+#include "imaging/helper/LoadAsNeeded.h"
 #include "imaging/helper/SandboxFilter.h"
 #include "imaging/helper/SharedHeap.h"
 #include "platform/dib/DibError.h"
@@ -172,6 +173,12 @@ private:
 };
 
 PictureMemory g_pictureMemory;
+
+// Set in main: whether this process keeps every plug-in loaded (the warm
+// helper), and whether large blocks go to the shared heap once loading is
+// done (blocks of the libraries' own stay private to each process).
+bool g_loadAll = false;
+bool g_sharedHeap = false;
 
 // Writes all of [data, data + bytes) at the descriptor's position.
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t bytes) {
@@ -375,8 +382,19 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     std::optional<decode::Request> request = decode::ReadRequest(decode::kSocketFd);
     if (!request) ::_exit(0);
     loader.SpiPathName = request->folder;
-    loader.LoadPlugins();
-    RestoreChoice(loader, request->carriedPlugin);
+    // A copy of the warm helper finds every plug-in loaded; a helper of its
+    // own loads them only as far as the file needs.
+    bool whole = true;
+    if (g_loadAll) {
+        loader.LoadPlugins();
+    } else {
+        whole = helper::LoadAsNeeded(loader, request->file,
+                                     request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file)));
+    }
+    // The earlier choice counts only where no plug-in takes the file, which
+    // a copy with plug-ins left to load does not decode.
+    if (whole) RestoreChoice(loader, request->carriedPlugin);
+    if (g_sharedHeap) helper::UseSharedHeap();
 
     SetLimits(request->memoryBudget);
     helper::BrokerFile(request->file, request->fileFd ? request->fileFd.Get() : -1, request->openError);
@@ -422,10 +440,11 @@ int main(int argc, char** argv) {
     ::close_range(decode::kStatusFd + 1, ~0U, 0);
     helper::RestrictWhileLoading();
     const bool sharedHeap = helper::SharedPagesCanBeHuge();
-    if (sharedHeap) helper::UseSharedHeap();
+    g_sharedHeap = sharedHeap;
     StatusPage status;
     const bool zygote = argc > 2 && std::strcmp(argv[1], "--zygote") == 0;
     const bool early = argc > 2 && std::strcmp(argv[1], "--folder") == 0;
+    g_loadAll = zygote;
     if (!zygote) status.Map();
 
     TSpi_load loader;
@@ -436,11 +455,16 @@ int main(int argc, char** argv) {
     // A picture the shared heap holds is handed over as it lies.
     if (!sharedHeap) loader.OnPictureSize = [](int width, int height) { g_pictureMemory.Prepare(width, height); };
     if (!zygote) {
-        // Loaded now, while the program is still busy starting; the request
-        // rescans the folder, which then finds them loaded.
+        // Loaded in order while the program is still busy starting, one at a
+        // time until its request comes; the request's scan of the folder
+        // then finds them loaded.
+        TSpi_load ahead;
         if (early) {
-            loader.SpiPathName = argv[2];
-            loader.LoadPlugins();
+            ahead.OnPluginCall = loader.OnPluginCall;
+            ahead.SpiPathName = argv[2];
+            ahead.BeginPluginScan();
+            while (!helper::AnythingToRead(decode::kSocketFd) && ahead.LoadNextPlugin()) {
+            }
         }
         DecodeOne(loader, status);
     }

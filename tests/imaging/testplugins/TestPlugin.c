@@ -5,7 +5,8 @@
  * It reads test picture files: TEST_PICTURE_MAGIC, then key=value lines
  *   accept=a,b     names of the plug-ins that read it ("*": all, the default);
  *                  a plug-in's name is its file name without the extension
- *   width, height  reported size (4 x 3)
+ *   width, height  reported size (4 x 3); width_NAME: the width plug-in NAME
+ *                  reports instead
  *   bits           1, 4, 8, 24 or 32 (24); depth: reported depth (= bits)
  *   colors         biClrUsed (0); table: colour entries written (all declared)
  *   topdown        1: top-down rows
@@ -77,6 +78,13 @@ static int Parse(const char* text, Params* p) {
     const char* accept = strstr(text, "\naccept=");
     if (accept) sscanf(accept + 8, "%255[^\n]", p->accept);
     p->width = Value(text, "width", 4);
+    {
+        /* width_NAME: the width plug-in NAME reports, to tell which one read it */
+        char name[200], key[210];
+        PluginName(name, sizeof name);
+        snprintf(key, sizeof key, "width_%s", name);
+        p->width = Value(text, key, p->width);
+    }
     p->height = Value(text, "height", 3);
     p->bits = Value(text, "bits", 24);
     p->depth = Value(text, "depth", p->bits);
