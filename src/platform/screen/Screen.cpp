@@ -8,8 +8,10 @@
 
 #include <X11/Xlib.h>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <exception>
 #include <stdexcept>
 
 namespace vantoria {
@@ -92,6 +94,23 @@ std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!wayland || !*wayland) error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
     return std::nullopt;
+}
+
+raster::ScreenSize DeviceScreenSize(raster::ScreenSize logical, double ratio) {
+    const raster::ScreenSize scaled{static_cast<int>(std::lround(logical.width * ratio)),
+                                    static_cast<int>(std::lround(logical.height * ratio))};
+    if (ratio == 1.0) return scaled;
+    std::optional<raster::ScreenSize> exact;
+    try {
+        std::string ignored;
+        exact = PrimaryScreenSize(ignored);
+    } catch (const std::exception&) {
+        // Malformed monitors given: the toolkit's size stands.
+    }
+    // Within a pixel: the same screen, rounded or cut by the toolkit.
+    auto near = [ratio](int device, int side) { return std::abs(device / ratio - side) < 1.0; };
+    if (exact && near(exact->width, logical.width) && near(exact->height, logical.height)) return *exact;
+    return scaled;
 }
 
 std::optional<MonitorList> CurrentMonitors(std::string& error) {

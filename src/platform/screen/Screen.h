@@ -29,6 +29,13 @@ namespace vantoria {
 // none answers. Throws std::invalid_argument for a malformed VANTORIA_MONITORS.
 [[nodiscard]] std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error);
 
+// The primary screen's size in device pixels from what a toolkit that scales
+// the screen says of it: `logical` whole logical pixels of `ratio` device
+// pixels each. Scaling rounds the logical size (1366 at 1.5 is 911, which is
+// 1367 again), so where the primary monitor (PrimaryScreenSize) is one whose
+// size rounds to `logical`, its own size; else `logical` times `ratio`.
+[[nodiscard]] raster::ScreenSize DeviceScreenSize(raster::ScreenSize logical, double ratio);
+
 // Every monitor, from the same sources in the same order; never empty when
 // given. nullopt with `error` set when none answers. Throws
 // std::invalid_argument for a malformed VANTORIA_MONITORS.

@@ -125,3 +125,21 @@ TEST(MonitorIdentityTest, EdidAndAssignmentsByIdentity) {
 }
 
 }  // namespace
+
+// A toolkit that scales the screen rounds its size to whole logical pixels:
+// the device size is the primary monitor's own where that is the screen the
+// toolkit scaled, else the logical size scaled back.
+TEST(ScreenTest, AScaledScreenIsMeasuredInDevicePixels) {
+    using vantoria::DeviceScreenSize;
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("VANTORIA_MONITORS", "1366x768+0+0,641x480+1366+0", 1);
+    EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1366, 768}));  // 911 x 1.5 would be 1367
+    EXPECT_EQ(DeviceScreenSize({683, 384}, 2.0), (ScreenSize{1366, 768}));
+    EXPECT_EQ(DeviceScreenSize({1000, 700}, 1.0), (ScreenSize{1000, 700}));  // unscaled: as given
+    EXPECT_EQ(DeviceScreenSize({1337, 512}, 1.5), (ScreenSize{2006, 768}));  // another screen than the primary
+    ::setenv("VANTORIA_MONITORS", "bad", 1);
+    EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1367, 768}));
+    ::unsetenv("VANTORIA_MONITORS");
+    EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1367, 768}));  // nothing else to ask
+}
