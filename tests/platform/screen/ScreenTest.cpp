@@ -1,5 +1,8 @@
 #include "platform/screen/Monitors.h"
 #include "platform/screen/Screen.h"
+#include "platform/screen/SwayOutputs.h"
+#include "platform/desktop/DesktopTestEnv.h"
+#include "support/TestBmp.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -142,4 +145,23 @@ TEST(ScreenTest, AScaledScreenIsMeasuredInDevicePixels) {
     EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1367, 768}));
     ::unsetenv("VANTORIA_MONITORS");
     EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1367, 768}));  // nothing else to ask
+}
+
+// sway places its outputs in logical pixels: an output at twice the scale
+// takes half its mode there. In device pixels the one beside it starts where
+// the scaled output's mode ends, not halfway across it.
+TEST(ScreenTest, ScaledSwayOutputsLieSideBySideInDevicePixels) {
+    const vantoria::test::TempDir dir;
+    const vantoria::test::StandIns tools(dir.Path());
+    tools.Add("swaymsg", 0,
+              R"([{"name": "HEADLESS-1", "active": true, "scale": 2.0, "rect": {"x": 0, "y": 0, "width": 400, "height": 300},
+                   "current_mode": {"width": 800, "height": 600}},
+                  {"name": "HEADLESS-2", "active": true, "scale": 1.0, "rect": {"x": 400, "y": 10, "width": 320, "height": 240},
+                   "current_mode": {"width": 320, "height": 240}}])");
+    std::string why;
+    const auto outputs = vantoria::SwayOutputs(why);
+    ASSERT_TRUE(outputs) << why;
+    ASSERT_EQ(outputs->size(), 2u);
+    EXPECT_EQ((*outputs)[0], (vantoria::Monitor{0, 0, 800, 600, true, "HEADLESS-1", {}, {}, {}}));
+    EXPECT_EQ((*outputs)[1], (vantoria::Monitor{800, 20, 320, 240, false, "HEADLESS-2", {}, {}, {}}));
 }
