@@ -57,9 +57,12 @@ struct MonitorFile {
 };
 
 // A desktop is known by where its screen starts: Qt keeps a screen's origin
-// in device pixels on X11 even when it scales the screen's size, and gives
-// both in the compositor's coordinates on Wayland, as the monitor list does.
-// One on no listed monitor shows the primary monitor's picture.
+// in device pixels on X11 even when it scales the screen's size. On Wayland
+// Plasma places screens in the compositor's logical pixels, the monitor list
+// in device pixels: the same layout, so where no place is the same, the
+// screens and the monitors in the same order (left to right, then top to
+// bottom) are the same ones. A desktop on no listed monitor shows the
+// primary monitor's picture.
 std::string PerDesktopScript(const std::vector<MonitorFile>& files) {
     std::string images = "var images = [\n";
     for (const MonitorFile& f : files) {
@@ -68,13 +71,35 @@ std::string PerDesktopScript(const std::vector<MonitorFile>& files) {
     }
     images += "];\n";
     return images +
+           "function before(a, b) { return a.x < b.x || (a.x == b.x && a.y < b.y); }\n"
+           "function places(list) {\n"
+           "    var out = [];\n"
+           "    for (var i = 0; i < list.length; ++i) {\n"
+           "        var seen = false;\n"
+           "        for (var j = 0; j < out.length; ++j) seen = seen || (out[j].x == list[i].x && out[j].y == list[i].y);\n"
+           "        if (!seen) out.push(list[i]);\n"
+           "    }\n"
+           "    return out;\n"
+           "}\n"
+           "function rank(list, p) {\n"
+           "    var r = 0;\n"
+           "    for (var i = 0; i < list.length; ++i) if (before(list[i], p)) ++r;\n"
+           "    return r;\n"
+           "}\n"
            "var all = desktops();\n"
+           "var screens = [];\n"
+           "for (var i = 0; i < all.length; ++i) {\n"
+           "    var g = screenGeometry(all[i].screen);\n"
+           "    screens.push({x: g.x, y: g.y});\n"
+           "}\n"
+           "var sameCount = places(screens).length == places(images).length;\n"
            "for (var i = 0; i < all.length; ++i) {\n"
            "    var d = all[i];\n"
-           "    var g = screenGeometry(d.screen);\n"
-           "    var uri = images[0].uri;\n"
+           "    var uri = images[0].uri, found = false;\n"
            "    for (var j = 0; j < images.length; ++j)\n"
-           "        if (images[j].x == g.x && images[j].y == g.y) uri = images[j].uri;\n"
+           "        if (images[j].x == screens[i].x && images[j].y == screens[i].y) uri = images[j].uri, found = true;\n"
+           "    for (var j = 0; j < images.length && !found && sameCount; ++j)\n"
+           "        if (rank(places(images), images[j]) == rank(places(screens), screens[i])) uri = images[j].uri;\n"
            "    d.wallpaperPlugin = \"org.kde.image\";\n"
            "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
            "    d.writeConfig(\"Image\", uri);\n"

@@ -7,6 +7,7 @@
 #include "platform/screen/X11Monitors.h"
 
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -57,8 +58,10 @@ bool IsSet(const char* name) {
 // Xwayland shows a scaling compositor's outputs in its logical pixels, where
 // the compositor's own list has each output's mode in device pixels. When
 // every X11 monitor lies where exactly one output of its shape starts, at
-// least as large, it takes that output's size; its place, name and primary
-// flag stay (the compositor's layout, as its desktop places screens).
+// least as large, it takes that output's size, and the places are taken in
+// the pixels of the most scaled output, where the sizes fit them (side by
+// side at one scale, never overlapping at several); names and the primary
+// flag stay.
 void TakeWaylandSizes(MonitorList& monitors) {
     if (!IsSet("WAYLAND_DISPLAY")) return;
     std::string ignored;
@@ -75,6 +78,13 @@ void TakeWaylandSizes(MonitorList& monitors) {
         if (std::abs(across - down) > 0.01 * across) return;
         m.width = match->width;
         m.height = match->height;
+    }
+    double scale = 1.0;
+    for (std::size_t i = 0; i < sized.size(); ++i)
+        scale = std::max(scale, double(sized[i].width) / monitors[i].width);
+    for (Monitor& m : sized) {
+        m.x = static_cast<int>(std::lround(m.x * scale));
+        m.y = static_cast<int>(std::lround(m.y * scale));
     }
     monitors = std::move(sized);
 }
