@@ -136,6 +136,7 @@ TEST(ScreenTest, AScaledScreenIsMeasuredInDevicePixels) {
     using vantoria::DeviceScreenSize;
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("SWAYSOCK");
     ::setenv("VANTORIA_MONITORS", "1366x768+0+0,641x480+1366+0", 1);
     EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1366, 768}));  // 911 x 1.5 would be 1367
     EXPECT_EQ(DeviceScreenSize({683, 384}, 2.0), (ScreenSize{1366, 768}));
