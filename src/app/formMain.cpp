@@ -34,8 +34,7 @@ raster::ScreenSize QtScreenSize() {
     if (auto fixed = ScreenSizeFromEnvironment()) return *fixed;
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) throw std::runtime_error("no screen");
-    const QSize size = screen->size() * screen->devicePixelRatio();
-    return {size.width(), size.height()};
+    return DeviceScreenSize({screen->size().width(), screen->size().height()}, screen->devicePixelRatio());
 }
 
 std::chrono::milliseconds TickInterval() {

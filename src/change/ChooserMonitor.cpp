@@ -1,6 +1,7 @@
 #include "change/ChooserMonitor.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantoria {
 namespace {
@@ -26,6 +27,12 @@ const Monitor* MonitorHolding(const MonitorList& monitors, const WindowArea& win
         }
     }
     return best;
+}
+
+WindowArea DeviceWindowArea(const WindowArea& logical, int originX, int originY, double ratio) {
+    auto scale = [ratio](int side) { return static_cast<int>(std::lround(side * ratio)); };
+    return {originX + scale(logical.x - originX), originY + scale(logical.y - originY), scale(logical.width),
+            scale(logical.height)};
 }
 
 }  // namespace vantoria

@@ -14,4 +14,9 @@ struct WindowArea {
 // primary one, then the first); nullptr when none holds any of it.
 const Monitor* MonitorHolding(const MonitorList& monitors, const WindowArea& window);
 
+// A window's area in device pixels from the toolkit's scaled one: Qt keeps
+// each screen's origin (`originX`, `originY`) in device pixels and scales by
+// `ratio` only what lies beyond it.
+WindowArea DeviceWindowArea(const WindowArea& logical, int originX, int originY, double ratio);
+
 }  // namespace vantoria

@@ -299,10 +299,9 @@ std::string Tform_ChgWall::OwnMonitor() const {
             if (shown && !m.name.empty() && QString::fromStdString(m.name) == shown->name()) on = &m;
     } else {
         const QRect frame = frameGeometry();
-        const qreal ratio = devicePixelRatioF();
-        on = MonitorHolding(*monitors, {static_cast<int>(frame.x() * ratio), static_cast<int>(frame.y() * ratio),
-                                        static_cast<int>(frame.width() * ratio),
-                                        static_cast<int>(frame.height() * ratio)});
+        const QPoint origin = screen() ? screen()->geometry().topLeft() : QPoint();
+        on = MonitorHolding(*monitors, DeviceWindowArea({frame.x(), frame.y(), frame.width(), frame.height()},
+                                                        origin.x(), origin.y(), devicePixelRatioF()));
     }
     if (!on || on == &PrimaryMonitor(*monitors)) return {};
     return on->Identity();

@@ -3,7 +3,8 @@
 # (pcmanfm-qt --desktop), MATE (caja, with its background settings), and the
 # shells of GNOME (gnome-shell --x11) and KDE Plasma (plasmashell under kwin),
 # which take too long to install and start for every run (Plasma also with
-# a picture per monitor on two outputs of Xorg's dummy driver); beside those
+# a picture per monitor on two outputs of Xorg's dummy driver, and scaled to
+# twice its size on two outputs of different sizes); beside those
 # CI runs (XFCE, LXDE, headless sway, several X11 monitors, the tray panels).
 # Installs the programs when they are missing (as root, or through sudo),
 # builds the test program in build/ and runs it. Each desktop runs in a
@@ -11,7 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-packages=(pcmanfm-qt caja dconf-service dconf-gsettings-backend gnome-shell plasma-desktop plasma-workspace kwin-x11)
+packages=(pcmanfm-qt caja dconf-service dconf-gsettings-backend gnome-shell plasma-desktop plasma-workspace kwin-x11
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

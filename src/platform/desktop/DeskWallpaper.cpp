@@ -84,6 +84,13 @@ DesktopResult Show(DesktopKind kind, const std::string& path, bool tile, const M
     if (writing && !writing->Finish()) return writing->Finish();
     if (kind == DesktopKind::None) return DesktopResult::Done();
     if (kind == DesktopKind::X11) return SetX11RootWallpaper(path, tile, otherSizes);
+    // Plasma: a screen-sized picture for every monitor where they are known.
+    if (kind == DesktopKind::Kde && !path.empty()) {
+        std::string unknown;
+        if (std::optional<DesktopResult> shown = SetPlasmaScreenPictures(path, tile, otherSizes, unknown))
+            return *shown;
+        if (otherSizes && !otherSizes.sizeOnly) return DesktopResult::Failed(unknown);
+    }
     // A picture per monitor, or one across them: only some desktops can.
     if (!path.empty() && otherSizes && !otherSizes.sizeOnly) return SetWallpaperPerMonitor(kind, path, tile, otherSizes);
     if ((kind == DesktopKind::Gnome || kind == DesktopKind::Kde) && tile && !path.empty())

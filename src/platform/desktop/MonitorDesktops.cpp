@@ -19,7 +19,6 @@
 namespace vantoria::desktop {
 namespace {
 
-constexpr int kPlasmaFillCentred = 6;
 constexpr int kXfceStyleCentred = 1;
 
 std::optional<MonitorList> Monitors(std::string& reason) {
@@ -66,36 +65,6 @@ DesktopResult SpannedCanvas(DesktopKind kind, const std::string& buffer, bool ti
     DesktopResult result = SetGSettingsWallpaper(kind, canvas, tile, true);
     if (result.ok) fresh->Commit();
     return result;
-}
-
-std::string PlasmaScript(const std::vector<MonitorFile>& files, const std::string& fallback) {
-    std::string images = "var images = [\n";
-    for (const MonitorFile& f : files) {
-        images += "    {x: " + std::to_string(f.monitor.x) + ", y: " + std::to_string(f.monitor.y) +
-                  ", uri: " + JavaScriptString(FileUri(f.file)) + "},\n";
-    }
-    images += "];\n";
-    return images +
-           "var all = desktops();\n"
-           "for (var i = 0; i < all.length; ++i) {\n"
-           "    var d = all[i];\n"
-           "    var g = screenGeometry(d.screen);\n"
-           "    var uri = " + JavaScriptString(FileUri(fallback)) + ";\n"
-           "    for (var j = 0; j < images.length; ++j)\n"
-           "        if (images[j].x == g.x && images[j].y == g.y) uri = images[j].uri;\n"
-           "    d.wallpaperPlugin = \"org.kde.image\";\n"
-           "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
-           "    d.writeConfig(\"Image\", uri);\n"
-           "    d.writeConfig(\"FillMode\", " + std::to_string(kPlasmaFillCentred) + ");\n"
-           "}\n";
-}
-
-DesktopResult PlasmaPerDesktop(const std::vector<MonitorFile>& files) {
-    const std::string& fallback = files.front().file;
-    const ToolResult r = RunTool({"dbus-send", "--session", "--print-reply", "--dest=org.kde.plasmashell",
-                                  "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                  "string:" + PlasmaScript(files, fallback)});
-    return r.ok ? DesktopResult::Done() : DesktopResult::Failed(r.reason);
 }
 
 // ".../monitorNAME/workspaceN/last-image": NAME.
@@ -186,8 +155,11 @@ DesktopResult SetWallpaperPerMonitor(DesktopKind kind, const std::string& buffer
                 return SpannedCanvas(kind, buffer, tile, perMonitor);
             case DesktopKind::Sway:
                 return SetSwayWallpaperPerOutput(buffer, tile, perMonitor);
-            case DesktopKind::Kde:
-                return EachMonitorFile(buffer, perMonitor, PlasmaPerDesktop);
+            case DesktopKind::Kde: {
+                std::string reason;
+                std::optional<DesktopResult> shown = SetPlasmaScreenPictures(buffer, tile, perMonitor, reason);
+                return shown ? *shown : DesktopResult::Failed(reason);
+            }
             case DesktopKind::Xfce:
                 if (std::optional<DesktopResult> whole = XfceOneBackdrop(buffer, tile, perMonitor)) return *whole;
                 return EachMonitorFile(buffer, perMonitor, XfcePerBackdrop);

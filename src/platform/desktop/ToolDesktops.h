@@ -4,6 +4,7 @@
 // absolute path (a fresh name: they remember pictures by path) or "" for no
 // picture, and whether to tile it (else it is centred).
 
+#include <optional>
 #include <string>
 
 #include "platform/desktop/DesktopChoice.h"
@@ -17,6 +18,12 @@ namespace vantoria::desktop {
 DesktopResult SetGSettingsWallpaper(DesktopKind kind, const std::string& picture, bool tile, bool spanned = false);
 // KDE Plasma: a desktop script run by plasmashell, sent with dbus-send.
 DesktopResult SetPlasmaWallpaper(const std::string& picture, bool tile);
+// Plasma with every desktop given a picture as large as its monitor in
+// device pixels: `perMonitor`'s own picture for it, else `buffer` laid out
+// (tiled from the monitor's top-left or centred). nullopt with `reason` set
+// when the monitors are unknown.
+std::optional<DesktopResult> SetPlasmaScreenPictures(const std::string& buffer, bool tile,
+                                                     const MonitorComposer& perMonitor, std::string& reason);
 // XFCE: every monitor's and workspace's backdrop, through xfconf-query.
 DesktopResult SetXfceWallpaper(const std::string& picture, bool tile);
 // LXQt: pcmanfm-qt, which draws its desktop.

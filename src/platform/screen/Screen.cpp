@@ -7,9 +7,12 @@
 #include "platform/screen/X11Monitors.h"
 
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <exception>
 #include <stdexcept>
 
 namespace vantoria {
@@ -46,6 +49,45 @@ private:
     Display* display_;
     XErrorHandler previous_;
 };
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Xwayland shows a scaling compositor's outputs in its logical pixels, where
+// the compositor's own list has each output's mode in device pixels. When
+// every X11 monitor lies where exactly one output of its shape starts, at
+// least as large, it takes that output's size, and the places are taken in
+// the pixels of the most scaled output, where the sizes fit them (side by
+// side at one scale, never overlapping at several); names and the primary
+// flag stay.
+void TakeWaylandSizes(MonitorList& monitors) {
+    if (!IsSet("WAYLAND_DISPLAY")) return;
+    std::string ignored;
+    const std::optional<MonitorList> outputs = WaylandMonitors(ignored);
+    if (!outputs) return;
+    MonitorList sized = monitors;
+    for (Monitor& m : sized) {
+        const Monitor* match = nullptr;
+        int count = 0;
+        for (const Monitor& o : *outputs)
+            if (o.x == m.x && o.y == m.y) match = &o, ++count;
+        if (count != 1 || match->width < m.width || match->height < m.height) return;
+        const double across = double(match->width) * m.height, down = double(match->height) * m.width;
+        if (std::abs(across - down) > 0.01 * across) return;
+        m.width = match->width;
+        m.height = match->height;
+    }
+    double scale = 1.0;
+    for (std::size_t i = 0; i < sized.size(); ++i)
+        scale = std::max(scale, double(sized[i].width) / monitors[i].width);
+    for (Monitor& m : sized) {
+        m.x = static_cast<int>(std::lround(m.x * scale));
+        m.y = static_cast<int>(std::lround(m.y * scale));
+    }
+    monitors = std::move(sized);
+}
 
 }  // namespace
 
@@ -85,28 +127,48 @@ std::optional<raster::ScreenSize> X11PrimaryScreenSize(std::string& error) {
 }
 
 std::optional<raster::ScreenSize> PrimaryScreenSize(std::string& error) {
-    if (auto given = MonitorsFromEnvironment()) return PrimaryMonitor(*given).Size();
-    const char* x = std::getenv("DISPLAY");
-    if (x && *x) return X11PrimaryScreenSize(error);
-    if (auto outputs = WaylandMonitors(error)) return PrimaryMonitor(*outputs).Size();
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!wayland || !*wayland) error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+    if (auto monitors = CurrentMonitors(error)) return PrimaryMonitor(*monitors).Size();
     return std::nullopt;
+}
+
+raster::ScreenSize DeviceScreenSize(raster::ScreenSize logical, double ratio) {
+    const raster::ScreenSize scaled{static_cast<int>(std::lround(logical.width * ratio)),
+                                    static_cast<int>(std::lround(logical.height * ratio))};
+    if (ratio == 1.0) return scaled;
+    std::optional<raster::ScreenSize> exact;
+    try {
+        std::string ignored;
+        exact = PrimaryScreenSize(ignored);
+    } catch (const std::exception&) {
+        // Malformed monitors given: the toolkit's size stands.
+    }
+    // Within a pixel: the same screen, rounded or cut by the toolkit.
+    auto near = [ratio](int device, int side) { return std::abs(device / ratio - side) < 1.0; };
+    if (exact && near(exact->width, logical.width) && near(exact->height, logical.height)) return *exact;
+    return scaled;
 }
 
 std::optional<MonitorList> CurrentMonitors(std::string& error) {
     if (auto given = MonitorsFromEnvironment()) return given;
-    const char* x = std::getenv("DISPLAY");
-    if (x && *x) {
+    // sway knows its outputs' modes and scales; Xwayland has them scaled.
+    if (IsSet("SWAYSOCK") && IsSet("WAYLAND_DISPLAY")) {
+        if (auto outputs = SwayOutputs(error)) return outputs;
+    }
+    if (const char* x = std::getenv("DISPLAY"); x && *x) {
         std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(x));
         if (!display) {
             error = std::string("cannot open display ") + x;
             return std::nullopt;
         }
-        const ScopedIgnoreXErrors ignoreErrors(display.get());
-        return X11Monitors(display.get());
+        MonitorList monitors;
+        {
+            const ScopedIgnoreXErrors ignoreErrors(display.get());
+            monitors = X11Monitors(display.get());
+        }
+        TakeWaylandSizes(monitors);
+        return monitors;
     }
-    if (const char* sway = std::getenv("SWAYSOCK"); sway && *sway) {
+    if (IsSet("SWAYSOCK")) {
         if (auto outputs = SwayOutputs(error)) return outputs;
     }
     if (auto outputs = WaylandMonitors(error)) return outputs;

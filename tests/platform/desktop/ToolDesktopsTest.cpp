@@ -14,6 +14,7 @@
 #include "platform/desktop/Quoting.h"
 #include "platform/desktop/ToolRunner.h"
 #include "platform/desktop/DesktopTestEnv.h"
+#include "platform/dib/Dib.h"
 #include "platform/raster/Bitmap.h"
 #include "platform/registry/Registry.h"
 
@@ -56,6 +57,9 @@ protected:
         return copies.empty() ? "" : copies.front();
     }
 
+    // The monitors are the test's own, never those of a display it runs under.
+    const test::ScopedEnv noX_{"DISPLAY", std::nullopt}, noWayland_{"WAYLAND_DISPLAY", std::nullopt},
+        noSway_{"SWAYSOCK", std::nullopt}, noMonitors_{"VANTORIA_MONITORS", std::nullopt};
     test::DesktopSandbox box_;
     test::StandIns tools_;
 };
@@ -65,8 +69,8 @@ TEST_F(ToolDesktopTest, PlasmaGetsAScriptForEveryDesktop) {
     const std::string buffer = Buffer();
     SetTile(true);
     {
-        // Plasma tiles from the screen's centre: it gets our own tiling from
-        // the top-left, as large as the screen, centred.
+        // Monitors unknown: Plasma tiles from the screen's centre, so it gets
+        // our own tiling from the top-left, as large as the screen, centred.
         const test::ScopedEnv screen("VANTORIA_SCREEN", "8x4");
         ASSERT_TRUE(SetDeskWallpaper(buffer).ok);
     }
@@ -93,6 +97,37 @@ TEST_F(ToolDesktopTest, PlasmaGetsAScriptForEveryDesktop) {
     // The profile records the buffer file, not the desktop's copy; removal empties it.
     EXPECT_EQ(RegistryValue("Wallpaper"), "");
     EXPECT_TRUE(box_.CachedCopies().empty());
+}
+
+// With its monitors known, Plasma draws each desktop's picture one to one
+// at any display scale only when it is as large as the monitor: each gets
+// one of its own device-pixel size, found by where its screen starts.
+TEST_F(ToolDesktopTest, PlasmaGetsEachMonitorAPictureOfItsOwnSize) {
+    tools_.Add("dbus-send");
+    const test::ScopedEnv monitors("VANTORIA_MONITORS", "8x4+0+0,4x2+8+1");
+    const std::string buffer = Buffer();  // 4 x 3, one colour
+    for (const bool tile : {false, true}) {
+        SetTile(tile);
+        ASSERT_EQ(SetDeskWallpaper(buffer).reason, "");
+        const std::string script = tools_.Calls("dbus-send").back()[5];
+        EXPECT_THAT(script, HasSubstr("d.writeConfig(\"FillMode\", 2);"));
+        const std::string start = "{x: 0, y: 0, uri: \"file://", second = "{x: 8, y: 1, uri: \"file://";
+        ASSERT_THAT(script, HasSubstr(start));
+        ASSERT_THAT(script, HasSubstr(second));
+        auto picture = [&](const std::string& entry) {
+            const std::size_t at = script.find(entry) + entry.size();
+            return dib::LoadBmpFile(script.substr(at, script.find('"', at) - at));
+        };
+        const raster::Bitmap primary = picture(start), other = picture(second);
+        ASSERT_EQ(std::pair(primary.Width(), primary.Height()), std::pair(8, 4));
+        ASSERT_EQ(std::pair(other.Width(), other.Height()), std::pair(4, 2));
+        // Centred, black beside it; tiled from each monitor's corner, no black.
+        auto lit = [](const raster::Bitmap& b, int x, int y) { return b.ScanLine(y)[3 * x] == 10; };
+        EXPECT_EQ(lit(primary, 0, 0), tile);
+        EXPECT_TRUE(lit(primary, 2, 0) && lit(primary, 5, 2) && lit(other, 0, 0) && lit(other, 3, 1));
+        EXPECT_EQ(lit(primary, 7, 3), tile);
+        EXPECT_EQ(box_.CachedCopies().size(), 2u);
+    }
 }
 
 TEST_F(ToolDesktopTest, EachChangeShowsAFreshNameAndKeepsOnlyTheNewest) {

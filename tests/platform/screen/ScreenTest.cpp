@@ -1,5 +1,8 @@
 #include "platform/screen/Monitors.h"
 #include "platform/screen/Screen.h"
+#include "platform/screen/SwayOutputs.h"
+#include "platform/desktop/DesktopTestEnv.h"
+#include "support/TestBmp.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -125,3 +128,41 @@ TEST(MonitorIdentityTest, EdidAndAssignmentsByIdentity) {
 }
 
 }  // namespace
+
+// A toolkit that scales the screen rounds its size to whole logical pixels:
+// the device size is the primary monitor's own where that is the screen the
+// toolkit scaled, else the logical size scaled back.
+TEST(ScreenTest, AScaledScreenIsMeasuredInDevicePixels) {
+    using vantoria::DeviceScreenSize;
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("SWAYSOCK");
+    ::setenv("VANTORIA_MONITORS", "1366x768+0+0,641x480+1366+0", 1);
+    EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1366, 768}));  // 911 x 1.5 would be 1367
+    EXPECT_EQ(DeviceScreenSize({683, 384}, 2.0), (ScreenSize{1366, 768}));
+    EXPECT_EQ(DeviceScreenSize({1000, 700}, 1.0), (ScreenSize{1000, 700}));  // unscaled: as given
+    EXPECT_EQ(DeviceScreenSize({1337, 512}, 1.5), (ScreenSize{2006, 768}));  // another screen than the primary
+    ::setenv("VANTORIA_MONITORS", "bad", 1);
+    EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1367, 768}));
+    ::unsetenv("VANTORIA_MONITORS");
+    EXPECT_EQ(DeviceScreenSize({911, 512}, 1.5), (ScreenSize{1367, 768}));  // nothing else to ask
+}
+
+// sway places its outputs in logical pixels: an output at twice the scale
+// takes half its mode there. In device pixels the one beside it starts where
+// the scaled output's mode ends, not halfway across it.
+TEST(ScreenTest, ScaledSwayOutputsLieSideBySideInDevicePixels) {
+    const vantoria::test::TempDir dir;
+    const vantoria::test::StandIns tools(dir.Path());
+    tools.Add("swaymsg", 0,
+              R"([{"name": "HEADLESS-1", "active": true, "scale": 2.0, "rect": {"x": 0, "y": 0, "width": 400, "height": 300},
+                   "current_mode": {"width": 800, "height": 600}},
+                  {"name": "HEADLESS-2", "active": true, "scale": 1.0, "rect": {"x": 400, "y": 10, "width": 320, "height": 240},
+                   "current_mode": {"width": 320, "height": 240}}])");
+    std::string why;
+    const auto outputs = vantoria::SwayOutputs(why);
+    ASSERT_TRUE(outputs) << why;
+    ASSERT_EQ(outputs->size(), 2u);
+    EXPECT_EQ((*outputs)[0], (vantoria::Monitor{0, 0, 800, 600, true, "HEADLESS-1", {}, {}, {}}));
+    EXPECT_EQ((*outputs)[1], (vantoria::Monitor{800, 20, 320, 240, false, "HEADLESS-2", {}, {}, {}}));
+}
