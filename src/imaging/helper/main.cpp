@@ -24,7 +24,6 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -203,13 +202,18 @@ bool WriteAndRelease(int fd, const std::uint8_t* data, std::size_t bytes) {
     return true;
 }
 
+// Closes `fd`, leaving errno as the failure that came before.
+void CloseKeepingErrno(int fd) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+}
+
 // Seals the memfd the picture's rows were written to, so that what the
 // program maps can no longer change, and puts it in the reply (or closes it).
 bool Seal(int fd, decode::Reply& reply) {
     if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
+        CloseKeepingErrno(fd);
         return false;
     }
     reply.pixels = UniqueFd(fd);
@@ -229,9 +233,7 @@ int CopyMemory() {
 bool EndCopy(int fd, bool written, std::size_t bytes) {
     if (written) written = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
     if (written) return true;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
+    CloseKeepingErrno(fd);
     return false;
 }
 
@@ -307,6 +309,25 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
     return Seal(fd, reply);
 }
 
+// The failure the exception being handled stands for, put in the reply.
+void PutFailure(decode::Reply& reply) {
+    try {
+        throw;
+    } catch (const dib::DibError& e) {
+        reply.outcome = decode::Outcome::DibError;
+        reply.message = e.what();
+    } catch (const imaging::SpiError& e) {
+        reply.outcome = decode::Outcome::SpiError;
+        reply.message = e.what();
+    } catch (const raster::RasterError& e) {
+        reply.outcome = decode::Outcome::RasterError;
+        reply.message = e.what();
+    } catch (const std::exception& e) {
+        reply.outcome = decode::Outcome::OtherError;
+        reply.message = e.what();
+    }
+}
+
 decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const StatusPage& status) {
     decode::Reply reply;
     bool stretch = false;
@@ -320,18 +341,8 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         // Stretched here, so that only the stretched picture is handed over.
         stretch = ok && loader.Bitmap() && !loader.Bitmap()->Empty() &&
                   wanted.StretchesFrom({loader.Bitmap()->Width(), loader.Bitmap()->Height()});
-    } catch (const dib::DibError& e) {
-        reply.outcome = decode::Outcome::DibError;
-        reply.message = e.what();
-    } catch (const imaging::SpiError& e) {
-        reply.outcome = decode::Outcome::SpiError;
-        reply.message = e.what();
-    } catch (const raster::RasterError& e) {
-        reply.outcome = decode::Outcome::RasterError;
-        reply.message = e.what();
-    } catch (const std::exception& e) {
-        reply.outcome = decode::Outcome::OtherError;
-        reply.message = e.what();
+    } catch (const std::exception&) {
+        PutFailure(reply);
     }
     status.Set({});
     reply.errer = loader.errer;
@@ -353,13 +364,8 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         reply.stretched = true;
         try {
             if (HandOverStretched(*picture, {reply.width, reply.height}, reply)) return reply;
-        } catch (const raster::RasterError& e) {
-            reply.outcome = decode::Outcome::RasterError;
-            reply.message = e.what();
-            return reply;
-        } catch (const std::bad_alloc& e) {
-            reply.outcome = decode::Outcome::OtherError;
-            reply.message = e.what();
+        } catch (const std::exception&) {
+            PutFailure(reply);
             return reply;
         }
     } else if (picture && !picture->Empty() && HandOver(*picture, reply)) {
