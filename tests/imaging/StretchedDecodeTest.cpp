@@ -77,9 +77,11 @@ TEST(StretchedDecode, TheHelpersStretchIsTheCompositionsByteForByte) {
     TSpi_load loader;
     loader.SpiPathName = plugins;
     // 900 x 600 is served by the JPEG's half (1000 x 701); 1500 x 1000 by
-    // the whole picture only, and large enough for the memfd made ahead.
+    // the whole picture only, and large enough for the memfd made ahead;
+    // 1999 x 1401 is handed over in three bands of rows, the last of one.
     for (const std::string& file : haveJpeg ? std::vector{bmp, jpeg} : std::vector{bmp}) {
-        for (const raster::ScreenSize screen : {raster::ScreenSize{900, 600}, raster::ScreenSize{1500, 1000}}) {
+        for (const raster::ScreenSize screen :
+             {raster::ScreenSize{900, 600}, raster::ScreenSize{1500, 1000}, raster::ScreenSize{1999, 1401}}) {
             SCOPED_TRACE(file + " on " + std::to_string(screen.width) + "x" + std::to_string(screen.height));
             const imaging::WantedSize reduced{screen.width, screen.height};
             const imaging::WantedSize exact{screen.width, screen.height, true};

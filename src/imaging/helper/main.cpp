@@ -19,11 +19,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -273,6 +275,80 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     return Seal(fd, reply);
 }
 
+// Writes bands of rows to a descriptor on a thread of its own, one band at a
+// time, so that the next band is stretched meanwhile; without a thread to be
+// had, on the caller's. The caller keeps a band's rows unchanged until the
+// next Write or Finish returns.
+class BandWriter {
+public:
+    explicit BandWriter(int fd) : fd_(fd) {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::exception&) {
+            // no thread: Write writes at once
+        }
+    }
+    BandWriter(const BandWriter&) = delete;
+    BandWriter& operator=(const BandWriter&) = delete;
+    ~BandWriter() { static_cast<void>(Finish()); }
+
+    // False once a write has failed (Finish then gives its errno).
+    bool Write(const std::uint8_t* data, std::size_t bytes) {
+        if (!thread_.joinable()) return ok_ = ok_ && WriteAll(fd_, data, bytes);
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return data_ == nullptr; });
+        if (!ok_) return false;
+        data_ = data;
+        bytes_ = bytes;
+        changed_.notify_all();
+        return true;
+    }
+
+    // Waits for every band handed over: true when all were written, else
+    // false with errno set by the failed write.
+    bool Finish() {
+        if (thread_.joinable()) {
+            {
+                const std::lock_guard lock(mutex_);
+                done_ = true;
+            }
+            changed_.notify_all();
+            thread_.join();
+        }
+        if (!ok_) errno = error_;
+        return ok_;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return data_ != nullptr || done_; });
+            if (data_ == nullptr) return;
+            lock.unlock();
+            const bool written = WriteAll(fd_, data_, bytes_);
+            const int error = errno;
+            lock.lock();
+            if (!written) {
+                ok_ = false;
+                error_ = error;
+            }
+            data_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    const int fd_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::uint8_t* data_ = nullptr;   // the band being written, or none
+    std::size_t bytes_ = 0;
+    bool done_ = false;
+    bool ok_ = true;
+    int error_ = 0;
+    std::thread thread_;   // last: started once the rest is in place
+};
+
 // `picture` stretched to `size` as a sealed memfd of top-down rows: stretched
 // a band of rows at a time into one small bitmap and written from there, so
 // that the stretched picture never lies whole in this process's memory (its
@@ -290,15 +366,21 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
     if (fd < 0) return false;
     bool written = true;
     try {
-        raster::Bitmap band(size.width, bandRows);
-        const raster::Bitmap& rows = band;
-        for (int top = 0; top < size.height && written; top += band.Height()) {
+        // Two bands: one is written while the next is stretched into the
+        // other.
+        raster::Bitmap bands[2] = {raster::Bitmap(size.width, bandRows),
+                                   raster::Bitmap(size.width, std::min(bandRows, std::max(size.height - bandRows, 1)))};
+        BandWriter writer(fd);
+        for (int top = 0, i = 0; top < size.height && written; top += bandRows, i ^= 1) {
+            raster::Bitmap& band = bands[i];
             // The band is the window [top, top + band height) of the whole
             // stretch: rows past the picture's end are left out.
             band.StretchDraw(raster::MakeRect(0, -top, size.width, size.height - top), picture);
             const int count = std::min(band.Height(), size.height - top);
-            written = WriteAll(fd, rows.ScanLine(0), rowBytes * static_cast<std::size_t>(count));
+            const raster::Bitmap& rows = band;
+            written = writer.Write(rows.ScanLine(0), rowBytes * static_cast<std::size_t>(count));
         }
+        written = writer.Finish() && written;
     } catch (...) {
         ::close(fd);
         throw;
