@@ -276,12 +276,13 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
 }
 
 // Writes bands of rows to a descriptor on a thread of its own, one band at a
-// time, so that the next band is stretched meanwhile; without a thread to be
-// had, on the caller's. The caller keeps a band's rows unchanged until the
+// time, so that the next band is stretched meanwhile; for a single band, or
+// without a thread to be had, on the caller's. The caller keeps a band's rows unchanged until the
 // next Write or Finish returns.
 class BandWriter {
 public:
-    explicit BandWriter(int fd) : fd_(fd) {
+    BandWriter(int fd, bool threaded) : fd_(fd) {
+        if (!threaded) return;
         try {
             thread_ = std::thread([this] { Run(); });
         } catch (const std::exception&) {
@@ -370,7 +371,7 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
         // other.
         raster::Bitmap bands[2] = {raster::Bitmap(size.width, bandRows),
                                    raster::Bitmap(size.width, std::min(bandRows, std::max(size.height - bandRows, 1)))};
-        BandWriter writer(fd);
+        BandWriter writer(fd, size.height > bandRows);
         for (int top = 0, i = 0; top < size.height && written; top += bandRows, i ^= 1) {
             raster::Bitmap& band = bands[i];
             // The band is the window [top, top + band height) of the whole
