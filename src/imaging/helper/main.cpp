@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -277,8 +277,8 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
 
 // Writes bands of rows to a descriptor on a thread of its own, one band at a
 // time, so that the next band is stretched meanwhile; for a single band, or
-// without a thread to be had, on the caller's. The caller keeps a band's rows unchanged until the
-// next Write or Finish returns.
+// without a thread to be had, on the caller's. The caller keeps a band's
+// rows unchanged until the next Write or Finish returns.
 class BandWriter {
 public:
     BandWriter(int fd, bool threaded) : fd_(fd) {
@@ -295,7 +295,13 @@ public:
 
     // False once a write has failed (Finish then gives its errno).
     bool Write(const std::uint8_t* data, std::size_t bytes) {
-        if (!thread_.joinable()) return ok_ = ok_ && WriteAll(fd_, data, bytes);
+        if (!thread_.joinable()) {
+            if (ok_ && !WriteAll(fd_, data, bytes)) {
+                ok_ = false;
+                error_ = errno;
+            }
+            return ok_;
+        }
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return data_ == nullptr; });
         if (!ok_) return false;
@@ -351,9 +357,10 @@ private:
 };
 
 // `picture` stretched to `size` as a sealed memfd of top-down rows: stretched
-// a band of rows at a time into one small bitmap and written from there, so
-// that the stretched picture never lies whole in this process's memory (its
-// fresh pages would each be cleared, written and then copied once more).
+// a band of rows at a time into one of two small bitmaps and written from
+// there, so that the stretched picture never lies whole in this process's
+// memory (its fresh pages would each be cleared, written and then copied
+// once more).
 // The rows are those of raster::Stretched. Throws RasterError or
 // std::bad_alloc.
 bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, decode::Reply& reply) {
