@@ -17,19 +17,23 @@ constexpr std::uint32_t kRequestMagic = 0x31514456;   // "VDQ1"
 constexpr std::uint32_t kReplyMagic = 0x31524456;     // "VDR1"
 constexpr std::size_t kMaxMessage = 8 * 1024 + 3 * kMaxText;
 
-// Fixed-width fields and length-prefixed texts, in host byte order (both
-// ends are the same machine).
+// Fixed-width fields, flags as one byte and length-prefixed texts, in host
+// byte order (both ends are the same machine). Writer and Reader take the
+// same Field calls, so that one list of a message's fields serves both ends.
 class Writer {
 public:
     template <typename T>
-    void Put(T value) {
+    bool Field(const T& value) {
         const auto* p = reinterpret_cast<const std::uint8_t*>(&value);
         bytes_.insert(bytes_.end(), p, p + sizeof value);
+        return true;
     }
-    void PutText(const std::string& text) {
+    bool Field(const bool& flag) { return Field(static_cast<std::uint8_t>(flag)); }
+    bool Field(const std::string& text) {
         const std::size_t n = std::min(text.size(), kMaxText);
-        Put(static_cast<std::uint32_t>(n));
+        Field(static_cast<std::uint32_t>(n));
         bytes_.insert(bytes_.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
+        return true;
     }
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
@@ -37,19 +41,27 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+// Every Field is false once the message is shorter than its fields, or
+// holds a flag other than 0 or 1 or a text longer than kMaxText.
 class Reader {
 public:
     Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     template <typename T>
-    bool Get(T& value) {
+    bool Field(T& value) {
         if (size_ - at_ < sizeof value) return false;
         std::memcpy(&value, data_ + at_, sizeof value);
         at_ += sizeof value;
         return true;
     }
-    bool GetText(std::string& text) {
+    bool Field(bool& flag) {
+        std::uint8_t byte = 0;
+        if (!Field(byte) || byte > 1) return false;
+        flag = byte != 0;
+        return true;
+    }
+    bool Field(std::string& text) {
         std::uint32_t n = 0;
-        if (!Get(n) || n > kMaxText || size_ - at_ < n) return false;
+        if (!Field(n) || n > kMaxText || size_ - at_ < n) return false;
         text.assign(reinterpret_cast<const char*>(data_ + at_), n);
         at_ += n;
         return true;
@@ -175,17 +187,34 @@ bool CanBeExact(std::int32_t width, std::int32_t height) {
            std::int64_t{width} * height <= raster::kMaxPixels;
 }
 
+namespace {
+
+// The fields of a request after its magic, in order, for either end; the
+// open error goes apart, as the sender gives none with a descriptor.
+template <class Io, class R, class E>
+bool RequestFields(Io& io, R& request, E& openError) {
+    return io.Field(request.memoryBudget) && io.Field(request.wantedWidth) && io.Field(request.wantedHeight) &&
+           io.Field(request.exact) && io.Field(openError) && io.Field(request.folder) && io.Field(request.file) &&
+           io.Field(request.carriedPlugin);
+}
+
+// The fields of a reply after its magic and outcome, in order.
+template <class Io, class R>
+bool ReplyFields(Io& io, R& reply) {
+    return io.Field(reply.errer) && io.Field(reply.colorBit) && io.Field(reply.throughPlugin) &&
+           io.Field(reply.width) && io.Field(reply.height) && io.Field(reply.pictureWidth) &&
+           io.Field(reply.pictureHeight) && io.Field(reply.bottomUp) && io.Field(reply.offset) &&
+           io.Field(reply.stretched) && io.Field(reply.message) && io.Field(reply.chosenPlugin) &&
+           io.Field(reply.refused);
+}
+
+}  // namespace
+
 bool SendRequest(int socket, const Request& request) {
     Writer out;
-    out.Put(kRequestMagic);
-    out.Put(request.memoryBudget);
-    out.Put(request.wantedWidth);
-    out.Put(request.wantedHeight);
-    out.Put(static_cast<std::uint8_t>(request.exact));
-    out.Put(request.fileFd ? 0 : request.openError);
-    out.PutText(request.folder);
-    out.PutText(request.file);
-    out.PutText(request.carriedPlugin);
+    const std::int32_t openError = request.fileFd ? 0 : request.openError;
+    out.Field(kRequestMagic);
+    RequestFields(out, request, openError);
     return Send(socket, out.Bytes(), request.fileFd ? request.fileFd.Get() : -1);
 }
 
@@ -195,36 +224,17 @@ std::optional<Request> ReadRequest(int socket) {
     if (!Receive(socket, bytes, request.fileFd)) return std::nullopt;
     Reader in(bytes.data(), bytes.size());
     std::uint32_t magic = 0;
-    std::uint8_t exact = 0;
-    if (!in.Get(magic) || magic != kRequestMagic || !in.Get(request.memoryBudget) ||
-        !in.Get(request.wantedWidth) || !in.Get(request.wantedHeight) || !in.Get(exact) || exact > 1 ||
-        !in.Get(request.openError) ||
-        !in.GetText(request.folder) || !in.GetText(request.file) || !in.GetText(request.carriedPlugin) ||
-        !in.AtEnd()) {
+    if (!in.Field(magic) || magic != kRequestMagic || !RequestFields(in, request, request.openError) || !in.AtEnd())
         return std::nullopt;
-    }
-    request.exact = exact != 0;
     if (request.exact && !CanBeExact(request.wantedWidth, request.wantedHeight)) return std::nullopt;
     return request;
 }
 
 bool SendReply(int socket, const Reply& reply) {
     Writer out;
-    out.Put(kReplyMagic);
-    out.Put(static_cast<std::uint32_t>(reply.outcome));
-    out.Put(reply.errer);
-    out.Put(reply.colorBit);
-    out.Put(static_cast<std::uint8_t>(reply.throughPlugin));
-    out.Put(reply.width);
-    out.Put(reply.height);
-    out.Put(reply.pictureWidth);
-    out.Put(reply.pictureHeight);
-    out.Put(static_cast<std::uint8_t>(reply.bottomUp));
-    out.Put(reply.offset);
-    out.Put(static_cast<std::uint8_t>(reply.stretched));
-    out.PutText(reply.message);
-    out.PutText(reply.chosenPlugin);
-    out.PutText(reply.refused);
+    out.Field(kReplyMagic);
+    out.Field(static_cast<std::uint32_t>(reply.outcome));
+    ReplyFields(out, reply);
     return Send(socket, out.Bytes(), reply.pixels ? reply.pixels.Get() : -1);
 }
 
@@ -234,20 +244,11 @@ std::optional<Reply> ReadReply(int socket) {
     if (!Receive(socket, bytes, reply.pixels)) return std::nullopt;
     Reader in(bytes.data(), bytes.size());
     std::uint32_t magic = 0, outcome = 0;
-    std::uint8_t throughPlugin = 0, bottomUp = 0, stretched = 0;
-    if (!in.Get(magic) || magic != kReplyMagic || !in.Get(outcome) ||
-        outcome > static_cast<std::uint32_t>(Outcome::OtherError) || !in.Get(reply.errer) ||
-        !in.Get(reply.colorBit) || !in.Get(throughPlugin) || !in.Get(reply.width) || !in.Get(reply.height) ||
-        !in.Get(reply.pictureWidth) || !in.Get(reply.pictureHeight) ||
-        !in.Get(bottomUp) || !in.Get(reply.offset) || !in.Get(stretched) || stretched > 1 ||
-        !in.GetText(reply.message) ||
-        !in.GetText(reply.chosenPlugin) || !in.GetText(reply.refused) || !in.AtEnd()) {
+    if (!in.Field(magic) || magic != kReplyMagic || !in.Field(outcome) ||
+        outcome > static_cast<std::uint32_t>(Outcome::OtherError) || !ReplyFields(in, reply) || !in.AtEnd()) {
         return std::nullopt;
     }
     reply.outcome = static_cast<Outcome>(outcome);
-    reply.throughPlugin = throughPlugin != 0;
-    reply.bottomUp = bottomUp != 0;
-    reply.stretched = stretched != 0;
     return reply;
 }
 

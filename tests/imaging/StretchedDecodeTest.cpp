@@ -2,7 +2,7 @@
 // already stretched: the wallpaper is the one the decode of the picture,
 // then its composition, gives, byte for byte, through the helper and in
 // process alike; and a helper's reply stretched to any size but the one
-// asked for is refused.
+// asked for, or malformed, is refused.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "ImagingTestSupport.h"
 #include "compose/WallComposer.h"
@@ -77,9 +78,11 @@ TEST(StretchedDecode, TheHelpersStretchIsTheCompositionsByteForByte) {
     TSpi_load loader;
     loader.SpiPathName = plugins;
     // 900 x 600 is served by the JPEG's half (1000 x 701); 1500 x 1000 by
-    // the whole picture only, and large enough for the memfd made ahead.
+    // the whole picture only, and large enough for the memfd made ahead;
+    // 1999 x 1401 is handed over in three bands of rows, the last of one.
     for (const std::string& file : haveJpeg ? std::vector{bmp, jpeg} : std::vector{bmp}) {
-        for (const raster::ScreenSize screen : {raster::ScreenSize{900, 600}, raster::ScreenSize{1500, 1000}}) {
+        for (const raster::ScreenSize screen :
+             {raster::ScreenSize{900, 600}, raster::ScreenSize{1500, 1000}, raster::ScreenSize{1999, 1401}}) {
             SCOPED_TRACE(file + " on " + std::to_string(screen.width) + "x" + std::to_string(screen.height));
             const imaging::WantedSize reduced{screen.width, screen.height};
             const imaging::WantedSize exact{screen.width, screen.height, true};
@@ -141,6 +144,54 @@ TEST(StretchedDecode, TheProtocolRefusesAStretchOfAnotherSize) {
     EXPECT_FALSE(imaging::decode::StretchedAsAsked(request, reply));
     reply.stretched = false;
     EXPECT_TRUE(imaging::decode::StretchedAsAsked(request, reply));
+}
+
+// A reply comes back field for field; one cut short, with bytes over or
+// with a flag other than 0 or 1 is not a reply.
+TEST(StretchedDecode, TheProtocolRefusesMalformedReplies) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair), 0);
+    const UniqueFd program(pair[0]), helper(pair[1]);
+
+    imaging::decode::Reply reply;
+    reply.outcome = imaging::decode::Outcome::NoPicture;
+    reply.message = "no pixels";
+    reply.errer = -7;
+    reply.colorBit = 24;
+    reply.throughPlugin = true;
+    reply.chosenPlugin = "/p/jpeg.spi";
+    reply.refused = "one\ntwo\n";
+    reply.width = 11;
+    reply.height = 12;
+    reply.pictureWidth = 13;
+    reply.pictureHeight = 14;
+    reply.bottomUp = true;
+    reply.offset = 4096;
+    ASSERT_TRUE(imaging::decode::SendReply(helper.Get(), reply));
+    const auto got = imaging::decode::ReadReply(program.Get());
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->outcome, reply.outcome);
+    EXPECT_EQ(got->message, reply.message);
+    EXPECT_EQ(std::tuple(got->errer, got->colorBit, got->throughPlugin, got->bottomUp, got->stretched),
+              std::tuple(-7, 24, true, true, false));
+    EXPECT_EQ(std::tuple(got->width, got->height, got->pictureWidth, got->pictureHeight, got->offset),
+              std::tuple(11, 12, 13, 14, std::uint64_t{4096}));
+    EXPECT_EQ(got->chosenPlugin, reply.chosenPlugin);
+    EXPECT_EQ(got->refused, reply.refused);
+
+    ASSERT_TRUE(imaging::decode::SendReply(helper.Get(), reply));
+    std::string bytes(65536, '\0');
+    const ssize_t n = ::recv(program.Get(), bytes.data(), bytes.size(), 0);
+    ASSERT_GT(n, 20);
+    bytes.resize(static_cast<std::size_t>(n));
+    std::string flagOfTwo = bytes;
+    flagOfTwo[16] = 2;   // throughPlugin, after the magic, outcome, errer and colorBit
+    for (const std::string& bad : {bytes.substr(0, bytes.size() - 1), bytes + '\0', flagOfTwo}) {
+        ASSERT_EQ(::send(helper.Get(), bad.data(), bad.size(), 0), static_cast<ssize_t>(bad.size()));
+        EXPECT_FALSE(imaging::decode::ReadReply(program.Get())) << bad.size();
+    }
+    ASSERT_EQ(::send(helper.Get(), bytes.data(), bytes.size(), 0), n);
+    EXPECT_TRUE(imaging::decode::ReadReply(program.Get()));
 }
 
 }  // namespace

@@ -20,11 +20,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <new>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -210,13 +211,18 @@ bool WriteAndRelease(int fd, const std::uint8_t* data, std::size_t bytes) {
     return true;
 }
 
+// Closes `fd`, leaving errno as the failure that came before.
+void CloseKeepingErrno(int fd) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+}
+
 // Seals the memfd the picture's rows were written to, so that what the
 // program maps can no longer change, and puts it in the reply (or closes it).
 bool Seal(int fd, decode::Reply& reply) {
     if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
+        CloseKeepingErrno(fd);
         return false;
     }
     reply.pixels = UniqueFd(fd);
@@ -236,9 +242,7 @@ int CopyMemory() {
 bool EndCopy(int fd, bool written, std::size_t bytes) {
     if (written) written = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
     if (written) return true;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
+    CloseKeepingErrno(fd);
     return false;
 }
 
@@ -278,10 +282,92 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     return Seal(fd, reply);
 }
 
+// Writes bands of rows to a descriptor on a thread of its own, one band at a
+// time, so that the next band is stretched meanwhile; for a single band, or
+// without a thread to be had, on the caller's. The caller keeps a band's
+// rows unchanged until the next Write or Finish returns.
+class BandWriter {
+public:
+    BandWriter(int fd, bool threaded) : fd_(fd) {
+        if (!threaded) return;
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::exception&) {
+            // no thread: Write writes at once
+        }
+    }
+    BandWriter(const BandWriter&) = delete;
+    BandWriter& operator=(const BandWriter&) = delete;
+    ~BandWriter() { static_cast<void>(Finish()); }
+
+    // False once a write has failed (Finish then gives its errno).
+    bool Write(const std::uint8_t* data, std::size_t bytes) {
+        if (!thread_.joinable()) {
+            if (ok_ && !WriteAll(fd_, data, bytes)) {
+                ok_ = false;
+                error_ = errno;
+            }
+            return ok_;
+        }
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return data_ == nullptr; });
+        if (!ok_) return false;
+        data_ = data;
+        bytes_ = bytes;
+        changed_.notify_all();
+        return true;
+    }
+
+    // Waits for every band handed over: true when all were written, else
+    // false with errno set by the failed write.
+    bool Finish() {
+        if (thread_.joinable()) {
+            {
+                const std::lock_guard lock(mutex_);
+                done_ = true;
+            }
+            changed_.notify_all();
+            thread_.join();
+        }
+        if (!ok_) errno = error_;
+        return ok_;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return data_ != nullptr || done_; });
+            if (data_ == nullptr) return;
+            lock.unlock();
+            const bool written = WriteAll(fd_, data_, bytes_);
+            const int error = errno;
+            lock.lock();
+            if (!written) {
+                ok_ = false;
+                error_ = error;
+            }
+            data_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    const int fd_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::uint8_t* data_ = nullptr;   // the band being written, or none
+    std::size_t bytes_ = 0;
+    bool done_ = false;
+    bool ok_ = true;
+    int error_ = 0;
+    std::thread thread_;   // last: started once the rest is in place
+};
+
 // `picture` stretched to `size` as a sealed memfd of top-down rows: stretched
-// a band of rows at a time into one small bitmap and written from there, so
-// that the stretched picture never lies whole in this process's memory (its
-// fresh pages would each be cleared, written and then copied once more).
+// a band of rows at a time into one of two small bitmaps and written from
+// there, so that the stretched picture never lies whole in this process's
+// memory (its fresh pages would each be cleared, written and then copied
+// once more).
 // The rows are those of raster::Stretched. Throws RasterError or
 // std::bad_alloc.
 bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, decode::Reply& reply) {
@@ -295,15 +381,21 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
     if (fd < 0) return false;
     bool written = true;
     try {
-        raster::Bitmap band(size.width, bandRows);
-        const raster::Bitmap& rows = band;
-        for (int top = 0; top < size.height && written; top += band.Height()) {
+        // Two bands: one is written while the next is stretched into the
+        // other.
+        raster::Bitmap bands[2] = {raster::Bitmap(size.width, bandRows),
+                                   raster::Bitmap(size.width, std::min(bandRows, std::max(size.height - bandRows, 1)))};
+        BandWriter writer(fd, size.height > bandRows);
+        for (int top = 0, i = 0; top < size.height && written; top += bandRows, i ^= 1) {
+            raster::Bitmap& band = bands[i];
             // The band is the window [top, top + band height) of the whole
             // stretch: rows past the picture's end are left out.
             band.StretchDraw(raster::MakeRect(0, -top, size.width, size.height - top), picture);
             const int count = std::min(band.Height(), size.height - top);
-            written = WriteAll(fd, rows.ScanLine(0), rowBytes * static_cast<std::size_t>(count));
+            const raster::Bitmap& rows = band;
+            written = writer.Write(rows.ScanLine(0), rowBytes * static_cast<std::size_t>(count));
         }
+        written = writer.Finish() && written;
     } catch (...) {
         ::close(fd);
         throw;
@@ -312,6 +404,25 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
     reply.offset = 0;
     reply.bottomUp = false;
     return Seal(fd, reply);
+}
+
+// The failure the exception being handled stands for, put in the reply.
+void PutFailure(decode::Reply& reply) {
+    try {
+        throw;
+    } catch (const dib::DibError& e) {
+        reply.outcome = decode::Outcome::DibError;
+        reply.message = e.what();
+    } catch (const imaging::SpiError& e) {
+        reply.outcome = decode::Outcome::SpiError;
+        reply.message = e.what();
+    } catch (const raster::RasterError& e) {
+        reply.outcome = decode::Outcome::RasterError;
+        reply.message = e.what();
+    } catch (const std::exception& e) {
+        reply.outcome = decode::Outcome::OtherError;
+        reply.message = e.what();
+    }
 }
 
 decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const StatusPage& status) {
@@ -327,18 +438,8 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         // Stretched here, so that only the stretched picture is handed over.
         stretch = ok && loader.Bitmap() && !loader.Bitmap()->Empty() &&
                   wanted.StretchesFrom({loader.Bitmap()->Width(), loader.Bitmap()->Height()});
-    } catch (const dib::DibError& e) {
-        reply.outcome = decode::Outcome::DibError;
-        reply.message = e.what();
-    } catch (const imaging::SpiError& e) {
-        reply.outcome = decode::Outcome::SpiError;
-        reply.message = e.what();
-    } catch (const raster::RasterError& e) {
-        reply.outcome = decode::Outcome::RasterError;
-        reply.message = e.what();
-    } catch (const std::exception& e) {
-        reply.outcome = decode::Outcome::OtherError;
-        reply.message = e.what();
+    } catch (const std::exception&) {
+        PutFailure(reply);
     }
     status.Set({});
     reply.errer = loader.errer;
@@ -360,13 +461,8 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
         reply.stretched = true;
         try {
             if (HandOverStretched(*picture, {reply.width, reply.height}, reply)) return reply;
-        } catch (const raster::RasterError& e) {
-            reply.outcome = decode::Outcome::RasterError;
-            reply.message = e.what();
-            return reply;
-        } catch (const std::bad_alloc& e) {
-            reply.outcome = decode::Outcome::OtherError;
-            reply.message = e.what();
+        } catch (const std::exception&) {
+            PutFailure(reply);
             return reply;
         }
     } else if (picture && !picture->Empty() && HandOver(*picture, reply)) {
