@@ -156,11 +156,11 @@ TEST_F(ControlServiceTest, EveryCommandReachesTheProgramAndFailuresComeBackAsThe
     EXPECT_EQ(Ctl({"status"}, &err, &out), 0) << err;
     EXPECT_EQ(out, "wallpaper: " + work_.Path() + "/rel dir/$(x) 'b'.png\nautomatic change: on\n");
 
-    // A failure: exit 1 with the message box's text on one line, and no box.
+    // A failure: exit 1 with the message box's text and its detail on one line, and no box.
     host.failure = "壁紙を作成できません。\nもう一度";
     for (const char* command : {"next", "redraw"}) {
         EXPECT_EQ(Ctl({QString::fromLatin1(command)}, &err), 1) << command;
-        EXPECT_EQ(err, "vantoria-ctl: 壁紙を作成できません。 もう一度\n") << command;
+        EXPECT_EQ(err, "vantoria-ctl: 壁紙を作成できません。 もう一度 (detail)\n") << command;
     }
     EXPECT_EQ(Ctl({"set", "/x.png"}, &err), 1);
     host.failure.clear();
@@ -232,7 +232,7 @@ TEST_F(ControlServiceTest, PropertiesAndTheChangeSignalOnTheBus) {
     QDBusPendingCall next = call(kBusInterface, "Next", {});
     ASSERT_TRUE(next.isError());
     EXPECT_EQ(next.error().name(), QString::fromLatin1(kBusError));
-    EXPECT_EQ(next.error().message(), QString::fromStdString(host.failure));
+    EXPECT_EQ(next.error().message(), QString::fromStdString(host.failure + " (detail)"));
     EXPECT_EQ(reporter_.shown, 0);
     QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(kBusName));
     QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(kBusPath));
