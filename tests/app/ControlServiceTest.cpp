@@ -174,6 +174,12 @@ TEST_F(ControlServiceTest, EveryCommandReachesTheProgramAndFailuresComeBackAsThe
     EXPECT_EQ(Ctl({"jump"}, &err), 1);
     EXPECT_NE(err.find("unknown command"), std::string::npos);
     EXPECT_EQ(Ctl({"set"}, &err), 1);
+    // A name that is not UTF-8 would reach the program mangled: refused here.
+    const std::size_t callsBefore = host.calls.size();
+    Child notUtf8(VANTORIA_CTL_PROGRAM, {"set", "/pics/bad\xff.png"}, {}, work_.Path());
+    EXPECT_EQ(notUtf8.Wait(), 1);
+    EXPECT_NE(notUtf8.Output().find("UTF-8"), std::string::npos) << notUtf8.Output();
+    EXPECT_EQ(host.calls.size(), callsBefore);
     EXPECT_EQ(Ctl({"next", "x"}, &err), 1);
     EXPECT_EQ(Ctl({"--help"}, &err, &out), 0);
     EXPECT_NE(out.find("usage: vantoria-ctl"), std::string::npos);
