@@ -15,11 +15,12 @@
 namespace vantoria {
 namespace {
 
-// Keeps the first message the program would have shown.
+// Keeps the first message the program would have shown, with the detail
+// the box shows below it: the message alone rarely says what went wrong.
 class CapturingReporter final : public Reporter {
 public:
-    void ShowError(const std::string& message, const std::string&) override {
-        if (first.empty()) first = message;
+    void ShowError(const std::string& message, const std::string& detail) override {
+        if (first.empty()) first = detail.empty() ? message : message + " (" + detail + ")";
     }
     std::string first;
 };

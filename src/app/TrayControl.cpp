@@ -7,6 +7,8 @@
 
 #include <QAction>
 
+#include <stdexcept>
+
 namespace vantoria {
 
 TrayControl::TrayControl(TrayForms& forms) : forms_(forms) {
@@ -26,7 +28,10 @@ void TrayControl::Changed(const std::string& file) {
     if (onChanged) onChanged(file);
 }
 
-void TrayControl::Next() { forms_.Main()->NextWallPaper(); }
+void TrayControl::Next() {
+    // Nothing begun must not answer as a change done.
+    if (const Result begun = forms_.Main()->NextWallPaper(); !begun) throw std::runtime_error(begun.reason);
+}
 
 bool TrayControl::Previous() {
     if (shown_.size() < 2) return false;

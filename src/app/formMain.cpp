@@ -133,7 +133,7 @@ void Tform_Main::ChangeWallPaper(const std::string& file) {
     if (outcome.ok && onWallPaperChanged) onWallPaperChanged(file);
 }
 
-void Tform_Main::NextWallPaper() { autoChange_.ChangeNow(); }
+Result Tform_Main::NextWallPaper() { return autoChange_.ChangeNow(); }
 
 void Tform_Main::ShowMaster(const raster::Bitmap& picture) {
     // Only the debug view shows the master image; don't convert for nothing.

@@ -54,8 +54,9 @@ public:
     // Told of every change that put a picture on the desktop, whatever
     // started it (the session-bus interface listens).
     std::function<void(const std::string& file)> onWallPaperChanged;
-    // The automatic change's next file now, its countdown started afresh.
-    void NextWallPaper();
+    // The automatic change's next file now, its countdown started afresh;
+    // failed when no change could be begun (see AutoWallChanger::ChangeNow).
+    Result NextWallPaper();
 
     TSpi_load& SpiLoader() { return *spiLoader_; }
 

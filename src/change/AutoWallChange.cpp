@@ -56,10 +56,12 @@ void AutoWallChanger::Tick() {
     ChangeTick();
 }
 
-void AutoWallChanger::ChangeNow() {
-    if (changing_) return;
+Result AutoWallChanger::ChangeNow() {
+    if (changing_) return Result::Failed("a change of the wallpaper is under way");
     if (settings_.StartLastWall) index_ = settings_.StartLastWallCount;
-    ChangeTick();
+    // Asked for now: a position that skips a change would answer with nothing.
+    if (ChangeTick() || ChangeTick()) return Result::Done();
+    return Result::Failed("no picture in " + settings_.PathWall + " matches " + settings_.FileMask);
 }
 
 namespace {
@@ -77,7 +79,7 @@ MonitorList MonitorsNow() {
 
 }  // namespace
 
-void AutoWallChanger::ChangeTick() {
+bool AutoWallChanger::ChangeTick() {
     const FlagScope busy(changing_);
     host_.ShowChooser();
     const WallListing listing = host_.ChooserListing();
@@ -89,7 +91,8 @@ void AutoWallChanger::ChangeTick() {
         if (settings_.StartLastWall) shuffle_.Restore(settings_.AutoWallShuffleRound);
         shuffleRestored_ = true;
     }
-    if (index_ < 0 || index_ >= count) {
+    const bool inList = index_ >= 0 && index_ < count;
+    if (!inList) {
         // An empty folder, or a stored position past the files that are
         // there now: no change this time; the sequence starts again.
         index_ = 0;
@@ -118,6 +121,7 @@ void AutoWallChanger::ChangeTick() {
     if (shuffle) settings_.AutoWallShuffleRound = settings_.StartLastWall ? shuffle_.State() : std::string();
     if (settings_.StartLastWall) settings_.StartLastWallCount = index_;
     seconds_ = 0;
+    return inList;
 }
 
 }  // namespace vantoria

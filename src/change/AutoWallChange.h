@@ -4,10 +4,11 @@
 // next file of the chooser's file list becomes the wallpaper; the settings
 // dialog shows the seconds left meanwhile.
 
+#include "change/ShuffleOrder.h"
 #include "change/WallFileList.h"
+#include "platform/Result.h"
 
 #include <cstdint>
-#include "change/ShuffleOrder.h"
 #include <string>
 #include <vector>
 
@@ -46,16 +47,19 @@ public:
     void Tick();
 
     // The next file of the sequence now, as a tick at the end of the
-    // interval would change it; the countdown starts afresh. Does nothing
-    // while a change is under way.
-    void ChangeNow();
+    // interval would change it; the countdown starts afresh. A stored
+    // position past the files there now starts from the first one. Failed,
+    // with nothing changed, while a change is under way or when the folder
+    // holds no picture; the change's own failures it reports itself.
+    Result ChangeNow();
 
     std::int32_t Seconds() const { return seconds_; }
     std::int32_t LastTime() const { return lastTime_; }
     std::int32_t Index() const { return index_; }
 
 private:
-    void ChangeTick();
+    // False when the sequence had no file at the position (nothing changed).
+    bool ChangeTick();
 
     TApSystem& settings_;
     AutoChangeHost& host_;

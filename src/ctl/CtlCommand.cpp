@@ -24,7 +24,8 @@ void PrintLine(std::FILE* to, std::string text) {
 
 bool IsUtf8(const std::string& text) {
     auto decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    // decode() only says what to decode; the text is read once it is made a string.
+    const QString decoded = decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     return !decoder.hasError();
 }
 

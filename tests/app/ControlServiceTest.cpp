@@ -156,11 +156,11 @@ TEST_F(ControlServiceTest, EveryCommandReachesTheProgramAndFailuresComeBackAsThe
     EXPECT_EQ(Ctl({"status"}, &err, &out), 0) << err;
     EXPECT_EQ(out, "wallpaper: " + work_.Path() + "/rel dir/$(x) 'b'.png\nautomatic change: on\n");
 
-    // A failure: exit 1 with the message box's text on one line, and no box.
+    // A failure: exit 1 with the message box's text and its detail on one line, and no box.
     host.failure = "壁紙を作成できません。\nもう一度";
     for (const char* command : {"next", "redraw"}) {
         EXPECT_EQ(Ctl({QString::fromLatin1(command)}, &err), 1) << command;
-        EXPECT_EQ(err, "vantoria-ctl: 壁紙を作成できません。 もう一度\n") << command;
+        EXPECT_EQ(err, "vantoria-ctl: 壁紙を作成できません。 もう一度 (detail)\n") << command;
     }
     EXPECT_EQ(Ctl({"set", "/x.png"}, &err), 1);
     host.failure.clear();
@@ -174,6 +174,12 @@ TEST_F(ControlServiceTest, EveryCommandReachesTheProgramAndFailuresComeBackAsThe
     EXPECT_EQ(Ctl({"jump"}, &err), 1);
     EXPECT_NE(err.find("unknown command"), std::string::npos);
     EXPECT_EQ(Ctl({"set"}, &err), 1);
+    // A name that is not UTF-8 would reach the program mangled: refused here.
+    const std::size_t callsBefore = host.calls.size();
+    Child notUtf8(VANTORIA_CTL_PROGRAM, {"set", "/pics/bad\xff.png"}, {}, work_.Path());
+    EXPECT_EQ(notUtf8.Wait(), 1);
+    EXPECT_NE(notUtf8.Output().find("UTF-8"), std::string::npos) << notUtf8.Output();
+    EXPECT_EQ(host.calls.size(), callsBefore);
     EXPECT_EQ(Ctl({"next", "x"}, &err), 1);
     EXPECT_EQ(Ctl({"--help"}, &err, &out), 0);
     EXPECT_NE(out.find("usage: vantoria-ctl"), std::string::npos);
@@ -232,7 +238,7 @@ TEST_F(ControlServiceTest, PropertiesAndTheChangeSignalOnTheBus) {
     QDBusPendingCall next = call(kBusInterface, "Next", {});
     ASSERT_TRUE(next.isError());
     EXPECT_EQ(next.error().name(), QString::fromLatin1(kBusError));
-    EXPECT_EQ(next.error().message(), QString::fromStdString(host.failure));
+    EXPECT_EQ(next.error().message(), QString::fromStdString(host.failure + " (detail)"));
     EXPECT_EQ(reporter_.shown, 0);
     QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(kBusName));
     QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(kBusPath));

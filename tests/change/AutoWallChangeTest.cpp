@@ -184,7 +184,7 @@ TEST_F(AutoWallChangeTest, ShuffledRoundsGoOnAfterARestartAndEveryMonitorGetsThe
     settings_.StartLastWall = true;
     forms_.files = {"a", "b", "c", "d", "e"};
     Ticks(10);  // a countdown under way, which Next starts afresh
-    for (int i = 0; i < 12; ++i) timer_.ChangeNow();
+    for (int i = 0; i < 12; ++i) EXPECT_TRUE(timer_.ChangeNow());
     EXPECT_EQ(timer_.Seconds(), 0);
     ASSERT_EQ(forms_.changes.size(), 12u);
     for (const int round : {0, 5}) {
@@ -201,8 +201,8 @@ TEST_F(AutoWallChangeTest, ShuffledRoundsGoOnAfterARestartAndEveryMonitorGetsThe
     otherForms.files = forms_.files;
     AutoWallChanger restarted(stored, otherForms);
     for (int i = 0; i < 4; ++i) {
-        timer_.ChangeNow();
-        restarted.ChangeNow();
+        EXPECT_TRUE(timer_.ChangeNow());
+        EXPECT_TRUE(restarted.ChangeNow());
     }
     EXPECT_EQ(otherForms.changes, std::vector<std::string>(forms_.changes.end() - 4, forms_.changes.end()));
 
@@ -213,9 +213,32 @@ TEST_F(AutoWallChangeTest, ShuffledRoundsGoOnAfterARestartAndEveryMonitorGetsThe
     settings_.MonitorMode = 1;
     forms_.changes.clear();
     AutoWallChanger each(settings_, forms_);
-    each.ChangeNow();
+    EXPECT_TRUE(each.ChangeNow());
     ::unsetenv("VANTORIA_MONITORS");
     EXPECT_EQ(forms_.changes, Paths({"a"}));
     EXPECT_EQ(settings_.WallPaper, "/pics/a");
     EXPECT_EQ(settings_.MonitorWallPapers, "100x100+100+0\t/pics/b\n50x50+200+0\t/pics/c\n");
+}
+
+// Next answers for what it did: a change begun, or why none was.
+TEST_F(AutoWallChangeTest, NextChangesFromAStalePositionAndFailsWhenItCannotBegin) {
+    settings_.StartLastWall = true;
+    settings_.StartLastWallCount = 7;  // files were removed since
+    EXPECT_TRUE(timer_.ChangeNow());
+    EXPECT_EQ(forms_.changes, Paths({"a.bmp"}));
+    EXPECT_EQ(settings_.StartLastWallCount, 1);
+
+    Result inner = Result::Done();
+    forms_.duringChange = [&] { inner = timer_.ChangeNow(); };
+    EXPECT_TRUE(timer_.ChangeNow());
+    EXPECT_FALSE(inner) << "a second change while one is under way";
+    EXPECT_EQ(forms_.changes.size(), 2u);
+    forms_.duringChange = nullptr;
+
+    forms_.files.clear();
+    settings_.PathWall = "/pics";
+    const Result empty = timer_.ChangeNow();
+    EXPECT_FALSE(empty);
+    EXPECT_NE(empty.reason.find("/pics"), std::string::npos) << empty.reason;
+    EXPECT_EQ(forms_.changes.size(), 2u);
 }
