@@ -35,11 +35,15 @@ X11Connection::X11Connection() {
     g_previous = previousHandler_;
 }
 
-X11Connection::~X11Connection() {
+X11Connection::~X11Connection() { Close(); }
+
+void X11Connection::Close() {
+    if (!display_) return;
     XSync(display_.get(), False);
     XSetErrorHandler(previousHandler_);
     g_trapped = nullptr;
     g_previous = nullptr;
+    display_.reset();
 }
 
 std::string X11Connection::TakeError() {

@@ -26,6 +26,9 @@ public:
     X11Connection& operator=(const X11Connection&) = delete;
 
     Display* Get() const { return display_.get(); }
+    // Ends the connection now, after the server has processed everything
+    // sent; nothing but the destructor may follow.
+    void Close();
     Window Root() const { return DefaultRootWindow(display_.get()); }
 
     // Waits for the server to process every request so far and returns the

@@ -33,9 +33,13 @@ struct RootInfo {
 class ServerGrab {
 public:
     explicit ServerGrab(Display* display) : display_(display) { XGrabServer(display_); }
-    ~ServerGrab() { XUngrabServer(display_); }
+    ~ServerGrab() {
+        if (display_) XUngrabServer(display_);
+    }
     ServerGrab(const ServerGrab&) = delete;
     ServerGrab& operator=(const ServerGrab&) = delete;
+    // The grab ends with the connection instead.
+    void EndWithConnection() { display_ = nullptr; }
 
 private:
     Display* display_;
@@ -179,21 +183,28 @@ Pixmap Compose(X11Connection& x, const RootInfo& root, const MonitorList& monito
 }
 
 // Shows `pixmap` on the root window and leaves it to the server: it stays
-// after we disconnect, until the next setter frees it.
+// after we disconnect, until the next setter frees it. The connection is
+// closed before the grab ends: while it lives, no other client can find
+// the pixmap named on the root, take it for a finished setter's and kill
+// this connection with it (the next setter frees it so).
 void SetRootBackground(X11Connection& x, Pixmap pixmap) {
     Display* display = x.Get();
     PixmapHandle owned(display, pixmap);
-    {
-        const ServerGrab grab(display);
-        FreePreviousRootPixmap(x);
-        XSetWindowBackgroundPixmap(display, x.Root(), pixmap);
-        XClearWindow(display, x.Root());
-        SetRootPixmapProperties(x, pixmap);
-    }
-    x.Check("cannot set the root window's background");
+    ServerGrab grab(display);
+    FreePreviousRootPixmap(x);
+    XSetWindowBackgroundPixmap(display, x.Root(), pixmap);
+    XClearWindow(display, x.Root());
+    SetRootPixmapProperties(x, pixmap);
     XSetCloseDownMode(display, RetainPermanent);
-    x.Check("cannot keep the wallpaper on the X server");
+    try {
+        x.Check("cannot set the root window's background");
+    } catch (const X11Error&) {
+        XSetCloseDownMode(display, DestroyAll);
+        throw;
+    }
     owned.Release();
+    grab.EndWithConnection();
+    x.Close();
 }
 
 void ClearRootBackground(X11Connection& x) {
@@ -224,7 +235,8 @@ void ShowPicture(PictureRows& picture, bool tile, const X11Transfer& transfer, c
         if (!monitors) monitors = QueryMonitors(x);
         const RootInfo root = QueryRoot(x);
         SetRootBackground(x, Compose(x, root, *monitors, picture, otherSizes, tile, limits));
-        MonitorList now = QueryMonitors(x);
+        X11Connection after;
+        MonitorList now = QueryMonitors(after);
         if (SameMonitors(now, *monitors) || attempt >= kRedrawAttempts) break;
         monitors = std::move(now);
     }

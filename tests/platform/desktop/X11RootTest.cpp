@@ -5,6 +5,10 @@
 
 #include <array>
 #include <fstream>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/desktop/DeskWallpaper.h"
 #include "platform/desktop/DesktopTestEnv.h"
@@ -235,6 +239,34 @@ TEST_F(X11RootTest, PublishesItsPixmapAndFreesThePreviousOne) {
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
     ASSERT_TRUE(SetX11RootWallpaper(picture, true).ok);
     EXPECT_TRUE(PixmapExists(theirs));
+}
+
+// Setters at once: each finds the pixmap named on the root only once its
+// owner has gone, so none kills a connection still in use (Xlib then ends
+// the process with status 1).
+TEST_F(X11RootTest, SettersAtOnceNeverKillEachOther) {
+    const std::string picture = Picture(50, 30);
+    std::vector<pid_t> setters;
+    for (int i = 0; i < 3; ++i) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int failed = 0;
+            for (int round = 0; round < 12; ++round) failed += SetX11RootWallpaper(picture, round % 2 == 0).ok ? 0 : 1;
+            ::_exit(failed == 0 ? 0 : 2);
+        }
+        setters.push_back(pid);
+    }
+    for (const pid_t pid : setters) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        // A connection the server drops while it is being made (2) is the
+        // server's own, and seen beside other setters too.
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 1) << "status " << status;
+    }
+    const auto shown = Property("_XROOTPMAP_ID");
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_TRUE(PixmapExists(*shown));
 }
 
 TEST_F(X11RootTest, TheProfileDecidesTilingAndRecordsThePath) {
