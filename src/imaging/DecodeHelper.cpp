@@ -29,6 +29,9 @@ namespace vantoria::imaging {
 
 namespace {
 
+// How long a helper that has replied may take to end by itself.
+constexpr std::chrono::milliseconds kEndAfterReply{1000};
+
 using decode::Outcome;
 using decode::Reply;
 using decode::Request;
@@ -171,14 +174,23 @@ std::string DecodeHelperPath() {
 DecodeHelper::~DecodeHelper() {
     Stop(prepared_);
     StopZygote();
-    for (const pid_t pid : ending_) {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    for (const Ending& helper : ending_) {
+        while (::waitpid(helper.pid, nullptr, WNOHANG) == 0 && std::chrono::steady_clock::now() < helper.deadline)
+            ::usleep(500);
+        ::kill(helper.pid, SIGKILL);   // gone already, or past its time
+        while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
 }
 
 void DecodeHelper::ReapEnded() {
-    std::erase_if(ending_, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(ending_, [now](const Ending& helper) {
+        if (::waitpid(helper.pid, nullptr, WNOHANG) != 0) return true;
+        if (now < helper.deadline) return false;
+        ::kill(helper.pid, SIGKILL);
+        return ::waitpid(helper.pid, nullptr, WNOHANG) != 0;
+    });
 }
 
 namespace {
@@ -367,13 +379,13 @@ DecodedPicture DecodeHelper::Decode(TSpi_load& loader, const std::string& file, 
         if (ready > 0) reply = decode::ReadReply(helper.socket.Get());
         if (ready != 0) break;
     }
-    // Its work is done or it has failed: it ends now. After a reply there is
-    // no need to wait for that (the picture is sealed): it is reaped later.
-    ::kill(helper.pid, SIGKILL);
+    // After a reply the helper ends by itself (the picture is sealed): it is
+    // reaped later, and killed if it lingers. Without one it ends now.
     int status = 0;
     if (reply) {
-        ending_.push_back(helper.pid);
+        ending_.push_back({helper.pid, std::chrono::steady_clock::now() + kEndAfterReply});
     } else {
+        ::kill(helper.pid, SIGKILL);
         while (::waitpid(helper.pid, &status, 0) < 0 && errno == EINTR) {
         }
     }

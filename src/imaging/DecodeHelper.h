@@ -12,6 +12,7 @@
 // little more than in this process.
 
 #include <set>
+#include <chrono>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -82,8 +83,15 @@ private:
     // decode, so that the next one need not wait for it to be made.
     Process next_;
     bool zygoteReady_ = false;
-    // Helpers killed after their reply, not yet reaped.
-    std::vector<pid_t> ending_;
+    // Helpers that have replied, not yet reaped. Each ends by itself at once
+    // (a helper whose decode ran in a copy of its own first reaps that copy,
+    // which is how what the copy used is counted with the program's own
+    // children); one that has not ended by its deadline is killed.
+    struct Ending {
+        pid_t pid;
+        std::chrono::steady_clock::time_point deadline;
+    };
+    std::vector<Ending> ending_;
     // The library of the plug-in the last decode chose: the next helper asks
     // it again when no plug-in takes the next file, as one loader would.
     std::string carriedPlugin_;
