@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "desktops/DesktopSession.h"
+#include "desktops/DummyOutputs.h"
 #include "desktops/RootPixels.h"
 #include "support/Child.h"
 #include "support/TestBmp.h"
@@ -31,56 +32,16 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr int kMonW = 640, kRootW = 2 * kMonW, kRootH = 480;
-constexpr const char* kDummyDriver = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
 
 constexpr int kW = 101, kH = 61;              // one picture per monitor, centred
 constexpr int kWideW = 1001, kWideH = 301;    // one across both
 Rgb Own(int which, int x, int y) { return which == 0 ? Rgb{x * 2 + 1, y * 4 + 1, 200} : Rgb{200, x * 2 + 1, y * 4 + 1}; }
 Rgb Wide(int x, int y) { return {(x * 7) % 256, (y * 3) % 256, 90}; }
 
-class TwoOutputSession : public PrivateSession {
+// Two 640 x 480 outputs, side by side.
+class TwoOutputSession : public DummyOutputsSession {
 public:
-    TwoOutputSession() {
-        const int display = FreeDisplayNumber();
-        std::ofstream(dir_.Path() + "/xorg.conf")
-            << "Section \"ServerFlags\"\n Option \"AutoAddDevices\" \"false\"\n Option \"AutoEnableDevices\" "
-               "\"false\"\n Option \"DontVTSwitch\" \"true\"\nEndSection\n"
-               "Section \"Device\"\n Identifier \"dummy\"\n Driver \"dummy\"\n VideoRam 65536\nEndSection\n"
-               "Section \"Monitor\"\n Identifier \"m0\"\n HorizSync 5.0-1000.0\n VertRefresh 5.0-200.0\n"
-               " Modeline \"640x480\" 23.75 640 664 720 800 480 483 487 500 -hsync +vsync\nEndSection\n"
-               "Section \"Screen\"\n Identifier \"s0\"\n Device \"dummy\"\n Monitor \"m0\"\n DefaultDepth 24\n"
-               " SubSection \"Display\"\n  Depth 24\n  Modes \"640x480\"\n  Virtual 1280 480\n EndSubSection\n"
-               "EndSection\n";
-        const std::string name = ":" + std::to_string(display);
-        x_ = std::make_unique<Child>(FindProgram("Xorg"),
-                                     std::vector<std::string>{name, "-config", dir_.Path() + "/xorg.conf", "-noreset",
-                                                              "-nolisten", "tcp", "-logfile", dir_.Path() + "/xorg.log",
-                                                              "-keeptty", "-novtswitch"},
-                                     std::map<std::string, std::string>{}, dir_.Path());
-        WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(display)) || !x_->Running(); }, 30s);
-        for (int tries = 0; tries < 50 && !x11_; ++tries) {
-            x11_ = XOpenDisplay(name.c_str());
-            if (!x11_) std::this_thread::sleep_for(100ms);
-        }
-        if (!x11_) return;
-        SetEnv("DISPLAY", name);
-        SetEnv("XDG_SESSION_TYPE", "x11");
-        // The driver reports an output connected once it has been probed
-        // again (a full query) with a mode; GTK leaves out the others.
-        if (Run("xrandr", {"--addmode", "DUMMY1", "640x480"}) != 0 ||
-            Run("xrandr", {"--output", "DUMMY1", "--mode", "640x480", "--right-of", "DUMMY0"}) != 0 ||
-            Run("xrandr", {"--query"}) != 0)
-            return;
-        StartBuses(name, true);  // Plasma asks logind and others over the system bus
-    }
-
-    ~TwoOutputSession() {
-        End();
-        if (x11_) XCloseDisplay(x11_);
-        if (x_) x_->Signal(SIGTERM), x_->Wait(10s);
-    }
-
-    std::string Problem() const { return x_ ? x_->Output() + ReadFile(dir_.Path() + "/xorg.log") : ""; }
+    TwoOutputSession() : DummyOutputsSession({kMonW, kRootH}, {kMonW, kRootH}) {}
 
     // vantoria-change with `values` stored.
     void Change(const std::string& values, const std::string& file, const std::string& desktop) {
@@ -98,7 +59,7 @@ public:
             [&] {
                 DrainPrograms();
                 first.clear();
-                const RootPixels screen(x11_, kRootW, kRootH);
+                const RootPixels screen(X(), kRootW, kRootH);
                 return !screen.Empty() &&
                        screen.Mismatches([&](int x, int y) { return y < rows ? expected(x, y) : screen.At(x, y); },
                                          &first) == 0;
@@ -134,17 +95,7 @@ public:
             first))
             << desktop << ", one across both: " << first;
     }
-
-private:
-    std::unique_ptr<Child> x_;
-    Display* x11_ = nullptr;
 };
-
-std::string MissingForTwoOutputs(std::vector<std::string> programs) {
-    if (!fs::exists(kDummyDriver)) return "xserver-xorg-video-dummy";
-    programs.insert(programs.end(), {"Xorg", "xrandr", "dbus-daemon"});
-    return MissingProgram(programs);
-}
 
 std::string Outputs(TwoOutputSession& session) {
     std::string out;
@@ -153,7 +104,7 @@ std::string Outputs(TwoOutputSession& session) {
 }
 
 TEST(ShellMonitorsTest, XfceShowsAPictureEachAndOneAcrossBothOutputs) {
-    if (const std::string missing = MissingForTwoOutputs({"xfdesktop", "xfconf-query"}); !missing.empty())
+    if (const std::string missing = MissingForDummyOutputs({"xfdesktop", "xfconf-query"}); !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
     TwoOutputSession session;
     ASSERT_TRUE(session.Ready()) << session.Problem();
@@ -203,7 +154,7 @@ TEST(ShellMonitorsTest, XfceWithOneBackdropForTwoMonitorsShowsThemInPlace) {
 
 TEST(ShellMonitorsTest, PlasmaShowsAPictureEachAndOneAcrossBothOutputs) {
     if (!OptionalDesktopsWanted()) GTEST_SKIP() << "optional: tests/desktops/optional-desktops.sh";
-    if (const std::string missing = MissingForTwoOutputs({"plasmashell", "kwin_x11"}); !missing.empty())
+    if (const std::string missing = MissingForDummyOutputs({"plasmashell", "kwin_x11"}); !missing.empty())
         GTEST_SKIP() << missing << " is not installed";
     TwoOutputSession session;
     ASSERT_TRUE(session.Ready()) << session.Problem();
