@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <mutex>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
@@ -160,6 +161,51 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
     input.mgr.bytes_in_buffer = 0;
 }
 
+// Where the two decoders of one picture meet. The first (the caller's
+// thread) decodes from the top; the second must entropy-decode every row
+// above its own to find its place, and does so until it reaches the row
+// where both would end together if they decode at one speed: halfway
+// between the first one's row and the bottom, as that stands when it gets
+// there. So the
+// split follows the real cost of this picture's entropy decoding and
+// whatever processor time each thread gets, with no model of either.
+// Rows are claimed in whole row groups (where libjpeg's skip is cheap).
+class Meeting {
+public:
+    Meeting(int height, int group) : height_(height), group_(std::max(group, 1)) {}
+
+    // For the first decoder before it decodes rows up to `end`: how far it
+    // may go (short of `end` once the second one owns rows above it).
+    int UpperTakes(int end) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (lowerStart_ >= 0) end = std::min(end, lowerStart_);
+        upperEnd_ = std::max(upperEnd_, end);
+        return end;
+    }
+    // For the second decoder, having skipped to `row` (a group's start):
+    // 0 when it takes the rows from `row` down (claimed now), a number of
+    // rows to skip first, or nothing when too little is left for it.
+    // The meeting point lies no higher than the middle, where the first
+    // skip goes at once.
+    std::optional<int> LowerAt(int row) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const int meet = (height_ + upperEnd_) / 2 / group_ * group_;
+        if (height_ - std::max(row, meet) < 2 * group_) return std::nullopt;
+        if (row >= upperEnd_ && meet - row <= 2 * group_) {
+            lowerStart_ = row;
+            return 0;
+        }
+        return std::max(meet - row, group_);
+    }
+
+private:
+    std::mutex mutex_;
+    const int height_;
+    const int group_;
+    int upperEnd_ = 0;     // rows the first decoder has taken
+    int lowerStart_ = -1;  // the second decoder's first row, once claimed
+};
+
 class JpegDecoder final : public Decoder {
 public:
     explicit JpegDecoder(const Source& source) : source_(source) {
@@ -227,10 +273,10 @@ public:
         const int height = out.Height();
         // The lower part on a second thread, when it pays; should that fail
         // for any reason, this thread goes on through it as if alone.
-        const int split = cmyk ? height : SplitRow();
-        if (split < height) {
-            LowerPart lower(source_, cinfo_.scale_denom, out, split);
-            ReadRows(out, split, false, progress);
+        if (!cmyk && WorthTwoThreads()) {
+            Meeting meeting(height, RowGroup());
+            LowerPart lower(source_, cinfo_.scale_denom, out, meeting);
+            ReadUpperRows(out, meeting, progress);
             if (lower.Finish()) {
                 progress.Report(height, height);
             } else {
@@ -242,16 +288,27 @@ public:
         if (const auto toSrgb = EmbeddedProfile()) toSrgb->Convert(out);
     }
 
-    // For the second thread: decodes rows [first, end of picture) of `out`,
-    // skipping the ones above (libjpeg then only entropy-decodes them), and
-    // stops early once `stop` is set. Throws PluginError.
-    void DecodeLower(Dib24& out, int first, const std::atomic<bool>& stop) {
+    // For the second thread: entropy-decodes rows (libjpeg's skip, cheaper
+    // than decoding them) until it reaches the meeting point, then decodes
+    // the rest of `out` from there; stops early once `stop` is set. Returns
+    // whether it decoded rows of its own. Throws PluginError.
+    bool DecodeLower(Dib24& out, Meeting& meeting, const std::atomic<bool>& stop) {
         Guard([&] {
             cinfo_.out_color_space = JCS_EXT_BGR;
             jpeg_start_decompress(&cinfo_);
-            if (jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(first)) != static_cast<JDIMENSION>(first))
-                JumpWith(reinterpret_cast<j_common_ptr>(&cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
         });
+        int row = 0;
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed)) return false;
+            const std::optional<int> ahead = meeting.LowerAt(row);
+            if (!ahead) return false;  // nothing left worth a second decoder
+            if (*ahead == 0) break;    // the rows from `row` down are this thread's
+            Guard([&] {
+                if (jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(*ahead)) != static_cast<JDIMENSION>(*ahead))
+                    JumpWith(reinterpret_cast<j_common_ptr>(&cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
+            });
+            row += *ahead;
+        }
         const int height = out.Height();
         while (cinfo_.output_scanline < cinfo_.output_height && !stop.load(std::memory_order_relaxed)) {
             const int y = static_cast<int>(cinfo_.output_scanline);
@@ -262,6 +319,7 @@ public:
             Guard([&] { done = jpeg_read_scanlines(&cinfo_, rows, static_cast<JDIMENSION>(count)); });
             if (done == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no rows decoded");
         }
+        return !stop.load();
     }
 
     // Scales as another decoder of the same picture was asked to.
@@ -272,15 +330,14 @@ private:
     // so nothing of it outlives the rows it writes.
     class LowerPart {
     public:
-        LowerPart(const Source& source, unsigned denom, Dib24& out, int first) {
+        LowerPart(const Source& source, unsigned denom, Dib24& out, Meeting& meeting) {
             try {
                 decoder_ = std::make_unique<JpegDecoder>(source);
                 decoder_->ScaleLike(denom);
                 if (decoder_->Size().width != out.Width() || decoder_->Size().height != out.Height()) return;
-                thread_ = std::thread([this, &out, first] {
+                thread_ = std::thread([this, &out, &meeting] {
                     try {
-                        decoder_->DecodeLower(out, first, stop_);
-                        done_ = !stop_.load();
+                        done_ = decoder_->DecodeLower(out, meeting, stop_);
                     } catch (...) {
                         // the first thread decodes these rows itself
                     }
@@ -296,7 +353,8 @@ private:
         LowerPart(const LowerPart&) = delete;
         LowerPart& operator=(const LowerPart&) = delete;
 
-        // Waits for the thread: true when it decoded every row it had.
+        // Waits for the thread: true when it decoded every row from the one
+        // it claimed to the bottom.
         bool Finish() {
             if (thread_.joinable()) thread_.join();
             return done_;
@@ -337,33 +395,36 @@ private:
         }
     }
 
-    // Where the second thread's rows start, or the height when one thread
-    // does it all. The second thread must entropy-decode every row above its
-    // own to find its place, so the split lies below the middle, the further
-    // the more of the work that decoding is: estimated from the compressed
-    // bits per pixel (about a quarter of a smooth picture's decode, over
-    // half of a finely textured photograph's at 3 bits a pixel), and less
-    // of it at full size than at a reduced scale, where the inverse
-    // transforms are cheaper. Worth a thread from a quarter of a million
-    // pixels (a photograph's preview at 1/8 has more), decoded in one scan
-    // (progressive and multi-scan files are held whole as coefficients
-    // first), on a machine of more than one processor.
-    int SplitRow() {
-        const int height = static_cast<int>(cinfo_.output_height);
-        const std::uint64_t pixels = std::uint64_t{cinfo_.output_width} * cinfo_.output_height;
-        if (pixels < (std::uint64_t{1} << 18) || height < 64 || cinfo_.progressive_mode || cinfo_.buffered_image ||
-            jpeg_has_multiple_scans(&cinfo_) || std::thread::hardware_concurrency() < 2)
-            return height;
-        const double sourcePixels = double(cinfo_.image_width) * double(cinfo_.image_height);
-        const double bitsPerPixel = double(source_.Size()) * 8.0 / sourcePixels;
-        const double entropy = std::min(0.8, 0.2 + 0.125 * bitsPerPixel);
-        const unsigned denom = cinfo_.scale_denom;
-        const double rest = (1.0 - entropy) * (denom >= 8 ? 0.25 : denom >= 4 ? 0.35 : denom >= 2 ? 0.55 : 1.0);
-        const double share = (entropy + rest) / (entropy + 2 * rest);
-        const int group = std::max(1, cinfo_.max_v_samp_factor * cinfo_.min_DCT_scaled_size);
-        const int split = static_cast<int>(height * share) / group * group;
-        return split > 0 && split < height ? split : height;
+    // Reads rows from the top until the second decoder's rows (or the end).
+    void ReadUpperRows(Dib24& out, Meeting& meeting, Progress& progress) {
+        const int height = out.Height();
+        for (;;) {
+            const int y = static_cast<int>(cinfo_.output_scanline);
+            if (y >= height) return;
+            const int end = meeting.UpperTakes(std::min(y + 8, height));
+            if (end <= y) return;  // the rest is the second decoder's
+            JSAMPROW rows[8];
+            int count = 0;
+            for (; y + count < end; ++count) rows[count] = out.Row(y + count);
+            JDIMENSION done = 0;
+            Guard([&] { done = jpeg_read_scanlines(&cinfo_, rows, static_cast<JDIMENSION>(count)); });
+            if (done == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no rows decoded");
+            progress.Report(y + static_cast<int>(done), height);
+        }
     }
+
+    // A second decoder pays from a quarter of a million pixels (a
+    // photograph's preview at 1/8 has more), decoded in one scan (progressive
+    // and multi-scan files are held whole as coefficients first), on a
+    // machine of more than one processor.
+    bool WorthTwoThreads() const {
+        const std::uint64_t pixels = std::uint64_t{cinfo_.output_width} * cinfo_.output_height;
+        return pixels >= (std::uint64_t{1} << 18) && cinfo_.output_height >= 64 && !cinfo_.progressive_mode &&
+               !cinfo_.buffered_image && !jpeg_has_multiple_scans(&cinfo_) && std::thread::hardware_concurrency() >= 2;
+    }
+
+    // Output rows of one row group, the unit of libjpeg's skip.
+    int RowGroup() const { return std::max(1, cinfo_.max_v_samp_factor * cinfo_.min_DCT_scaled_size); }
 
     // An ICC profile comes in APP2 segments (in pieces when larger than one).
     static constexpr int kIccMarker = JPEG_APP0 + 2;
