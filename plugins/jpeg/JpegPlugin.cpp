@@ -186,12 +186,12 @@ public:
     // 0 when it takes the rows from `row` down (claimed now), a number of
     // rows to skip first, or nothing when too little is left for it.
     // The meeting point lies no higher than the middle, where the first
-    // skip goes at once.
+    // skip goes at once; it takes no rows before it has skipped some.
     std::optional<int> LowerAt(int row) {
         const std::lock_guard<std::mutex> lock(mutex_);
         const int meet = (height_ + upperEnd_) / 2 / group_ * group_;
         if (height_ - std::max(row, meet) < 2 * group_) return std::nullopt;
-        if (row >= upperEnd_ && meet - row <= 2 * group_) {
+        if (row > 0 && row >= upperEnd_ && meet - row <= 2 * group_) {
             lowerStart_ = row;
             return 0;
         }
