@@ -96,8 +96,9 @@ void FillBlack(Display* display, Drawable target, GC gc, std::vector<XRectangle>
 }
 
 // Draws one picture on each of its monitors, laid out on that monitor.
+// `marginsBlack`: nothing but black lies where the picture does not cover.
 void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo& root, SizedPicture& sized,
-                    bool tile, const PieceLimits& limits) {
+                    bool tile, const PieceLimits& limits, bool marginsBlack) {
     Display* display = x.Get();
     PictureRows& picture = *sized.rows;
     const RootLayout layout = LayOut(picture.Width(), picture.Height(), sized.size.width, sized.size.height, tile);
@@ -125,7 +126,7 @@ void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo
     // The margins first: the picture's last piece is then the last request,
     // and once the server has taken it nothing is left to wait for.
     for (const Monitor& m : sized.monitors) {
-        FillBlack(display, background, gc, Margins(m, layout));
+        if (!marginsBlack) FillBlack(display, background, gc, Margins(m, layout));
         if (shows) PutPicture(x, background, gc, root.format, picture, source, m.x + layout.x, m.y + layout.y, limits);
     }
 }
@@ -141,7 +142,18 @@ void Compose(X11Connection& x, const RootInfo& root, const MonitorList& monitors
     if (!oneForAll && !canvas.black) {
         FillBlack(display, canvas.Get(), canvas.Gc(),
                   {{0, 0, static_cast<unsigned short>(root.width), static_cast<unsigned short>(root.height)}});
+        canvas.black = true;
     }
+    // On a black canvas, margins need painting only where another monitor
+    // may have drawn before.
+    bool overlapping = false;
+    for (std::size_t i = 0; i < monitors.size(); ++i)
+        for (std::size_t j = i + 1; j < monitors.size(); ++j) {
+            const Monitor &a = monitors[i], &b = monitors[j];
+            overlapping = overlapping || (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+                                          b.y < a.y + a.height);
+        }
+    const bool marginsBlack = canvas.black && !overlapping;
     for (SizedPicture& group : GroupMonitors(monitors, !perMonitor || perMonitor.sizeOnly)) {
         // Composed for this group only, and gone before the next is made.
         std::optional<BitmapRows> own;
@@ -150,7 +162,7 @@ void Compose(X11Connection& x, const RootInfo& root, const MonitorList& monitors
                 own.emplace(std::move(*picture));
         }
         group.rows = own ? &*own : &buffer;
-        DrawOnMonitors(x, canvas.Get(), canvas.Gc(), root, group, tile, limits);
+        DrawOnMonitors(x, canvas.Get(), canvas.Gc(), root, group, tile, limits, marginsBlack);
     }
     x.Check("the X server cannot draw the wallpaper");
 }
