@@ -28,6 +28,12 @@ MonitorList QueryMonitors(X11Connection& x) {
     return monitors;
 }
 
+bool OneMonitorForAll(const MonitorList& monitors, const RootInfo& root) {
+    const Monitor& only = monitors.front();
+    return monitors.size() == 1 && only.x == 0 && only.y == 0 && only.width == root.width &&
+           only.height == root.height;
+}
+
 PieceLimits ConnectionLimits(X11Connection& x, std::size_t maxPieceBytes, bool sharedMemory) {
     PieceLimits limits;
     limits.pieceBytes = std::min({maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
@@ -81,12 +87,15 @@ std::unique_ptr<PreparedRoot> PrepareRoot() {
     prepared->limits = ConnectionLimits(x, SIZE_MAX, true);
     prepared->root = QueryRoot(x);
     prepared->canvas = std::make_unique<RootCanvas>(x, prepared->root);
-    // Painted now, while the server has time: the server's first touch of
-    // a new pixmap's memory costs as much as a drawing.
-    XSetForeground(display, prepared->canvas->Gc(), BlackPixel(display, DefaultScreen(display)));
-    XFillRectangle(display, prepared->canvas->Get(), prepared->canvas->Gc(), 0, 0,
-                   static_cast<unsigned>(prepared->root.width), static_cast<unsigned>(prepared->root.height));
-    prepared->canvas->black = true;
+    // What is black whatever the picture is painted now, while the server
+    // has time (its first touch of a new pixmap's memory costs as much as a
+    // drawing). A single monitor over the whole root is left to its picture.
+    if (!OneMonitorForAll(prepared->monitors, prepared->root)) {
+        XSetForeground(display, prepared->canvas->Gc(), BlackPixel(display, DefaultScreen(display)));
+        XFillRectangle(display, prepared->canvas->Get(), prepared->canvas->Gc(), 0, 0,
+                       static_cast<unsigned>(prepared->root.width), static_cast<unsigned>(prepared->root.height));
+        prepared->canvas->black = true;
+    }
     prepared->shared = SharedPieces::Attach(x, prepared->limits.pieceBytes);
     if (prepared->shared) prepared->shared->Touch();
     LookUpRootPixmapAtoms(x);

@@ -27,6 +27,9 @@ RootInfo QueryRoot(X11Connection& x);
 // server's. Throws X11Error for malformed ones.
 MonitorList QueryMonitors(X11Connection& x);
 
+// One monitor that is the whole root: its wallpaper leaves nothing else to paint.
+bool OneMonitorForAll(const MonitorList& monitors, const RootInfo& root);
+
 // The pixel limit of one piece of picture on this connection.
 PieceLimits ConnectionLimits(X11Connection& x, std::size_t maxPieceBytes, bool sharedMemory);
 

@@ -135,11 +135,7 @@ void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo
 void Compose(X11Connection& x, const RootInfo& root, const MonitorList& monitors, PictureRows& buffer,
              const MonitorComposer& perMonitor, bool tile, const PieceLimits& limits, RootCanvas& canvas) {
     Display* display = x.Get();
-    // One monitor that is the whole root leaves nothing else to paint.
-    const Monitor& only = monitors.front();
-    const bool oneForAll = monitors.size() == 1 && only.x == 0 && only.y == 0 && only.width == root.width &&
-                           only.height == root.height;
-    if (!oneForAll && !canvas.black) {
+    if (!OneMonitorForAll(monitors, root) && !canvas.black) {
         FillBlack(display, canvas.Get(), canvas.Gc(),
                   {{0, 0, static_cast<unsigned short>(root.width), static_cast<unsigned short>(root.height)}});
         canvas.black = true;
