@@ -79,8 +79,10 @@ Result WallpaperChanger::DecodeAndApply(const std::string& file) {
     // A picture of its own on each monitor, or one across them all, is
     // composed from the whole picture.
     const bool oneLayout = EffectiveMonitorMode(settings_) == kMonitorModeSame;
-    imaging::DecodedPicture decoded =
-        imaging::DecodePicture(loader_, file, oneLayout ? WantedSize(composition.mode, screen_) : imaging::WantedSize{});
+    const imaging::WantedSize wanted = oneLayout ? WantedSize(composition.mode, screen_) : imaging::WantedSize{};
+    // The desktop gets ready for the picture meanwhile.
+    const desktop::DesktopPreparation preparing;
+    imaging::DecodedPicture decoded = imaging::DecodePicture(loader_, file, wanted);
     if (!decoded.picture) return Result::Failed(decoded.failure);
     master_ = std::move(*decoded.picture);
     masterStretched_ = decoded.stretched;

@@ -8,6 +8,7 @@
 // sway|none forces one). Tiling is read from the profile's "TileWallPaper"
 // value, "1" tiling and anything else centring, as Windows reads it.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,26 @@ std::string RecordedWallpaper();
 // shown all the same).
 DesktopResult SetDeskWallpaper(const std::string& path, const MonitorComposer& otherSizes = {},
                                std::optional<bool> tile = std::nullopt, BufferWrite* writing = nullptr);
+
+class X11Preparation;
+
+// Gets the desktop ready for a change while its picture is still being
+// decoded: where we draw the desktop ourselves (bare X11), the connection
+// to the server, its monitors and a screen-sized pixmap are made ready on a
+// thread of their own, and the next SetDeskWallpaper while this object
+// lives starts from them. Elsewhere it does nothing. What the change does
+// not use goes with the object, leaving nothing on the server; a
+// preparation that fails leaves the change as it would have been.
+class DesktopPreparation {
+public:
+    DesktopPreparation();
+    ~DesktopPreparation();
+    DesktopPreparation(const DesktopPreparation&) = delete;
+    DesktopPreparation& operator=(const DesktopPreparation&) = delete;
+
+private:
+    std::unique_ptr<X11Preparation> x11_;
+};
 
 // True when the session's desktop is one we draw ourselves (bare X11): only
 // there does a change gain from setting the desktop while the file is

@@ -3,10 +3,12 @@
 // server's error replies caught instead of ending the program.
 
 #include "platform/Error.h"
+#include "platform/screen/X11ErrorTrap.h"
 
 #include <X11/Xlib.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vantoria::desktop {
@@ -31,21 +33,37 @@ public:
     void Close();
     Window Root() const { return DefaultRootWindow(display_.get()); }
 
-    // Waits for the server to process every request so far and returns the
-    // first error it reported since the last call ("" when none).
+    // Waits for the server to process every request so far (only when it
+    // has not answered for them already) and returns the first error it
+    // reported since the last call ("" when none).
     std::string TakeError();
     // The same, throwing X11Error("<what failed>: <error>") when there was one.
     void Check(const std::string& what);
     // Whether an error has arrived since the last TakeError or Check, without
     // waiting for the server.
     bool HasError() const;
+    // Marks the requests sent while it lives; their errors are dropped.
+    class Ignoring {
+    public:
+        ~Ignoring();
+        Ignoring(const Ignoring&) = delete;
+        Ignoring& operator=(const Ignoring&) = delete;
+
+    private:
+        friend class X11Connection;
+        explicit Ignoring(X11Connection& x);
+        X11Connection& x_;
+        unsigned long first_;
+    };
+    // Errors of what is sent while the returned object lives are dropped.
+    [[nodiscard]] Ignoring IgnoreErrors() { return Ignoring(*this); }
 
 private:
     struct Closer {
         void operator()(Display* d) const { XCloseDisplay(d); }
     };
     std::unique_ptr<Display, Closer> display_;
-    XErrorHandler previousHandler_ = nullptr;
+    std::optional<X11ErrorTrap> trap_;
 };
 
 }  // namespace vantoria::desktop

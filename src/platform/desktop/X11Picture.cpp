@@ -161,8 +161,14 @@ void PutPicture(X11Connection& x, Drawable target, GC gc, const PixelFormat& for
         static_cast<int>(std::clamp<std::size_t>(pieceBytes / lineBytes, 1, static_cast<std::size_t>(height)));
     const std::size_t bufferBytes = CheckedMul(lineBytes, static_cast<std::size_t>(rows));
 
-    const std::unique_ptr<SharedPieces> shared =
-        limits.sharedMemory ? SharedPieces::Attach(x, bufferBytes) : nullptr;
+    std::unique_ptr<SharedPieces> own;
+    SharedPieces* shared = nullptr;
+    if (limits.sharedMemory && limits.shared && limits.shared->SlotBytes() >= bufferBytes) {
+        shared = limits.shared;
+    } else if (limits.sharedMemory) {
+        own = SharedPieces::Attach(x, bufferBytes);
+        shared = own.get();
+    }
     std::vector<char> buffer(shared ? 0 : bufferBytes);
     constexpr bool kHostLsb = std::endian::native == std::endian::little;
     for (int top = 0; top < height; top += rows) {

@@ -15,6 +15,8 @@
 
 namespace vantoria::desktop {
 
+class SharedPieces;
+
 // How a TrueColor (or DirectColor) visual packs red, green and blue into a
 // pixel: one table per channel from 8-bit intensity to its masked bits.
 struct PixelFormat {
@@ -74,6 +76,8 @@ struct PieceLimits {
     std::size_t pieceBytes = std::size_t{1} << 20;
     // Through shared memory when the server can share it with us.
     bool sharedMemory = true;
+    // Pieces attached already, used when theirs are large enough.
+    SharedPieces* shared = nullptr;
 };
 
 // Puts `area` of `picture` on `target` with its top-left corner at

@@ -9,6 +9,10 @@
 
 namespace vantoria::desktop {
 
+// Learns both properties' atoms where the server has them, so that the
+// calls below need not ask for them again.
+void LookUpRootPixmapAtoms(X11Connection& x);
+
 // Frees the pixmap of the previous setter, which kept it alive on the server
 // after it exited, when both properties name it (another program may still
 // be using a pixmap named by one of them alone). Errors are ignored: the

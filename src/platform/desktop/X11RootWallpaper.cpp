@@ -12,8 +12,9 @@
 #include "platform/desktop/X11Picture.h"
 #include "platform/desktop/X11PictureRows.h"
 #include "platform/desktop/X11Root.h"
+#include "platform/desktop/X11Preparation.h"
 #include "platform/desktop/X11RootProperties.h"
-#include "platform/screen/X11Monitors.h"
+#include "platform/desktop/X11RootSetup.h"
 
 namespace vantoria::desktop {
 namespace {
@@ -21,12 +22,6 @@ namespace {
 // Drawings made again when the monitors keep changing under them; the
 // monitor watch of the tray program catches anything later.
 constexpr int kRedrawAttempts = 2;
-
-struct RootInfo {
-    int width = 0;
-    int height = 0;
-    PixelFormat format;
-};
 
 // Other clients wait while the old background is swapped for the new one,
 // so two setters cannot free each other's pixmaps.
@@ -44,24 +39,6 @@ public:
 private:
     Display* display_;
 };
-
-RootInfo QueryRoot(X11Connection& x) {
-    XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(x.Get(), x.Root(), &attributes))
-        throw X11Error("cannot read the size of the X server's root window");
-    return {attributes.width, attributes.height, MakePixelFormat(attributes.visual, attributes.depth)};
-}
-
-MonitorList QueryMonitors(X11Connection& x) {
-    try {
-        if (auto given = MonitorsFromEnvironment()) return *given;
-    } catch (const std::invalid_argument& error) {
-        throw X11Error(error.what());
-    }
-    MonitorList monitors = X11Monitors(x.Get());
-    x.TakeError();  // a monitor source that failed has been passed over
-    return monitors;
-}
 
 // The monitors that show one picture: all those of one size when the
 // picture depends only on the size, else a single monitor.
@@ -119,8 +96,9 @@ void FillBlack(Display* display, Drawable target, GC gc, std::vector<XRectangle>
 }
 
 // Draws one picture on each of its monitors, laid out on that monitor.
+// `marginsBlack`: nothing but black lies where the picture does not cover.
 void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo& root, SizedPicture& sized,
-                    bool tile, const PieceLimits& limits) {
+                    bool tile, const PieceLimits& limits, bool marginsBlack) {
     Display* display = x.Get();
     PictureRows& picture = *sized.rows;
     const RootLayout layout = LayOut(picture.Width(), picture.Height(), sized.size.width, sized.size.height, tile);
@@ -145,29 +123,33 @@ void DrawOnMonitors(X11Connection& x, Drawable background, GC gc, const RootInfo
         x.Check("the X server cannot draw the wallpaper");
         return;
     }
+    // The margins first: the picture's last piece is then the last request,
+    // and once the server has taken it nothing is left to wait for.
     for (const Monitor& m : sized.monitors) {
+        if (!marginsBlack) FillBlack(display, background, gc, Margins(m, layout));
         if (shows) PutPicture(x, background, gc, root.format, picture, source, m.x + layout.x, m.y + layout.y, limits);
-        FillBlack(display, background, gc, Margins(m, layout));
     }
 }
 
-// A root-sized pixmap holding the wallpaper of every monitor, the rest black.
-Pixmap Compose(X11Connection& x, const RootInfo& root, const MonitorList& monitors, PictureRows& buffer,
-               const MonitorComposer& perMonitor, bool tile, const PieceLimits& limits) {
+// Draws the wallpaper of every monitor on `canvas`, the rest black.
+void Compose(X11Connection& x, const RootInfo& root, const MonitorList& monitors, PictureRows& buffer,
+             const MonitorComposer& perMonitor, bool tile, const PieceLimits& limits, RootCanvas& canvas) {
     Display* display = x.Get();
-    PixmapHandle background(display, XCreatePixmap(display, x.Root(), static_cast<unsigned>(root.width),
-                                                   static_cast<unsigned>(root.height),
-                                                   static_cast<unsigned>(root.format.depth)));
-    const GcHandle gc(display, background.Get());
-    x.Check("the X server cannot hold a screen-sized picture");
-    // One monitor that is the whole root leaves nothing else to paint.
-    const Monitor& only = monitors.front();
-    const bool oneForAll = monitors.size() == 1 && only.x == 0 && only.y == 0 && only.width == root.width &&
-                           only.height == root.height;
-    if (!oneForAll) {
-        FillBlack(display, background.Get(), gc.Get(),
+    if (!OneMonitorForAll(monitors, root) && !canvas.black) {
+        FillBlack(display, canvas.Get(), canvas.Gc(),
                   {{0, 0, static_cast<unsigned short>(root.width), static_cast<unsigned short>(root.height)}});
+        canvas.black = true;
     }
+    // On a black canvas, margins need painting only where another monitor
+    // may have drawn before.
+    bool overlapping = false;
+    for (std::size_t i = 0; i < monitors.size(); ++i)
+        for (std::size_t j = i + 1; j < monitors.size(); ++j) {
+            const Monitor &a = monitors[i], &b = monitors[j];
+            overlapping = overlapping || (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+                                          b.y < a.y + a.height);
+        }
+    const bool marginsBlack = canvas.black && !overlapping;
     for (SizedPicture& group : GroupMonitors(monitors, !perMonitor || perMonitor.sizeOnly)) {
         // Composed for this group only, and gone before the next is made.
         std::optional<BitmapRows> own;
@@ -176,10 +158,9 @@ Pixmap Compose(X11Connection& x, const RootInfo& root, const MonitorList& monito
                 own.emplace(std::move(*picture));
         }
         group.rows = own ? &*own : &buffer;
-        DrawOnMonitors(x, background.Get(), gc.Get(), root, group, tile, limits);
+        DrawOnMonitors(x, canvas.Get(), canvas.Gc(), root, group, tile, limits, marginsBlack);
     }
     x.Check("the X server cannot draw the wallpaper");
-    return background.Release();
 }
 
 // Shows `pixmap` on the root window and leaves it to the server: it stays
@@ -219,24 +200,49 @@ void ClearRootBackground(X11Connection& x) {
     x.Check("cannot clear the root window's background");
 }
 
-// Shows `picture` (the buffer file's) with every monitor's layout.
+// Draws on a canvas (made now when none is given) and shows the result.
+// The shared pieces are let go of first: the connection's resources stay
+// on the server after it.
+void DrawAndShow(X11Connection& x, const RootInfo& root, const MonitorList& monitors, PictureRows& picture,
+                 const MonitorComposer& otherSizes, bool tile, PieceLimits limits,
+                 std::unique_ptr<RootCanvas> canvas, std::unique_ptr<SharedPieces> shared) {
+    if (!canvas) canvas = std::make_unique<RootCanvas>(x, root);
+    limits.shared = shared.get();
+    Compose(x, root, monitors, picture, otherSizes, tile, limits, *canvas);
+    const Pixmap pixmap = canvas->Release();
+    canvas.reset();
+    shared.reset();
+    SetRootBackground(x, pixmap);
+}
+
+// Shows `picture` (the buffer file's) with every monitor's layout, starting
+// from the drawing a preparation made ready, when there is one.
 // Monitors that change while the pictures are made (a hot-plug in the middle
 // of a redraw) would leave a layout meant for the old ones; so the drawing is
 // made again for the monitors there are now. Each drawing has a connection
 // of its own: the next one frees the resources the last one left on the
 // server.
 void ShowPicture(PictureRows& picture, bool tile, const X11Transfer& transfer, const MonitorComposer& otherSizes) {
+    std::unique_ptr<PreparedRoot> prepared = TakePreparedRoot();
     std::optional<MonitorList> monitors;
     for (int attempt = 0;; ++attempt) {
-        X11Connection x;
-        PieceLimits limits;
-        limits.pieceBytes = std::min({transfer.maxPieceBytes, MaxImageRequestBytes(x.Get()), limits.pieceBytes});
-        limits.sharedMemory = transfer.sharedMemory;
-        if (!monitors) monitors = QueryMonitors(x);
-        const RootInfo root = QueryRoot(x);
-        SetRootBackground(x, Compose(x, root, *monitors, picture, otherSizes, tile, limits));
-        X11Connection after;
-        MonitorList now = QueryMonitors(after);
+        std::unique_ptr<X11Connection> after;
+        if (prepared) {
+            monitors = prepared->monitors;
+            after = std::move(prepared->after);
+            PieceLimits limits = ConnectionLimits(*prepared->x, transfer.maxPieceBytes, transfer.sharedMemory);
+            DrawAndShow(*prepared->x, prepared->root, *monitors, picture, otherSizes, tile, limits,
+                        std::move(prepared->canvas), std::move(prepared->shared));
+            prepared.reset();
+        } else {
+            X11Connection x;
+            const PieceLimits limits = ConnectionLimits(x, transfer.maxPieceBytes, transfer.sharedMemory);
+            if (!monitors) monitors = QueryMonitors(x);
+            const RootInfo root = QueryRoot(x);
+            DrawAndShow(x, root, *monitors, picture, otherSizes, tile, limits, nullptr, nullptr);
+        }
+        if (!after) after = std::make_unique<X11Connection>();
+        MonitorList now = QueryMonitors(*after);
         if (SameMonitors(now, *monitors) || attempt >= kRedrawAttempts) break;
         monitors = std::move(now);
     }

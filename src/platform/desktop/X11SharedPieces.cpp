@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <cstring>
 
 namespace vantoria::desktop {
 namespace {
@@ -65,6 +66,8 @@ SharedPieces::~SharedPieces() {
     if (attached_) XShmDetach(x_.Get(), &segment_);
     if (segment_.shmaddr) ::shmdt(segment_.shmaddr);
 }
+
+void SharedPieces::Touch() { std::memset(segment_.shmaddr, 0, slotBytes_ * static_cast<std::size_t>(slots_)); }
 
 char* SharedPieces::NextSlot() {
     while (sent_ - done_ >= static_cast<unsigned long>(slots_)) WaitForOne();

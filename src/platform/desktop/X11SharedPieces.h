@@ -29,6 +29,9 @@ public:
     SharedPieces& operator=(const SharedPieces&) = delete;
 
     std::size_t SlotBytes() const { return slotBytes_; }
+    // Writes every slot once, so that the first pieces do not wait for
+    // their memory to be given to the process.
+    void Touch();
     // The memory of the next piece, once the server has finished reading
     // what was last put from it. Throws X11Error when the server reports an
     // error instead, or stops answering.

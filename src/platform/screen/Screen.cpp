@@ -4,6 +4,7 @@
 #include "platform/screen/Monitors.h"
 #include "platform/screen/SwayOutputs.h"
 #include "platform/screen/WaylandMonitors.h"
+#include "platform/screen/X11ErrorTrap.h"
 #include "platform/screen/X11Monitors.h"
 
 #include <X11/Xlib.h>
@@ -32,22 +33,18 @@ struct DisplayCloser {
 };
 
 // While asking for the size, an X error (an output going away meanwhile)
-// makes a request answer nothing instead of ending the program.
-extern "C" int IgnoreXError(Display*, XErrorEvent*) { return 0; }
-
+// makes a request answer nothing instead of ending the program. Only this
+// connection's errors: another thread may be using a connection of its own.
 class ScopedIgnoreXErrors {
 public:
-    explicit ScopedIgnoreXErrors(Display* d) : display_(d), previous_(XSetErrorHandler(IgnoreXError)) {}
-    ~ScopedIgnoreXErrors() {
-        XSync(display_, False);  // errors still on their way land here
-        XSetErrorHandler(previous_);
-    }
+    explicit ScopedIgnoreXErrors(Display* d) : display_(d), trap_(d) {}
+    ~ScopedIgnoreXErrors() { X11ErrorTrap::Settle(display_); }  // errors still on their way land here
     ScopedIgnoreXErrors(const ScopedIgnoreXErrors&) = delete;
     ScopedIgnoreXErrors& operator=(const ScopedIgnoreXErrors&) = delete;
 
 private:
     Display* display_;
-    XErrorHandler previous_;
+    X11ErrorTrap trap_;
 };
 
 bool IsSet(const char* name) {

@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <chrono>
 #include <fstream>
+#include <map>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/desktop/DeskWallpaper.h"
+#include "platform/desktop/DesktopChoice.h"
 #include "platform/desktop/DesktopTestEnv.h"
 #include "platform/desktop/X11Root.h"
 #include "platform/raster/Bitmap.h"
@@ -19,7 +25,9 @@
 // Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 
+#include "desktops/XvfbMonitors.h"
 #include "platform/desktop/XvfbServer.h"
 #include "support/TestBmp.h"
 
@@ -146,6 +154,60 @@ protected:
         XSync(d, False);
         XSetErrorHandler(previous);
         return g_errors == 0;
+    }
+
+    // The server's clients (the test's own among them) and the pixmaps they
+    // hold, with the resource bases of the clients.
+    struct ServerCount {
+        int clients = 0;
+        int pixmaps = 0;
+        std::set<XID> bases;
+        bool operator==(const ServerCount& o) const { return clients == o.clients && pixmaps == o.pixmaps; }
+    };
+    ServerCount Count() const {
+        Display* d = server_.Get();
+        ServerCount count;
+        int n = 0;
+        XResClient* clients = nullptr;
+        if (!XResQueryClients(d, &n, &clients)) return count;
+        const Atom pixmapType = XInternAtom(d, "PIXMAP", False);
+        for (int i = 0; i < n; ++i) {
+            count.bases.insert(clients[i].resource_base);
+            int types = 0;
+            XResType* held = nullptr;
+            if (!XResQueryClientResources(d, clients[i].resource_base, &types, &held)) continue;
+            for (int t = 0; t < types; ++t)
+                if (held[t].resource_type == pixmapType) count.pixmaps += static_cast<int>(held[t].count);
+            XFree(held);
+        }
+        count.clients = n;
+        XFree(clients);
+        return count;
+    }
+    // Waits until a preparation has its two connections and its pixmap;
+    // the bases of the clients it opened.
+    std::set<XID> WaitForPreparation(const ServerCount& before) const {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < until) {
+            ServerCount now = Count();
+            if (now.clients == before.clients + 2 && now.pixmaps == before.pixmaps + 1) {
+                std::set<XID> added;
+                for (const XID base : now.bases)
+                    if (!before.bases.count(base)) added.insert(base);
+                return added;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ADD_FAILURE() << "the preparation did not get ready";
+        return {};
+    }
+    // Whether the pixmap on the root is one a client opened by a preparation made.
+    bool ShownFrom(const std::set<XID>& bases) const {
+        const auto shown = Property("_XROOTPMAP_ID");
+        if (!shown) return false;
+        for (const XID base : bases)
+            if ((*shown & ~XID{0x1fffff}) == base) return true;
+        return false;
     }
 
     std::string Picture(int width, int height) const {
@@ -294,6 +356,112 @@ TEST_F(X11RootTest, FailuresAreNamed) {
     }
     const test::ScopedEnv gone("DISPLAY", ":199");
     EXPECT_EQ(SetX11RootWallpaper("", true).reason, "cannot open display :199");
+}
+
+// Ready before the picture is there, the drawing shows what it shows when it
+// is made afterwards, every layout alike.
+TEST_F(X11RootTest, APreparedDrawingShowsWhatAnUnpreparedOneShows) {
+    struct Case {
+        int width, height;
+        bool tile;
+        std::function<Rgb(int, int)> expected;
+    };
+    const std::vector<Case> cases = {
+        {50, 30, true, [](int x, int y) { return Coded(x % 50, y % 30); }},
+        {51, 31, false,
+         [](int x, int y) {
+             const int px = x - 294, py = y - 224;
+             return (px >= 0 && px < 51 && py >= 0 && py < 31) ? Coded(px, py) : kBlack;
+         }},
+        {701, 500, false, [](int x, int y) { return Coded(x + 31, y + 10); }},
+        {701, 500, true, [](int x, int y) { return Coded(x, y); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + (c.tile ? " tiled" : " centred"));
+        const std::string picture = Picture(c.width, c.height);
+        ASSERT_EQ(SetX11RootWallpaper(picture, c.tile).reason, "");
+        ExpectScreen(c.expected);
+        const ServerCount before = Count();
+        const DesktopPreparation preparing;
+        const std::set<XID> prepared = WaitForPreparation(before);
+        ASSERT_EQ(SetX11RootWallpaper(picture, c.tile).reason, "");
+        EXPECT_TRUE(ShownFrom(prepared));
+        ExpectScreen(c.expected);
+    }
+}
+
+// A monitor plugged in while the picture is decoded: the drawing is laid
+// out for the monitors there are when it is made.
+TEST_F(X11RootTest, AMonitorChangeAfterThePreparationGivesTheNewLayout) {
+    const ServerCount before = Count();
+    const DesktopPreparation preparing;
+    WaitForPreparation(before);
+    ASSERT_EQ(test::SetMonitors(server_, {{"*left", "320/85x480/127+0+0"}, {"right", "320/85x480/127+320+0"}}), "");
+    ASSERT_EQ(SetX11RootWallpaper(Picture(51, 31), false).reason, "");
+    // Centred on each half: 269 and 449 pixels to share.
+    ExpectScreen([](int x, int y) {
+        const int px = x % 320 - 134, py = y - 224;
+        return (px >= 0 && px < 51 && py >= 0 && py < 31) ? Coded(px, py) : kBlack;
+    });
+}
+
+// A preparation that no drawing takes (the change failed, or went to
+// another desktop) ends its connections, and the server frees what it
+// made; on other desktops there is none at all. One that cannot reach the
+// server leaves the change to fail as it would have.
+TEST_F(X11RootTest, AnUnusedPreparationLeavesNothingOnTheServer) {
+    ASSERT_TRUE(SetX11RootWallpaper(Picture(50, 30), true).ok);
+    const ServerCount before = Count();
+    {
+        const DesktopPreparation preparing;
+        WaitForPreparation(before);
+        EXPECT_THAT(SetX11RootWallpaper(box_.Dir() + "/missing.bmp", true).reason, StartsWith("cannot read "));
+    }
+    EXPECT_EQ(Count(), before);
+    {
+        const ForcedDesktop gnome(std::string("gnome"));
+        const DesktopPreparation preparing;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_EQ(Count(), before);
+    }
+    {
+        const test::ScopedEnv gone("DISPLAY", ":199");
+        const DesktopPreparation preparing;
+        EXPECT_EQ(SetX11RootWallpaper(Picture(5, 5), true).reason, "cannot open display :199");
+    }
+    EXPECT_EQ(Count(), before);
+}
+
+class X11RootModeTest : public X11RootTest {
+protected:
+    X11RootModeTest() : X11RootTest("800x600x24") {}
+    // Switches the server's one output to 640 x 480, as a new monitor would.
+    std::string SwitchTo640x480() const {
+        const std::map<std::string, std::string> env{{"DISPLAY", server_.Name()}};
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--newmode", "640x480_t", "25", "640", "656", "752", "800", "480", "490",
+                                       "492", "525"},
+              {"--addmode", "screen", "640x480_t"},
+              {"--output", "screen", "--mode", "640x480_t"}}) {
+            test::Child xrandr("/usr/bin/xrandr", args, env, "");
+            if (xrandr.Wait() != 0) return "xrandr " + args[0] + ": " + xrandr.Output();
+        }
+        return "";
+    }
+};
+
+// The screen itself changing size meanwhile: nothing prepared for the old
+// one shows.
+TEST_F(X11RootModeTest, AScreenChangeAfterThePreparationGivesTheNewLayout) {
+    const ServerCount before = Count();
+    const DesktopPreparation preparing;
+    WaitForPreparation(before);
+    ASSERT_EQ(SwitchTo640x480(), "");
+    ASSERT_EQ(SetX11RootWallpaper(Picture(51, 31), false).reason, "");
+    ExpectScreen([](int x, int y) {
+        const int px = x - 294, py = y - 224;
+        return (px >= 0 && px < 51 && py >= 0 && py < 31) ? Coded(px, py) : kBlack;
+    });
 }
 
 class X11Root16BitTest : public X11RootTest {
