@@ -12,6 +12,7 @@
 # helpers included) is the best of the same runs, and is what to read on a
 # loaded machine, where a new process waits its turn for a processor, with
 # the page faults (minor ones, helpers included; the fewest of the runs).
+# A second line gives the medians of wall and processor time.
 #
 #   bench/sandbox.sh [--reps N]
 # Environment: BUILD_DIR (default build-bench in the source tree).
@@ -57,6 +58,8 @@ runs() {
     done
   done
 }
+# median COLUMN FILE: the median of one column of the runs.
+median() { sort -k"$1" -n "$2" | awk -v c="$1" '{v[NR] = $c} END {print v[int((NR + 1) / 2)]}'; }
 summary() {
   local name=$1 out=$2
   inWall=$(sort -n "$out.in" | head -1 | cut -d' ' -f1); inCpu=$(sort -k2 -n "$out.in" | head -1 | cut -d' ' -f2)
@@ -65,6 +68,11 @@ summary() {
   awk -v n="$name" -v iw="$inWall" -v ic="$inCpu" -v hw="$hWall" -v hc="$hCpu" -v if_="$inFaults" -v hf="$hFaults" 'BEGIN{
     printf "  %-6s in process %7.4f s wall %6.3f s cpu %6d faults   helper %7.4f s wall %6.3f s cpu %6d faults   x%.3f wall  x%.3f cpu\n",
            n, iw, ic, if_, hw, hc, hf, hw / iw, hc / ic }'
+  # Medians as well: on a busy machine the best run of either side may be luck.
+  awk -v iw="$(median 1 "$out.in")" -v ic="$(median 2 "$out.in")" -v hw="$(median 1 "$out.helper")" \
+      -v hc="$(median 2 "$out.helper")" 'BEGIN{
+    printf "  %-6s in process %7.4f s wall %6.3f s cpu   (medians)     helper %7.4f s wall %6.3f s cpu                x%.3f wall  x%.3f cpu\n",
+           "", iw, ic, hw, hc, hw / iw, hc / ic }'
 }
 echo "== vantoria-change, 6000x4000 stretched to 3840x2160 (best of $reps)"
 runs "$work/big.jpg" "$work/jpeg"; summary JPEG "$work/jpeg"

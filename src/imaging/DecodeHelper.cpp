@@ -143,6 +143,10 @@ std::optional<raster::Bitmap> MapPicture(const Reply& reply, std::string& proble
         problem = std::string("cannot map the decoded picture: ") + std::strerror(errno);
         return std::nullopt;
     }
+    // Pages of this mapping need not count as recently used: they go with
+    // it. Without this, taking the mapping down marks each page accessed,
+    // which costs as much again as taking it down.
+    (void)::madvise(map, length, MADV_RANDOM);
     MapPages(static_cast<const std::uint8_t*>(map), length);
     problem.clear();
     raster::Bitmap::Block block{static_cast<std::uint8_t*>(map) + reply.offset,

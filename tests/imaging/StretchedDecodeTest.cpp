@@ -79,7 +79,7 @@ TEST(StretchedDecode, TheHelpersStretchIsTheCompositionsByteForByte) {
     loader.SpiPathName = plugins;
     // 900 x 600 is served by the JPEG's half (1000 x 701); 1500 x 1000 by
     // the whole picture only, and large enough for the memfd made ahead;
-    // 1999 x 1401 is handed over in three bands of rows, the last of one.
+    // 1999 x 1401 is handed over in three bands of rows (526, 700, 175).
     for (const std::string& file : haveJpeg ? std::vector{bmp, jpeg} : std::vector{bmp}) {
         for (const raster::ScreenSize screen :
              {raster::ScreenSize{900, 600}, raster::ScreenSize{1500, 1000}, raster::ScreenSize{1999, 1401}}) {

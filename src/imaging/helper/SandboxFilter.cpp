@@ -55,7 +55,7 @@ bool RestrictForDecoding(int socket) {
              // the descriptors it holds
              SCMP_SYS(read), SCMP_SYS(readv), SCMP_SYS(pread64), SCMP_SYS(preadv), SCMP_SYS(preadv2),
              SCMP_SYS(lseek), SCMP_SYS(close), SCMP_SYS(fstat), SCMP_SYS(fcntl), SCMP_SYS(dup),
-             SCMP_SYS(write), SCMP_SYS(writev),
+             SCMP_SYS(write), SCMP_SYS(writev), SCMP_SYS(pwrite64),
              // memory, the picture's memfds included
              SCMP_SYS(brk), SCMP_SYS(mmap), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(mprotect),
              SCMP_SYS(madvise), SCMP_SYS(memfd_create), SCMP_SYS(ftruncate), SCMP_SYS(membarrier),

@@ -25,11 +25,13 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "imaging/DecodeHelper.h"
 #include "imaging/DecodeProtocol.h"
@@ -282,6 +284,19 @@ bool HandOver(const raster::Bitmap& picture, decode::Reply& reply) {
     return Seal(fd, reply);
 }
 
+// Writes all of [data, data + bytes) at `offset`.
+bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t bytes, off_t offset) {
+    while (bytes > 0) {
+        const ssize_t n = ::pwrite(fd, data, std::min<std::size_t>(bytes, std::size_t{1} << 30), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        bytes -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
 // Writes bands of rows to a descriptor on a thread of its own, one band at a
 // time, so that the next band is stretched meanwhile; for a single band, or
 // without a thread to be had, on the caller's. The caller keeps a band's
@@ -301,9 +316,9 @@ public:
     ~BandWriter() { static_cast<void>(Finish()); }
 
     // False once a write has failed (Finish then gives its errno).
-    bool Write(const std::uint8_t* data, std::size_t bytes) {
+    bool Write(const std::uint8_t* data, std::size_t bytes, off_t offset) {
         if (!thread_.joinable()) {
-            if (ok_ && !WriteAll(fd_, data, bytes)) {
+            if (ok_ && !WriteAllAt(fd_, data, bytes, offset)) {
                 ok_ = false;
                 error_ = errno;
             }
@@ -314,6 +329,7 @@ public:
         if (!ok_) return false;
         data_ = data;
         bytes_ = bytes;
+        offset_ = offset;
         changed_.notify_all();
         return true;
     }
@@ -340,7 +356,7 @@ private:
             changed_.wait(lock, [this] { return data_ != nullptr || done_; });
             if (data_ == nullptr) return;
             lock.unlock();
-            const bool written = WriteAll(fd_, data_, bytes_);
+            const bool written = WriteAllAt(fd_, data_, bytes_, offset_);
             const int error = errno;
             lock.lock();
             if (!written) {
@@ -357,13 +373,44 @@ private:
     std::condition_variable changed_;
     const std::uint8_t* data_ = nullptr;   // the band being written, or none
     std::size_t bytes_ = 0;
+    off_t offset_ = 0;
     bool done_ = false;
     bool ok_ = true;
     int error_ = 0;
     std::thread thread_;   // last: started once the rest is in place
 };
 
-// `picture` stretched to `size` as a sealed memfd of top-down rows: stretched
+// The heights of the bands a picture `height` rows high is stretched in, top
+// first, none above `bandRows`. The last band is a quarter of one: nothing
+// overlaps its write, which the reply waits for. The first takes what is
+// left over: nothing overlaps its stretch either.
+std::vector<int> BandHeights(int height, int bandRows) {
+    if (height <= bandRows) return {height};
+    const int last = std::max(bandRows / 4, 1);
+    const int rest = height - last;
+    std::vector<int> heights{rest % bandRows == 0 ? bandRows : rest % bandRows};
+    for (int top = heights[0]; top < rest; top += bandRows) heights.push_back(bandRows);
+    heights.push_back(last);
+    return heights;
+}
+
+// A band: bottom-up rows, as the memfd holds them, in storage of its own.
+struct Band {
+    raster::Bitmap storage;
+    raster::Bitmap rows;   // a bottom-up view of storage
+
+    Band(int width, int height) : storage(width, height) {
+        rows = raster::Bitmap::Adopt(width, height, true,
+                                     {storage.ScanLine(0), [](std::uint8_t*) { /* storage's own */ }});
+    }
+};
+
+// The bands of a stretch handed over, kept to this process's end: freeing
+// them would only delay the reply.
+std::vector<std::unique_ptr<Band>> g_spentBands;
+
+// `picture` stretched to `size` as a sealed memfd of bottom-up rows (the
+// layout of the buffer file, which is then written in one piece): stretched
 // a band of rows at a time into one of two small bitmaps and written from
 // there, so that the stretched picture never lies whole in this process's
 // memory (its fresh pages would each be cleared, written and then copied
@@ -377,23 +424,30 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
     const std::size_t rowBytes = raster::RowBytes(size.width);
     const int bandRows = static_cast<int>(std::min<std::size_t>((kBandBytes + rowBytes - 1) / rowBytes,
                                                                 static_cast<std::size_t>(size.height)));
+    const std::vector<int> heights = BandHeights(size.height, bandRows);
     const int fd = CopyMemory();
     if (fd < 0) return false;
     bool written = true;
     try {
         // Two bands: one is written while the next is stretched into the
         // other.
-        raster::Bitmap bands[2] = {raster::Bitmap(size.width, bandRows),
-                                   raster::Bitmap(size.width, std::min(bandRows, std::max(size.height - bandRows, 1)))};
-        BandWriter writer(fd, size.height > bandRows);
-        for (int top = 0, i = 0; top < size.height && written; top += bandRows, i ^= 1) {
-            raster::Bitmap& band = bands[i];
-            // The band is the window [top, top + band height) of the whole
-            // stretch: rows past the picture's end are left out.
-            band.StretchDraw(raster::MakeRect(0, -top, size.width, size.height - top), picture);
-            const int count = std::min(band.Height(), size.height - top);
+        g_spentBands.push_back(std::make_unique<Band>(size.width, bandRows));
+        if (heights.size() > 1) g_spentBands.push_back(std::make_unique<Band>(size.width, bandRows));
+        BandWriter writer(fd, heights.size() > 1);
+        int top = 0;
+        for (std::size_t i = 0; i < heights.size() && written; top += heights[i++]) {
+            raster::Bitmap& band = g_spentBands[g_spentBands.size() - 1 - i % 2]->rows;
+            const int count = heights[i];
+            // The band is the window [top, top + count) of the whole stretch,
+            // drawn into rows [first, first + count) of the band: the first
+            // band at its foot, every other at its head. The stretch draws
+            // the rows of the window that lie in the band, and no others
+            // lie there.
+            const int first = i == 0 ? bandRows - count : 0;
+            band.StretchDraw(raster::MakeRect(0, first - top, size.width, first - top + size.height), picture);
             const raster::Bitmap& rows = band;
-            written = writer.Write(rows.ScanLine(0), rowBytes * static_cast<std::size_t>(count));
+            written = writer.Write(rows.ScanLine(first + count - 1), rowBytes * static_cast<std::size_t>(count),
+                                   static_cast<off_t>(rowBytes) * (size.height - top - count));
         }
         written = writer.Finish() && written;
     } catch (...) {
@@ -402,7 +456,7 @@ bool HandOverStretched(const raster::Bitmap& picture, raster::ScreenSize size, d
     }
     if (!EndCopy(fd, written, rowBytes * static_cast<std::size_t>(size.height))) return false;
     reply.offset = 0;
-    reply.bottomUp = false;
+    reply.bottomUp = true;
     return Seal(fd, reply);
 }
 
