@@ -35,6 +35,7 @@
 #include "imaging/DecodeProtocol.h"
 #include "imaging/FileExtension.h"
 #include "imaging/PluginFolder.h"
+#include "imaging/PluginHeads.h"
 #include "imaging/SpiError.h"
 #include "imaging/SpiPlugin.h"
 #include "imaging/Spi_load.h"
@@ -484,8 +485,9 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     if (g_loadAll) {
         loader.LoadPlugins();
     } else {
-        whole = helper::LoadAsNeeded(loader, request->file,
-                                     request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file)));
+        const bool asksPlugins = request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file));
+        whole = helper::LoadAsNeeded(loader, request->file, asksPlugins,
+                                     asksPlugins ? imaging::ReadFileHead(request->fileFd.Get()) : std::nullopt);
     }
     // The earlier choice counts only where no plug-in takes the file, which
     // a copy with plug-ins left to load does not decode.
