@@ -145,6 +145,17 @@ bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins,
     return true;
 }
 
+void LoadAhead(TSpi_load& loader, const std::function<bool()>& requestCame) {
+    loader.BeginPluginScan();
+    for (std::string next; !requestCame() && !(next = loader.NextPluginPath()).empty();) {
+        if (ReadDeclaredHeads(next)) {
+            loader.SkipNextPlugin();
+        } else {
+            loader.LoadNextPlugin();
+        }
+    }
+}
+
 bool AnythingToRead(int socket) {
     pollfd poller{socket, POLLIN, 0};
     return ::poll(&poller, 1, 0) != 0;

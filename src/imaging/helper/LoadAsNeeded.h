@@ -18,6 +18,7 @@
 // first, as before. A wrong guess costs only time.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,11 @@ namespace imaging::helper {
 // that end as this process's own.
 bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins,
                   const std::optional<std::vector<std::uint8_t>>& head);
+
+// Loads the libraries of the loader's folder in order, ahead of a request,
+// until `requestCame`: only those that declare no heads, as one that does
+// may well be passed over for the file the request names.
+void LoadAhead(TSpi_load& loader, const std::function<bool()>& requestCame);
 
 // Whether the plug-in library at `path` is named for files with the
 // extension `fileExt` (FileExtOf): its name, without ".spi", holds the

@@ -553,16 +553,14 @@ int main(int argc, char** argv) {
     // A picture the shared heap holds is handed over as it lies.
     if (!sharedHeap) loader.OnPictureSize = [](int width, int height) { g_pictureMemory.Prepare(width, height); };
     if (!zygote) {
-        // Loaded in order while the program is still busy starting, one at a
-        // time until its request comes; the request's scan of the folder
-        // then finds them loaded.
+        // Loaded while the program is still busy starting, until its request
+        // comes (helper::LoadAhead); the request's scan of the folder then
+        // finds them loaded.
         TSpi_load ahead;
         if (early) {
             ahead.OnPluginCall = loader.OnPluginCall;
             ahead.SpiPathName = argv[2];
-            ahead.BeginPluginScan();
-            while (!helper::AnythingToRead(decode::kSocketFd) && ahead.LoadNextPlugin()) {
-            }
+            helper::LoadAhead(ahead, [] { return helper::AnythingToRead(decode::kSocketFd); });
         }
         DecodeOne(loader, status);
     }
