@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "platform/posix/RegularFile.h"
 
@@ -40,7 +41,9 @@ struct Section {
     std::uint64_t size = 0;
 };
 
-Section SectionAt(const std::uint8_t* p) { return {static_cast<std::uint32_t>(Le(p, 4)), static_cast<std::uint32_t>(Le(p + 4, 4)), Le(p + 24, 8), Le(p + 32, 8)}; }
+Section SectionAt(const std::uint8_t* p) {
+    return {static_cast<std::uint32_t>(Le(p, 4)), static_cast<std::uint32_t>(Le(p + 4, 4)), Le(p + 24, 8), Le(p + 32, 8)};
+}
 
 // [offset, offset + size) lies inside a file of `fileSize` bytes.
 bool Inside(std::uint64_t offset, std::uint64_t size, std::uint64_t fileSize) {
@@ -100,7 +103,8 @@ std::optional<DeclaredHeads> ParseDeclaredHeads(const ReadBytesAt& readAt, std::
     }
     const std::uint64_t tableAt = Le(e + 40, 8), entryBytes = Le(e + 58, 2), count = Le(e + 60, 2),
                         namesIndex = Le(e + 62, 2);
-    // No sections, or more than 0xff00 of them (counted elsewhere): doubt.
+    // No sections (or their count kept elsewhere, as for very many), or more
+    // than a plug-in has: doubt.
     if (entryBytes != kSectionHeaderBytes || count == 0 || count > kMaxSections || namesIndex >= count) return std::nullopt;
     const std::uint64_t tableBytes = count * kSectionHeaderBytes;
     if (tableAt < kElfHeaderBytes || !Inside(tableAt, tableBytes, fileSize)) return std::nullopt;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "susie_heads.h"
@@ -23,6 +24,7 @@ namespace vantoria::imaging {
 // As many first bytes of a file as a declaration may look at.
 inline constexpr std::size_t kDeclaredHeadBytes = SUSIE_HEADS_MAX_END;
 
+// One declared pattern: the file has `bytes` at `offset`, where `mask` says.
 struct HeadPattern {
     std::size_t offset = 0;
     std::vector<std::uint8_t> bytes;   // compared where mask has its bits
