@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -31,6 +32,16 @@ bool Recognise(std::span<const std::uint8_t> head) {
         return false;
     }
 }
+
+// What Recognise takes: "BM", then one of the info header sizes it knows.
+SUSIE_DECLARE_HEADS(8, Head(0, "BM............\x0C\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x10\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x28\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x34\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x38\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x40\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x6C\0\0\0", "xx............xxxx"),
+                    Head(0, "BM............\x7C\0\0\0", "xx............xxxx"));
 
 // Runs the bitmap decoder, its errors turned into result codes.
 template <class Fn>

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -21,6 +22,8 @@ namespace {
 bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= 6 && (std::memcmp(head.data(), "GIF87a", 6) == 0 || std::memcmp(head.data(), "GIF89a", 6) == 0);
 }
+
+SUSIE_DECLARE_HEADS(2, Head(0, "GIF87a"), Head(0, "GIF89a"));
 
 struct GifClose {
     void operator()(GifFileType* gif) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ColourProfile.h"
+#include "DeclaredHeads.h"
 #include "HeifItems.h"
 #include "Limits.h"
 #include "MemoryLimit.h"
@@ -39,6 +40,9 @@ bool Recognise(std::span<const std::uint8_t> head) {
             if (std::memcmp(head.data() + at, brand, 4) == 0) return true;
     return false;
 }
+
+// The brands lie at no fixed place; the file-type box and its major brand do.
+SUSIE_DECLARE_HEADS(1, Head(4, "ftyp....", "xxxx...."));
 
 using ContextFree = Freer<heif_context_free>;
 using HandleRelease = Freer<heif_image_handle_release>;

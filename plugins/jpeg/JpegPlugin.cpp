@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "ColourProfile.h"
+#include "DeclaredHeads.h"
 #include "Freer.h"
 #include "JpegReduced.h"
 #include "Limits.h"
@@ -38,6 +39,8 @@ namespace {
 bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
 }
+
+SUSIE_DECLARE_HEADS(1, Head(0, "\xFF\xD8\xFF"));
 
 // A progressive file of more scans than this is hostile: each scan walks
 // the whole picture again.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ColourProfile.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "MemoryLimit.h"
 #include "OntoBlack.h"
@@ -33,6 +34,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0x0A) return true;  // bare codestream
     return head.size() >= sizeof kContainer && std::memcmp(head.data(), kContainer, sizeof kContainer) == 0;
 }
+
+SUSIE_DECLARE_HEADS(2, Head(0, "\xFF\x0A"), Head(0, "\0\0\0\x0CJXL \x0D\x0A\x87\x0A"));
 
 // libjxl allocates through this; what it may take is held to the budget.
 JxlMemoryManager CountingManager(CountedMemory& counter) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ByteReader.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -26,6 +27,8 @@ constexpr std::size_t kSignatureBytes = 6;
 bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= kSignatureBytes && std::memcmp(head.data(), kSignature, kSignatureBytes) == 0;
 }
+
+SUSIE_DECLARE_HEADS(1, Head(0, "MAKI02"));
 
 // Where a flag copies its unit from: units to the left, lines up.
 struct Copy {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <optional>
 
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "MemoryLimit.h"
 #include "PluginError.h"
@@ -32,6 +33,8 @@ constexpr std::size_t kHeadBytes = 24;
 bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= 8 && (std::memcmp(head.data(), kMng, 8) == 0 || std::memcmp(head.data(), kJng, 8) == 0);
 }
+
+SUSIE_DECLARE_HEADS(2, Head(0, "\x8AMNG\r\n\x1A\n"), Head(0, "\x8BJNG\r\n\x1A\n"));
 
 std::uint32_t Be32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];

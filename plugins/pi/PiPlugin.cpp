@@ -19,6 +19,7 @@
 
 #include "ByteReader.h"
 #include "CommentHeader.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -36,6 +37,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     const std::size_t header = HeaderStart(head);
     return header + 4 <= head.size() && (head[header + 3] == 4 || head[header + 3] == 8);
 }
+
+SUSIE_DECLARE_HEADS(1, Head(0, "Pi"));
 
 using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
 

@@ -20,6 +20,7 @@
 
 #include "ByteReader.h"
 #include "CommentHeader.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -38,6 +39,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     const std::size_t header = HeaderStart(head);
     return header + 4 <= head.size() && head[header + 2] == 0;  // bits per pixel: a small number
 }
+
+SUSIE_DECLARE_HEADS(1, Head(0, "PIC"));
 
 using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ByteReader.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -69,6 +70,10 @@ std::optional<Start> FindStart(std::span<const std::uint8_t> head) {
 }
 
 bool Recognise(std::span<const std::uint8_t> head) { return FindStart(head).has_value(); }
+
+// The version opcode FindStart looks for, with or without the file header.
+SUSIE_DECLARE_HEADS(4, Head(kFrameEnd, "\x00\x11\x02\xFF"), Head(kFrameEnd, "\x11\x01"),
+                    Head(kFileHeader + kFrameEnd, "\x00\x11\x02\xFF"), Head(kFileHeader + kFrameEnd, "\x11\x01"));
 
 // How an image's rows are stored, and what one row unpacks to.
 enum class Storage { Raw, PackedBytes, PackedWords };

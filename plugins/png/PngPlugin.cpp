@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ColourProfile.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "OntoBlack.h"
 #include "PluginError.h"
@@ -27,6 +28,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= kSignature.size() &&
            std::memcmp(head.data(), kSignature.data(), kSignature.size()) == 0;
 }
+
+SUSIE_DECLARE_HEADS(1, Head(0, "\x89PNG\r\n\x1A\n"));
 
 using CtxFree = Freer<spng_ctx_free>;
 

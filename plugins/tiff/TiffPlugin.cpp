@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "ColourProfile.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -30,6 +31,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     const unsigned version = little ? head[2] | head[3] << 8 : head[2] << 8 | head[3];
     return version == 42 || version == 43;  // classic TIFF, BigTIFF
 }
+
+SUSIE_DECLARE_HEADS(4, Head(0, "II\x2A\0"), Head(0, "II\x2B\0"), Head(0, "MM\0\x2A"), Head(0, "MM\0\x2B"));
 
 // One allocation libtiff may make (a strip or tile buffer, a tag array); a
 // header that asks for more is refused instead of served.

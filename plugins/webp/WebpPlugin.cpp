@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "ColourProfile.h"
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "MemoryLimit.h"
 #include "PluginError.h"
@@ -25,6 +26,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
            std::memcmp(head.data() + 8, "WEBP", 4) == 0;
 }
+
+SUSIE_DECLARE_HEADS(1, Head(0, "RIFF....WEBP", "xxxx....xxxx"));
 
 using DemuxFree = Freer<WebPDemuxDelete>;
 using IteratorRelease = Freer<WebPDemuxReleaseIterator>;

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "DeclaredHeads.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
@@ -29,6 +30,8 @@ bool Recognise(std::span<const std::uint8_t> head) {
     const std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
     return text.starts_with(kXpm3) || text.starts_with(kXpm2);
 }
+
+SUSIE_DECLARE_HEADS(2, Head(0, "/* XPM */"), Head(0, "! XPM2"));
 
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;

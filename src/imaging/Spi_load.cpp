@@ -72,6 +72,10 @@ bool TSpi_load::LoadNextPlugin() {
     return true;
 }
 
+void TSpi_load::SkipNextPlugin() {
+    if (scan_.next < scan_.paths.size()) ++scan_.next;
+}
+
 std::string TSpi_load::NextPluginPath() const {
     return scan_.next < scan_.paths.size() ? scan_.paths[scan_.next] : std::string();
 }

@@ -82,6 +82,10 @@ public:
     bool LoadNextPlugin();
     // The library LoadNextPlugin would load, or "" when none is left.
     std::string NextPluginPath() const;
+    // Passes over that library, neither loaded nor listed: for a decode that
+    // knows it would refuse the file (imaging/PluginHeads.h), so that the
+    // file's plug-ins are asked as if it had been asked and had refused.
+    void SkipNextPlugin();
     // The records the scan begun last has accepted so far.
     std::size_t ScannedPlugins() const { return scan_.accepted; }
     // For a first CheckFile spread over processes: the next CheckFile

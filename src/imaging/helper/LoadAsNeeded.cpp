@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "imaging/FileExtension.h"
+#include "imaging/PluginHeads.h"
 #include "imaging/SpiPlugin.h"
 #include "imaging/Spi_load.h"
 
@@ -25,8 +26,21 @@ namespace {
 // What a copy writes when none of its plug-ins takes the file.
 constexpr char kNoneTook = 'n';
 
-void LoadTheRest(TSpi_load& loader) {
-    while (loader.LoadNextPlugin()) {
+// Whether the library at `path` declares heads that rule out the file
+// whose first bytes are `head`: it would refuse the file.
+bool RulesOut(const std::string& path, const std::optional<std::vector<std::uint8_t>>& head) {
+    if (!head) return false;
+    const std::optional<DeclaredHeads> declared = ReadDeclaredHeads(path);
+    return declared && !declared->Admits(*head);
+}
+
+// Passes over the libraries next in the scan that would refuse the file.
+void PassOverRefusing(TSpi_load& loader, const std::optional<std::vector<std::uint8_t>>& head) {
+    for (std::string next; !(next = loader.NextPluginPath()).empty() && RulesOut(next, head);) loader.SkipNextPlugin();
+}
+
+void LoadTheRest(TSpi_load& loader, const std::optional<std::vector<std::uint8_t>>& head) {
+    for (PassOverRefusing(loader, head); loader.LoadNextPlugin(); PassOverRefusing(loader, head)) {
     }
 }
 
@@ -105,15 +119,17 @@ bool NamedForExtension(std::string_view path, std::string_view fileExt) {
     return holds(ext);
 }
 
-bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins) {
+bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins,
+                  const std::optional<std::vector<std::uint8_t>>& head) {
     loader.BeginPluginScan();
     if (!asksPlugins) return true;
     const std::string fileExt = FileExtOf(file);
     // Up to the plug-in named for the file, and on through libraries this
-    // process has loaded already (ahead of the request), which cost nothing
-    // more.
+    // process has loaded already (ahead of the request) and those passed
+    // over, which cost nothing more.
     bool named = false;
-    for (std::string next; !(next = loader.NextPluginPath()).empty();) {
+    PassOverRefusing(loader, head);
+    for (std::string next; !(next = loader.NextPluginPath()).empty(); PassOverRefusing(loader, head)) {
         if (named && !PluginLibraryLoaded(next)) break;
         named = named || NamedForExtension(next, fileExt);
         loader.LoadNextPlugin();
@@ -124,9 +140,20 @@ bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins) 
         if (round == Round::InCopy) return false;
         if (round == Round::NoneTook) asked = loader.ScannedPlugins();
     }
-    LoadTheRest(loader);
+    LoadTheRest(loader, head);
     loader.ContinueCheck(asked, nullptr);
     return true;
+}
+
+void LoadAhead(TSpi_load& loader, const std::function<bool()>& requestCame) {
+    loader.BeginPluginScan();
+    for (std::string next; !requestCame() && !(next = loader.NextPluginPath()).empty();) {
+        if (ReadDeclaredHeads(next)) {
+            loader.SkipNextPlugin();
+        } else {
+            loader.LoadNextPlugin();
+        }
+    }
 }
 
 bool AnythingToRead(int socket) {

@@ -37,6 +37,7 @@
 #include "imaging/DecodeProtocol.h"
 #include "imaging/FileExtension.h"
 #include "imaging/PluginFolder.h"
+#include "imaging/PluginHeads.h"
 #include "imaging/SpiError.h"
 #include "imaging/SpiPlugin.h"
 #include "imaging/Spi_load.h"
@@ -538,8 +539,9 @@ decode::Reply Decode(TSpi_load& loader, const decode::Request& request, const St
     if (g_loadAll) {
         loader.LoadPlugins();
     } else {
-        whole = helper::LoadAsNeeded(loader, request->file,
-                                     request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file)));
+        const bool asksPlugins = request->fileFd && !imaging::IsNativeExtension(imaging::FileExtOf(request->file));
+        whole = helper::LoadAsNeeded(loader, request->file, asksPlugins,
+                                     asksPlugins ? imaging::ReadFileHead(request->fileFd.Get()) : std::nullopt);
     }
     // The earlier choice counts only where no plug-in takes the file, which
     // a copy with plug-ins left to load does not decode.
@@ -605,16 +607,14 @@ int main(int argc, char** argv) {
     // A picture the shared heap holds is handed over as it lies.
     if (!sharedHeap) loader.OnPictureSize = [](int width, int height) { g_pictureMemory.Prepare(width, height); };
     if (!zygote) {
-        // Loaded in order while the program is still busy starting, one at a
-        // time until its request comes; the request's scan of the folder
-        // then finds them loaded.
+        // Loaded while the program is still busy starting, until its request
+        // comes (helper::LoadAhead); the request's scan of the folder then
+        // finds them loaded.
         TSpi_load ahead;
         if (early) {
             ahead.OnPluginCall = loader.OnPluginCall;
             ahead.SpiPathName = argv[2];
-            ahead.BeginPluginScan();
-            while (!helper::AnythingToRead(decode::kSocketFd) && ahead.LoadNextPlugin()) {
-            }
+            helper::LoadAhead(ahead, [] { return helper::AnythingToRead(decode::kSocketFd); });
         }
         DecodeOne(loader, status);
     }

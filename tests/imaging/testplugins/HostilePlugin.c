@@ -10,7 +10,10 @@
  *             It never reads what it may open: any success makes it abort,
  *             every refusal makes it fail with SUSIE_ERR_FILE_READ.
  *   TP_MARKER  reads nothing, but writes the file VANTORIA_TEST_MARKER names
- *              as soon as it is loaded: a sign that it was. */
+ *              as soon as it is loaded: a sign that it was.
+ * and whether it declares the heads it takes (susie_heads.h):
+ *   TP_DECLARED   "HOSTILE" at the start, soundly
+ *   TP_BAD_HEADS  the same, in a table that counts more patterns than it holds */
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -29,6 +32,18 @@ __attribute__((constructor)) static void Loaded(void) {
     const int fd = open(marker, O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) close(fd);
 }
+#endif
+
+#if defined(TP_DECLARED)
+#include "susie_heads.h"
+SUSIE_DECLARE_HEADS(1, {0, 7, 0, "HOSTILE", "\xff\xff\xff\xff\xff\xff\xff"});
+#elif defined(TP_BAD_HEADS)
+#include "susie_heads.h"
+__attribute__((used, section(SUSIE_HEADS_SECTION), aligned(4))) static const struct {
+    SusieHeads heads;
+    SusieHeadPattern patterns[1];
+} bad_heads = {{{'S', 'u', 's', 'H', 'e', 'a', 'd', 's'}, SUSIE_HEADS_VERSION, 2},
+               {{0, 7, 0, "HOSTILE", "\xff\xff\xff\xff\xff\xff\xff"}}};
 #endif
 
 static int Hostile(int fd) {
