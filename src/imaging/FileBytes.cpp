@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/dib/DibError.h"
+#include "platform/posix/ReadAt.h"
 #include "platform/posix/RegularFile.h"
 
 namespace vantoria::imaging {
@@ -31,16 +32,10 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t cou
                             std::to_string(fileSize) + " bytes)");
     }
     std::vector<std::uint8_t> bytes(std::min(fileSize, count));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pread(fd.Get(), bytes.data() + done, bytes.size() - done,
-                                  static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) Fail("read", path);
-        if (n == 0) break;   // the file shrank meanwhile
-        done += static_cast<std::size_t>(n);
-    }
-    bytes.resize(done);
+    // Fewer when the file shrank meanwhile.
+    const std::optional<std::size_t> done = ReadAt(fd.Get(), bytes.data(), bytes.size(), 0);
+    if (!done) Fail("read", path);
+    bytes.resize(*done);
     return bytes;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/posix/ReadAt.h"
 #include "platform/posix/RegularFile.h"
 
 namespace vantoria::imaging {
@@ -141,22 +142,6 @@ std::optional<DeclaredHeads> ParseDeclaredHeads(const ReadBytesAt& readAt, std::
     return ParseTable(*table);
 }
 
-namespace {
-
-long long ReadAll(int fd, std::uint64_t offset, std::uint8_t* to, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t got = ::pread(fd, to + done, n - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return -1;
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<long long>(done);
-}
-
-}  // namespace
-
 std::optional<DeclaredHeads> ReadDeclaredHeads(const std::string& path) {
     // Not opened at all unless regular, as the loader would not load it.
     struct stat st {};
@@ -165,15 +150,18 @@ std::optional<DeclaredHeads> ReadDeclaredHeads(const std::string& path) {
     if (!fd || st.st_size < 0) return std::nullopt;
     const int descriptor = fd.Get();
     return ParseDeclaredHeads(
-        [descriptor](std::uint64_t offset, std::uint8_t* to, std::size_t n) { return ReadAll(descriptor, offset, to, n); },
+        [descriptor](std::uint64_t offset, std::uint8_t* to, std::size_t n) {
+            const std::optional<std::size_t> got = ReadAt(descriptor, to, n, offset);
+            return got ? static_cast<long long>(*got) : -1LL;
+        },
         static_cast<std::uint64_t>(st.st_size));
 }
 
 std::optional<std::vector<std::uint8_t>> ReadFileHead(int fd) {
     std::vector<std::uint8_t> head(kDeclaredHeadBytes);
-    const long long got = ReadAll(fd, 0, head.data(), head.size());
-    if (got < 0) return std::nullopt;
-    head.resize(static_cast<std::size_t>(got));
+    const std::optional<std::size_t> got = ReadAt(fd, head.data(), head.size(), 0);
+    if (!got) return std::nullopt;
+    head.resize(*got);
     return head;
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/desktop/X11Connection.h"
 #include "platform/dib/Dib.h"
+#include "platform/posix/ReadAt.h"
 #include "platform/posix/RegularFile.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -30,15 +31,9 @@ constexpr std::size_t kHeadBytes = kFileHeaderBytes + 124 + 16;
 
 // Reads `count` bytes at `offset`; fewer only at the end of the file.
 std::size_t ReadAt(int fd, std::uint8_t* data, std::size_t count, std::size_t offset, const std::string& path) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, data + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) Fail(path, std::strerror(errno));
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    const std::optional<std::size_t> done = vantoria::ReadAt(fd, data, count, offset);
+    if (!done) Fail(path, std::strerror(errno));
+    return *done;
 }
 
 // Where the rows of a complete uncompressed 24-bit file lie.

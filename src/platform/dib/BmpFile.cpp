@@ -16,6 +16,7 @@
 #include "platform/dib/CheckedSize.h"
 #include "platform/dib/Decoder.h"
 #include "platform/dib/Dib.h"
+#include "platform/posix/ReadAt.h"
 #include "platform/posix/RegularFile.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -85,15 +86,9 @@ std::string SystemError(const std::string& what, const std::string& path) {
 // Reads up to `count` bytes at `offset`; fewer only at the end of the file.
 std::size_t ReadAt(int fd, std::uint8_t* data, std::size_t count, std::size_t offset,
                    const std::string& path) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, data + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw DibError(SystemError("read", path));
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    const std::optional<std::size_t> done = vantoria::ReadAt(fd, data, count, offset);
+    if (!done) throw DibError(SystemError("read", path));
+    return *done;
 }
 
 // Anonymous memory faulted in at once: reading a large file into it takes
