@@ -21,6 +21,13 @@ while [ $# -ge 2 ]; do
   shift 2
 done
 
+# perf for the processor time: for this benchmark only, installed when missing.
+if ! command -v perf >/dev/null; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -q >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends linux-perf >/dev/null
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoria-heads-ab.XXXXXX")
 xvfb_pid=
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
