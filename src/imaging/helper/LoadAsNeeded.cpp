@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <iterator>
+#include <map>
 
 #include "imaging/FileExtension.h"
 #include "imaging/PluginHeads.h"
@@ -26,11 +27,20 @@ namespace {
 // What a copy writes when none of its plug-ins takes the file.
 constexpr char kNoneTook = 'n';
 
+// The heads the library at `path` declares, read once: the loading ahead
+// of the request and the decode's scan ask for the same libraries.
+const std::optional<DeclaredHeads>& DeclaredHeadsOf(const std::string& path) {
+    static std::map<std::string, std::optional<DeclaredHeads>> read;
+    const auto found = read.find(path);
+    if (found != read.end()) return found->second;
+    return read.emplace(path, ReadDeclaredHeads(path)).first->second;
+}
+
 // Whether the library at `path` declares heads that rule out the file
 // whose first bytes are `head`: it would refuse the file.
 bool RulesOut(const std::string& path, const std::optional<std::vector<std::uint8_t>>& head) {
     if (!head) return false;
-    const std::optional<DeclaredHeads> declared = ReadDeclaredHeads(path);
+    const std::optional<DeclaredHeads>& declared = DeclaredHeadsOf(path);
     return declared && !declared->Admits(*head);
 }
 
@@ -148,7 +158,7 @@ bool LoadAsNeeded(TSpi_load& loader, const std::string& file, bool asksPlugins,
 void LoadAhead(TSpi_load& loader, const std::function<bool()>& requestCame) {
     loader.BeginPluginScan();
     for (std::string next; !requestCame() && !(next = loader.NextPluginPath()).empty();) {
-        if (ReadDeclaredHeads(next)) {
+        if (DeclaredHeadsOf(next)) {
             loader.SkipNextPlugin();
         } else {
             loader.LoadNextPlugin();
