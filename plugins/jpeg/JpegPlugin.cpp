@@ -26,11 +26,13 @@
 
 #include "ColourProfile.h"
 #include "DeclaredHeads.h"
+#include "EntropyScout.h"
 #include "Freer.h"
 #include "JpegReduced.h"
 #include "Limits.h"
 #include "PluginError.h"
 #include "PluginFormat.h"
+#include "RowSplice.h"
 #include "platform/memory/MemoryBudget.h"
 
 namespace vantoria::spi {
@@ -112,10 +114,11 @@ struct Decompressor {
 
 constexpr std::size_t kInputBufferBytes = 64 * 1024;
 
-// libjpeg's source manager over a Source.
+// libjpeg's source manager over a Source, or over a file remade from it.
 struct Input {
     jpeg_source_mgr mgr{};  // first: libjpeg hands back a pointer to it
     const Source* source = nullptr;
+    const RowSplice* splice = nullptr;  // read instead of the source when set
     std::uint64_t next = 0;  // where the next read starts
     JOCTET buffer[kInputBufferBytes] = {};
 };
@@ -130,7 +133,8 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     std::size_t got = 0;
     bool failed = false;
     try {
-        got = input.source->ReadAt(input.next, input.buffer, sizeof input.buffer);
+        got = input.splice ? input.splice->ReadAt(input.next, input.buffer, sizeof input.buffer)
+                           : input.source->ReadAt(input.next, input.buffer, sizeof input.buffer);
     } catch (...) {
         failed = true;  // reported below, outside the handler: the jump must not leave it
     }
@@ -211,8 +215,10 @@ private:
 
 class JpegDecoder final : public Decoder {
 public:
-    explicit JpegDecoder(const Source& source) : source_(source) {
+    // Reads `source`, or `splice` (made from it) when given.
+    explicit JpegDecoder(const Source& source, const RowSplice* splice = nullptr) : source_(source) {
         input_.source = &source;
+        input_.splice = splice;
         input_.mgr.init_source = &InitSource;
         input_.mgr.fill_input_buffer = &FillInputBuffer;
         input_.mgr.skip_input_data = &SkipInputData;
@@ -229,6 +235,7 @@ public:
             jpeg_save_markers(&cinfo_, kIccMarker, 0xFFFF);
             jpeg_read_header(&cinfo_, TRUE);
         });
+        dataStart_ = input_.next - input_.mgr.bytes_in_buffer;
         CheckSize(cinfo_.image_width, cinfo_.image_height);
         size_ = {static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)};
     }
@@ -278,7 +285,7 @@ public:
         // for any reason, this thread goes on through it as if alone.
         if (!cmyk && WorthTwoThreads()) {
             Meeting meeting(height, RowGroup());
-            LowerPart lower(source_, cinfo_.scale_denom, out, meeting);
+            LowerPart lower(source_, cinfo_.scale_denom, out, meeting, SplicePlan(), RowGroup());
             ReadUpperRows(out, meeting, progress);
             if (lower.Finish()) {
                 progress.Report(height, height);
@@ -312,17 +319,41 @@ public:
             });
             row += *ahead;
         }
-        const int height = out.Height();
-        while (cinfo_.output_scanline < cinfo_.output_height && !stop.load(std::memory_order_relaxed)) {
-            const int y = static_cast<int>(cinfo_.output_scanline);
-            JSAMPROW rows[8];
-            int count = 0;
-            for (; count < 8 && y + count < height; ++count) rows[count] = out.Row(y + count);
-            JDIMENSION done = 0;
-            Guard([&] { done = jpeg_read_scanlines(&cinfo_, rows, static_cast<JDIMENSION>(count)); });
-            if (done == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no rows decoded");
+        return ReadRest(out, 0, stop);
+    }
+
+    // For the second thread, when the picture allows it: follows the coded
+    // data with the scout (several times faster than libjpeg's skip) to
+    // the meeting point, then decodes the rest of `out` with a decoder of
+    // the file remade to start a row above it; that row and the made one
+    // before it are skipped. Throws PluginError.
+    static bool DecodeLowerScouted(const Source& source, const SpliceBase& base, unsigned denom, int group, Dib24& out,
+                                   Meeting& meeting, const std::atomic<bool>& stop) {
+        EntropyScout scout(source, base.places.data, base.shape);
+        if (!scout.Usable()) return false;
+        int row = 0;
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed)) return false;
+            const std::optional<int> ahead = meeting.LowerAt(row);
+            if (!ahead) return false;
+            if (*ahead == 0) break;
+            if (!scout.SkipTo((row + *ahead) / group)) return false;
+            row += *ahead;
         }
-        return !stop.load();
+        const RowStart& above = scout.Before();
+        const std::optional<RowSplice> splice = RowSplice::Make(source, base, above);
+        if (!splice) return false;
+        JpegDecoder decoder(source, &*splice);
+        decoder.ScaleLike(denom);
+        const int skipped = 2 * group;
+        if (decoder.Size().width != out.Width() || decoder.Size().height != out.Height() - row + skipped) return false;
+        decoder.Guard([&] {
+            decoder.cinfo_.out_color_space = JCS_EXT_BGR;
+            jpeg_start_decompress(&decoder.cinfo_);
+            if (jpeg_skip_scanlines(&decoder.cinfo_, static_cast<JDIMENSION>(skipped)) != static_cast<JDIMENSION>(skipped))
+                JumpWith(reinterpret_cast<j_common_ptr>(&decoder.cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
+        });
+        return decoder.ReadRest(out, row - skipped, stop);
     }
 
     // Scales as another decoder of the same picture was asked to.
@@ -333,8 +364,20 @@ private:
     // so nothing of it outlives the rows it writes.
     class LowerPart {
     public:
-        LowerPart(const Source& source, unsigned denom, Dib24& out, Meeting& meeting) {
+        LowerPart(const Source& source, unsigned denom, Dib24& out, Meeting& meeting,
+                  std::unique_ptr<SpliceBase> plan, int group) {
             try {
+                if (plan) {
+                    plan_ = std::move(plan);
+                    thread_ = std::thread([this, &source, denom, group, &out, &meeting] {
+                        try {
+                            done_ = DecodeLowerScouted(source, *plan_, denom, group, out, meeting, stop_);
+                        } catch (...) {
+                            // the first thread decodes these rows itself
+                        }
+                    });
+                    return;
+                }
                 decoder_ = std::make_unique<JpegDecoder>(source);
                 decoder_->ScaleLike(denom);
                 if (decoder_->Size().width != out.Width() || decoder_->Size().height != out.Height()) return;
@@ -365,6 +408,7 @@ private:
 
     private:
         std::unique_ptr<JpegDecoder> decoder_;
+        std::unique_ptr<SpliceBase> plan_;
         std::atomic<bool> stop_{false};
         bool done_ = false;
         std::thread thread_;  // last: started once the rest is in place
@@ -397,6 +441,27 @@ private:
             progress.Report(y + static_cast<int>(done), height);
         }
     }
+
+    // Reads the rest of the rows into `out`, this decoder's row y being
+    // out's y + offset; stops early once `stop` is set.
+    bool ReadRest(Dib24& out, int offset, const std::atomic<bool>& stop) {
+        const int height = out.Height();
+        while (cinfo_.output_scanline < cinfo_.output_height && !stop.load(std::memory_order_relaxed)) {
+            const int y = static_cast<int>(cinfo_.output_scanline) + offset;
+            JSAMPROW rows[8];
+            int count = 0;
+            for (; count < 8 && y + count < height; ++count) rows[count] = out.Row(y + count);
+            if (count == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "more rows than the picture");
+            JDIMENSION done = 0;
+            Guard([&] { done = jpeg_read_scanlines(&cinfo_, rows, static_cast<JDIMENSION>(count)); });
+            if (done == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no rows decoded");
+        }
+        return !stop.load();
+    }
+
+    // What a decoder starting mid-picture needs, for the pictures that
+    // allow one; nothing for any other.
+    std::unique_ptr<SpliceBase> SplicePlan() const { return SpliceBaseOf(cinfo_, source_, dataStart_); }
 
     // Reads rows from the top until the second decoder's rows (or the end).
     void ReadUpperRows(Dib24& out, Meeting& meeting, Progress& progress) {
@@ -474,6 +539,7 @@ private:
     jpeg_decompress_struct& cinfo_ = decompressor_.cinfo;
     std::vector<std::uint8_t> cmykRow_;
     PictureSize size_;
+    std::uint64_t dataStart_ = 0;  // where the first scan's coded data starts
 };
 
 std::unique_ptr<Decoder> Open(const Source& source) { return std::make_unique<JpegDecoder>(source); }
