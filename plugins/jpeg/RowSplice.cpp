@@ -101,14 +101,14 @@ private:
 
 }  // namespace
 
-std::optional<HeaderPlaces> FindHeaderPlaces(const Source& source) {
+std::optional<HeaderPlaces> FindHeaderPlaces(const Source& source, std::uint64_t limit) {
     SmallReader in(source);
     if (in.At(0) != 0xFF || in.At(1) != 0xD8) return std::nullopt;
     HeaderPlaces places;
     std::uint64_t pos = 2;
-    for (int segments = 0; segments < 100000; ++segments) {
+    for (int segments = 0; segments < 100000 && pos < limit; ++segments) {
         if (in.At(pos) != 0xFF) return std::nullopt;
-        while (in.At(pos) == 0xFF) ++pos;  // fill before a marker
+        while (in.At(pos) == 0xFF && pos < limit) ++pos;  // fill before a marker
         const int marker = in.At(pos);
         if (marker < 0) return std::nullopt;
         const int hi = in.At(pos + 1), lo = in.At(pos + 2);
@@ -137,7 +137,7 @@ std::unique_ptr<SpliceBase> SpliceBaseOf(const jpeg_decompress_struct& cinfo, co
         comps < 1 || comps > 4 || comps != cinfo.num_components || cinfo.blocks_in_MCU > 10)
         return nullptr;
     if (comps == 1 && cinfo.cur_comp_info[0]->v_samp_factor != 1) return nullptr;
-    const std::optional<HeaderPlaces> places = FindHeaderPlaces(source);
+    const std::optional<HeaderPlaces> places = FindHeaderPlaces(source, dataStart);
     if (!places || places->data != dataStart) return nullptr;
     auto base = std::make_unique<SpliceBase>();
     base->places = *places;

@@ -22,13 +22,13 @@
 namespace vantoria::spi {
 
 // Where a baseline file's header holds the picture's height, and where the
-// coded data of its (first) scan starts; nothing for a header of anything
-// but plain segments up to that scan.
+// coded data of its (first) scan starts, looked for no further than `limit`;
+// nothing for a header of anything but plain segments up to that scan.
 struct HeaderPlaces {
     std::uint64_t height = 0;
     std::uint64_t data = 0;
 };
-std::optional<HeaderPlaces> FindHeaderPlaces(const Source& source);
+std::optional<HeaderPlaces> FindHeaderPlaces(const Source& source, std::uint64_t limit = UINT64_MAX);
 
 // What the remade file needs to know of the picture. The shape points into
 // the tables held here, so it is made in place and never copied.
