@@ -12,7 +12,7 @@ minutes=${1:-5}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(pict_fuzz mag_fuzz pi_fuzz pic_fuzz dib_plugin_fuzz png_fuzz jpeg_fuzz gif_fuzz webp_fuzz
+  targets=(pict_fuzz mag_fuzz pi_fuzz pic_fuzz dib_plugin_fuzz png_fuzz jpeg_fuzz jpeg_rows_fuzz gif_fuzz webp_fuzz
            tiff_fuzz heif_fuzz jxl_fuzz xpm_fuzz mng_fuzz)
 fi
 
