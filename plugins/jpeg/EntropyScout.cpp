@@ -6,8 +6,8 @@
 namespace vantoria::spi {
 namespace {
 
-// Bits looked up at once: a DC category, and up to a few AC symbols with
-// their value bits (most of a photograph's symbols are short).
+// Bits looked up at once: a DC category, and up to a few AC symbols (most
+// of a photograph's symbols are short).
 constexpr int kDcBits = 9;
 constexpr int kAcBits = 11;
 constexpr std::uint32_t kAcMask = (1u << kAcBits) - 1;
@@ -64,9 +64,10 @@ struct EntropyScout::Tables {
         std::array<std::uint16_t, 1u << kDcBits> fast{};  // length << 8 | category; 0: longer
         LongCodes slow;
     };
-    // An AC entry covers the symbols that lie whole (code and value bits)
-    // within the bits looked up: all of them (how many bits, how far along
-    // the block, whether the last ends it) and the first alone.
+    // An AC entry covers the symbols whose codes lie within the bits looked
+    // up (a value may run past them only in the last): all of them (how many
+    // bits, how far along the block, whether the last ends it) and the first
+    // alone.
     struct Ac {
         std::array<std::uint32_t, 1u << kAcBits> fast{};
         LongCodes slow;
@@ -131,10 +132,11 @@ void BuildAcFast(const LongCodes& slow, std::array<std::uint32_t, 1u << kAcBits>
             if (length == 0 || length > kAcBits - pos) break;
             const std::uint32_t step = s != 0 ? std::uint32_t(r + 1) : r == 15 ? 16u : 0u;
             const bool ends = s == 0 && r != 15;
-            // The first symbol needs only its code within the bits looked
-            // up: its value bits are passed over unread.
+            // A symbol needs only its code within the bits looked up: its
+            // value bits, passed over unread, may run past them (and then
+            // it is the entry's last).
             if (n == 0) first = std::uint32_t(bits) << 13 | step << 18 | std::uint32_t(ends) << 25;
-            if (bits > kAcBits - pos || (n > 0 && advance + step >= 63)) break;
+            if (n > 0 && advance + step >= 63) break;
             pos += bits;
             advance += step;
             end = ends;
