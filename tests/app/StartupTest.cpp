@@ -46,8 +46,9 @@ protected:
     // Whether some process holds the guard beside the settings, read from
     // the kernel's list of locks so that looking never takes it.
     bool SettingsGuardHeld() const {
+        const std::string lock = config_.Path() + "/vantoria/" + vantoria::InstanceLock::SettingsLockName("Runo");
         struct stat st {};
-        if (::stat((config_.Path() + "/vantoria/Runo.lock").c_str(), &st) != 0) return false;
+        if (::stat(lock.c_str(), &st) != 0) return false;
         char file[64];
         std::snprintf(file, sizeof file, "%02x:%02x:%llu ", major(st.st_dev), minor(st.st_dev),
                       static_cast<unsigned long long>(st.st_ino));

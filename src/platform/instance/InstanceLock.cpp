@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 namespace vantoria {
@@ -47,6 +48,18 @@ Outcome TakeIn(const std::string& folder, const std::string& name, UniqueFd& fd,
 }
 
 }  // namespace
+
+std::string InstanceLock::SettingsLockName(const std::string& name) {
+    struct utsname system {};
+    std::string host = ::uname(&system) == 0 ? system.nodename : "";
+    for (char& c : host) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        if (!plain) c = '_';
+    }
+    if (host.empty() || host == "." || host == "..") host = "_";
+    return name + "-" + host + ".lock";
+}
 
 std::string InstanceLock::RuntimeFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -91,7 +104,7 @@ std::optional<InstanceLock> InstanceLock::Acquire(const std::string& name, const
         std::filesystem::create_directories(std::filesystem::path(settingsFolder).parent_path(), ignored);
         ::mkdir(settingsFolder.c_str(), 0700);
         if (OwnFolder(settingsFolder, settingsWhy, true)) {
-            const Outcome outcome = TakeIn(settingsFolder, name + ".lock", settingsFd, settingsWhy);
+            const Outcome outcome = TakeIn(settingsFolder, SettingsLockName(name), settingsFd, settingsWhy);
             if (outcome == Outcome::Held) return std::nullopt;
             if (outcome == Outcome::Taken) taken = true;
         }

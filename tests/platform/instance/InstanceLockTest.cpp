@@ -3,7 +3,9 @@
 #include "support/Child.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -107,6 +109,17 @@ TEST_F(InstanceLockTest, TheGuardBesideTheSettingsHoldsWhateverRuntimeFolderEach
         EXPECT_FALSE(InstanceLock::Acquire("Runo", settings)) << runtime;
     }
     EXPECT_TRUE(InstanceLock::Acquire("Runo")) << "the first place alone differs";
+    // Another machine sharing the home folder runs its own.
+    const pid_t other = ::fork();
+    if (other == 0) {
+        const char host[] = "other/host";
+        if (::unshare(CLONE_NEWUTS) != 0 || ::sethostname(host, sizeof host - 1) != 0) ::_exit(2);
+        const bool named = InstanceLock::SettingsLockName("Runo") == "Runo-other_host.lock";
+        ::_exit(named && InstanceLock::Acquire("Runo", settings) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 1) << status;
     fs::create_directory_symlink(settings, dir_.Path() + "/linked");
     EXPECT_FALSE(InstanceLock::Acquire("Runo", dir_.Path() + "/linked"));  // linked dotfiles
 
