@@ -28,17 +28,15 @@ if ! command -v perf >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends linux-perf >/dev/null
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantoria-heads-ab.XXXXXX")
-xvfb_pid=
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
-export HOME="$work" XDG_CACHE_HOME="$work/cache"
+. "$src/bench/lib.sh"
+bench_work heads-ab
+private_home   # each side's settings are its own, below
 declare -A bin=([A]="$build/bin" [B]="$other")
 for side in A B; do
-  mkdir -p "$work/$side/plugins" "$work/$side/config/vantoria"
+  mkdir -p "$work/$side/plugins"
   cp "${bin[$side]}"/*.spi "$work/$side/plugins/"
   chmod 755 "$work/$side/plugins"
-  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"PathPlugin"="%s"\n' \
-    "$work/$side/plugins" >"$work/$side/config/vantoria/registry.reg"
+  plugin_settings "$work/$side/config" "$work/$side/plugins"
 done
 mkdir -p "$work/start"
 
@@ -46,10 +44,7 @@ convert -size 64x64 gradient:navy-orange -quality 90 "$work/small.jpg"
 convert -size 6000x4000 -define gradient:angle=35 gradient:'#1e3c72-#f0c27b' -quality 90 "$work/smooth.jpg"
 convert -size 640x480 gradient:navy-orange -colors 64 "$work/pic.png"
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb 1920x1080
 
 # Appends "wall-ms cpu-ms" of one change to $work/<side>.<file>.
 once() {

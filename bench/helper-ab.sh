@@ -25,16 +25,15 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" -j2 --target vantoria-change vantoria-decode plugins >/dev/null
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantoria-helper-ab.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$src/bench/lib.sh"
+bench_work helper-ab
 # Each program finds its helper beside itself; both read the build's plug-ins.
 for side in A B; do mkdir -p "$work/$side"; cp "$build/bin/vantoria-change" "$work/$side/"; done
 cp "$build/bin/vantoria-decode" "$work/A/"
 cp "$other" "$work/B/vantoria-decode"
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" HOME="$work"
-mkdir -p "$XDG_CONFIG_HOME/vantoria" "$work/start"
-printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Brightmoss\\Runo]\n"PathPlugin"="%s"\n' \
-  "$build/bin" >"$XDG_CONFIG_HOME/vantoria/registry.reg"
+private_home
+plugin_settings "$XDG_CONFIG_HOME" "$build/bin"
+mkdir -p "$work/start"
 
 convert -size 640x480 gradient:navy-orange -colors 64 "$work/pic.png"
 convert "$work/pic.png" -quality 90 "$work/pic.jpg"

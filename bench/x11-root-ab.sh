@@ -18,20 +18,13 @@ shift
 reps=15
 if [ "${1:-}" = "--reps" ] && [ -n "${2:-}" ]; then reps=$2; fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantoria-x11-ab.XXXXXX")
-xvfb_pid=
-stop_xvfb() {
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  xvfb_pid=
-}
-trap 'stop_xvfb; rm -rf "$work"' EXIT
+. "$src/bench/lib.sh"
+bench_work x11-ab
 
 convert -size 6000x4000 -define gradient:angle=35 gradient:'#1e3c72-#f0c27b' -quality 90 "$work/smooth.jpg"
 convert -size 800x600 -define gradient:angle=35 gradient:'#1e3c72-#f0c27b' -quality 90 "$work/small.jpg"
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" HOME="$work"
-for side in A B; do mkdir -p "$work/start$side"; done
-ln -s "$build"/bin/*.spi "$work/startA/"
-ln -s "$other"/bin/*.spi "$work/startB/"
+start_folder "$work/startA" "$build/bin"
+start_folder "$work/startB" "$other/bin"
 declare -A program=([A]="$build/bin/vantoria-change" [B]="$other/bin/vantoria-change")
 
 # measure.py SERVER_PID REPS FILE ARGS...: runs A and B in turn, prints
@@ -79,10 +72,7 @@ echo "A: $build   B: $other"
 echo "(ms; cpu: the program's, X: the server's mean per change)"
 printf '%-10s %-20s %9s %9s %8s %8s %8s %8s %8s %s\n' root picture "A wall" "B wall" "A cpu" "B cpu" "A X" "B X" "wall A/B" pixels
 for root in 1920x1080 2560x1440 3840x2160; do
-  Xvfb -displayfd 3 -screen 0 "${root}x24" -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(cat "$work/display")"
+  start_xvfb "$root"
   for case in "smooth.jpg stretched|smooth.jpg --position 0 --size 1" "small.jpg centred|small.jpg --position 0 --size 0"; do
     name=${case%%|*}
     read -r file args <<<"${case#*|}"
@@ -93,5 +83,4 @@ for root in 1920x1080 2560x1440 3840x2160; do
       "$([ "$same" = 0 ] && echo same || echo "differ ($same)")"
   done
   stop_xvfb
-  : >"$work/display"
 done

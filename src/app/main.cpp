@@ -15,6 +15,7 @@
 #include "app/formMain.h"
 #include "platform/i18n/Messages.h"
 #include "platform/instance/InstanceLock.h"
+#include "platform/registry/RegistryFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,9 @@ int main(int argc, char** argv) {
 
     std::optional<InstanceLock> lock;
     if (!DebugMode) {
-        lock = InstanceLock::Acquire("Runo");
+        // Beside the settings too: one program per user's settings, whatever
+        // runtime folder each start was given.
+        lock = InstanceLock::Acquire("Runo", registry::RegistryFilePath().parent_path().string());
         if (!lock) return 1;  // another normal instance runs: leave silently
     }
 

@@ -79,6 +79,11 @@ MonitorList MonitorsNow() {
 
 }  // namespace
 
+void AutoWallChanger::KeepPosition(bool shuffle) {
+    if (shuffle) settings_.AutoWallShuffleRound = settings_.StartLastWall ? shuffle_.State() : std::string();
+    if (settings_.StartLastWall) settings_.StartLastWallCount = index_;
+}
+
 bool AutoWallChanger::ChangeTick() {
     const FlagScope busy(changing_);
     host_.ShowChooser();
@@ -116,10 +121,13 @@ bool AutoWallChanger::ChangeTick() {
         } else {
             settings_.WallPaper = next();
         }
+        // Kept before the change too: a failure's message box runs the event
+        // loop, and an Exit chosen from the tray meanwhile saves the settings
+        // as they stand then, which must already be past the failing file.
+        KeepPosition(shuffle);
         host_.ChangeWallPaper(settings_.WallPaper);
     }
-    if (shuffle) settings_.AutoWallShuffleRound = settings_.StartLastWall ? shuffle_.State() : std::string();
-    if (settings_.StartLastWall) settings_.StartLastWallCount = index_;
+    KeepPosition(shuffle);
     seconds_ = 0;
     return inList;
 }

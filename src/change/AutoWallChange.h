@@ -60,6 +60,9 @@ public:
 private:
     // False when the sequence had no file at the position (nothing changed).
     bool ChangeTick();
+    // The position (and the shuffled round) into the stored settings, as
+    // StartLastWall asks.
+    void KeepPosition(bool shuffle);
 
     TApSystem& settings_;
     AutoChangeHost& host_;

@@ -1,6 +1,7 @@
 #include "ctl/CtlCommand.h"
 
 #include "app/ControlService.h"
+#include "ctl/TerminalText.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -16,10 +17,8 @@ namespace {
 
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 
-void PrintLine(std::FILE* to, std::string text) {
-    for (char& c : text)
-        if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(to, "vantoria-ctl: %s\n", text.c_str());
+void PrintLine(std::FILE* to, const std::string& text) {
+    std::fprintf(to, "vantoria-ctl: %s\n", EscapedMessage(text).c_str());
 }
 
 bool IsUtf8(const std::string& text) {
@@ -104,6 +103,9 @@ std::string Usage() {
            "  pause        turn the automatic change off\n"
            "  resume       turn the automatic change on\n"
            "\n"
+           "status shows control characters in the file name escaped (\\n, \\x1b)\n"
+           "and a backslash doubled.\n"
+           "\n"
            "Exit status 0 on success, 1 when the program refused (the reason on\n"
            "standard error), 2 when no tray program is running.\n";
 }
@@ -152,7 +154,7 @@ int RunCtl(const std::vector<std::string>& args, const std::string& workDir) {
     QVariant wallpaper, autoChange;
     if (const int code = client.Get("Wallpaper", wallpaper); code != kOk) return code;
     if (const int code = client.Get("AutoChange", autoChange); code != kOk) return code;
-    std::printf("wallpaper: %s\nautomatic change: %s\n", wallpaper.toString().toStdString().c_str(),
+    std::printf("wallpaper: %s\nautomatic change: %s\n", EscapedValue(wallpaper.toString().toStdString()).c_str(),
                 autoChange.toBool() ? "on" : "off");
     return kOk;
 }

@@ -186,6 +186,31 @@ TEST_F(ControlServiceTest, EveryCommandReachesTheProgramAndFailuresComeBackAsThe
     QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(kBusName));
 }
 
+// A file name made to forge lines or steer the terminal prints as one
+// honest line; other languages' letters stay as they are.
+TEST_F(ControlServiceTest, ControlCharactersFromNamesAndMessagesPrintEscaped) {
+    FakeHost host;
+    ControlService service(host);
+    QString why;
+    ASSERT_TRUE(service.Register(why)) << why.toStdString();
+    std::string err, out;
+
+    host.wallpaper = "/pics/\x1b]0;owned\x07\x1b[2J\nautomatic change: on\r\t\x7f a\\nb \xc2\x9b" "1m"
+                     " \xe2\x80\xaegnp.exe \xe2\x80\xa8 写真 Ünïcödé.png";
+    EXPECT_EQ(Ctl({"status"}, &err, &out), 0) << err;
+    EXPECT_EQ(out, "wallpaper: /pics/\\x1b]0;owned\\x07\\x1b[2J\\nautomatic change: on\\r\\t\\x7f a\\\\nb \\u009b1m"
+                   " \\u202egnp.exe \\u2028 写真 Ünïcödé.png\nautomatic change: off\n");
+
+    // A message keeps its line breaks as spaces and its backslashes single.
+    host.failure = "cannot read /pics/\x1b[31mred\x1b[0m\nvantoria-ctl: all is well \\HKEY";
+    EXPECT_EQ(Ctl({"next"}, &err), 1);
+    EXPECT_EQ(err, "vantoria-ctl: cannot read /pics/\\x1b[31mred\\x1b[0m vantoria-ctl: all is well \\HKEY (detail)\n");
+    Child typed(VANTORIA_CTL_PROGRAM, {"\x1b[1Ajump\xff"}, {}, work_.Path());
+    EXPECT_EQ(typed.Wait(), 1);
+    EXPECT_EQ(typed.Output(), "vantoria-ctl: unknown command \"\\x1b[1Ajump\\xff\" (see --help)\n");
+    QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(kBusName));
+}
+
 TEST_F(ControlServiceTest, PropertiesAndTheChangeSignalOnTheBus) {
     FakeHost host;
     ControlService service(host);

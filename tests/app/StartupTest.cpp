@@ -9,8 +9,12 @@
 #include "app/X11Windows.h"
 #include "platform/desktop/XvfbServer.h"
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace vantoria::test;
 
@@ -38,6 +42,20 @@ protected:
     bool GuardHeld() const {
         ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
         return !vantoria::InstanceLock::Acquire("Runo");
+    }
+    // Whether some process holds the guard beside the settings, read from
+    // the kernel's list of locks so that looking never takes it.
+    bool SettingsGuardHeld() const {
+        const std::string lock = config_.Path() + "/vantoria/" + vantoria::InstanceLock::SettingsLockName("Runo");
+        struct stat st {};
+        if (::stat(lock.c_str(), &st) != 0) return false;
+        char file[64];
+        std::snprintf(file, sizeof file, "%02x:%02x:%llu ", major(st.st_dev), minor(st.st_dev),
+                      static_cast<unsigned long long>(st.st_ino));
+        std::istringstream locks(ReadFile("/proc/locks"));
+        for (std::string line; std::getline(locks, line);)
+            if (line.find("FLOCK") != std::string::npos && (line + " ").find(file) != std::string::npos) return true;
+        return false;
     }
     std::string Registry() const { return ReadFile(config_.Path() + "/vantoria/registry.reg"); }
 
@@ -93,6 +111,29 @@ TEST_F(StartupTest, SecondNormalStartLeavesSilentlyWhileDebugStartRunsBeside) {
     EXPECT_EQ(first->Wait(), 0);
     // The guard went with the process: a new normal start is possible.
     EXPECT_FALSE(GuardHeld());
+}
+
+// Started at the same instant, one of them without a runtime folder, two
+// programs of one user end with exactly one running; one killed outright
+// leaves nothing that keeps the next starts out.
+TEST_F(StartupTest, OneProgramRunsPerUserWhateverRuntimeFolderEachSeesEvenAfterAKill) {
+    TempDir tmp;
+    auto noRuntime = Env();
+    noRuntime["XDG_RUNTIME_DIR"] = "";
+    noRuntime["TMPDIR"] = tmp.Path();
+    for (int round = 0; round < 2; ++round) {
+        auto withRuntime = Start();
+        Child without(VANTORIA_PROGRAM, {}, noRuntime, work_.Path());
+        ASSERT_TRUE(WaitUntil([&] { return !withRuntime->Running() || !without.Running(); })) << round;
+        Child& survivor = withRuntime->Running() ? *withRuntime : without;
+        Child& refused = &survivor == &without ? *withRuntime : without;
+        EXPECT_EQ(refused.Wait(), 1) << refused.Output();
+        ASSERT_TRUE(WaitUntil([&] { return SettingsGuardHeld(); })) << survivor.Output();
+        ASSERT_TRUE(survivor.Running()) << survivor.Output();
+        survivor.Signal(SIGKILL);
+        EXPECT_EQ(survivor.Wait(), std::nullopt);
+        EXPECT_FALSE(SettingsGuardHeld());
+    }
 }
 
 TEST_F(StartupTest, DamagedRegistryStartsOnDefaultsAndIsWrittenCleanAgain) {

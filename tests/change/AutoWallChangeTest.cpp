@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <utility>
 
 using namespace vantoria;
 
@@ -174,6 +175,36 @@ TEST_F(AutoWallChangeTest, TicksDuringAnOpenChangeDoNothing) {
     Ticks(kMinute);
     EXPECT_EQ(forms_.changes.size(), 3u);
     EXPECT_EQ(timer_.Seconds(), 0);
+}
+
+// Exit chosen while a failure's message box is open saves the settings as
+// they stand then: the next run goes on after the failing file.
+TEST_F(AutoWallChangeTest, SettingsSavedDuringTheChangeAreAlreadyPastItsFile) {
+    settings_.StartLastWall = true;
+    for (const int shuffled : {0, 1}) {
+        settings_.AutoWallShuffle = shuffled;
+        settings_.StartLastWallCount = 1;
+        TApSystem saved;
+        bool exited = false;
+        forms_.duringChange = [&] {
+            if (!std::exchange(exited, true)) saved = settings_;
+        };
+        forms_.changes.clear();
+        AutoWallChanger timer(settings_, forms_);
+        ASSERT_TRUE(timer.ChangeNow());
+        ASSERT_TRUE(timer.ChangeNow());  // what the same run would show next
+        forms_.duringChange = nullptr;
+        ASSERT_EQ(forms_.changes.size(), 2u);
+        if (!shuffled) {
+            EXPECT_EQ(forms_.changes[0], "/pics/b.jpg");
+        }
+        EXPECT_EQ(saved.WallPaper, forms_.changes[0]) << shuffled;
+
+        FakeForms next;
+        AutoWallChanger restarted(saved, next);
+        ASSERT_TRUE(restarted.ChangeNow());
+        EXPECT_EQ(next.changes.front(), forms_.changes[1]) << shuffled;
+    }
 }
 
 }  // namespace

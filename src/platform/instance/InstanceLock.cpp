@@ -6,17 +6,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 namespace vantoria {
 namespace {
 
 // A folder of this user's that nobody else may change; else says why not.
-bool OwnFolder(const std::string& path, std::string& why) {
+// `followLink`: a linked folder counts as the folder it leads to (settings
+// kept in linked dotfiles).
+bool OwnFolder(const std::string& path, std::string& why, bool followLink = false) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
+    if ((followLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) {
         why = path + ": " + std::strerror(errno);
         return false;
     }
@@ -35,12 +39,27 @@ Outcome TakeIn(const std::string& folder, const std::string& name, UniqueFd& fd,
     // O_NOFOLLOW: a planted link must not make us create a file elsewhere.
     fd = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
     if (fd && ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0) return Outcome::Taken;
-    if (fd && errno == EWOULDBLOCK) return Outcome::Held;
-    why = path + ": " + std::strerror(errno);
+    const int error = errno;
+    const bool held = fd && error == EWOULDBLOCK;
+    fd.Reset();
+    if (held) return Outcome::Held;
+    why = path + ": " + std::strerror(error);
     return Outcome::Failed;
 }
 
 }  // namespace
+
+std::string InstanceLock::SettingsLockName(const std::string& name) {
+    struct utsname system {};
+    std::string host = ::uname(&system) == 0 ? system.nodename : "";
+    for (char& c : host) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        if (!plain) c = '_';
+    }
+    if (host.empty() || host == "." || host == "..") host = "_";
+    return name + "-" + host + ".lock";
+}
 
 std::string InstanceLock::RuntimeFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -55,27 +74,47 @@ std::string InstanceLock::PrivateFolder() {
     return base + "/vantoria-" + std::to_string(::geteuid());
 }
 
-std::optional<InstanceLock> InstanceLock::Acquire(const std::string& name) {
+std::optional<InstanceLock> InstanceLock::Acquire(const std::string& name, const std::string& settingsFolder) {
     std::string why;
     UniqueFd fd;
     // Only a lock that another process holds means "another instance runs";
-    // any other failure tries the next folder.
+    // any other failure tries the next place.
+    bool taken = false;
     if (const std::string runtime = RuntimeFolder(); !runtime.empty()) {
         const Outcome outcome = TakeIn(runtime, name, fd, why);
-        if (outcome == Outcome::Taken) return InstanceLock(std::move(fd));
         if (outcome == Outcome::Held) return std::nullopt;
+        taken = outcome == Outcome::Taken;
     }
-    const std::string folder = PrivateFolder();
     std::string fallbackWhy;
-    ::mkdir(folder.c_str(), 0700);  // one already there is checked below
-    if (OwnFolder(folder, fallbackWhy)) {
-        const Outcome outcome = TakeIn(folder, name, fd, fallbackWhy);
-        if (outcome == Outcome::Taken) return InstanceLock(std::move(fd));
-        if (outcome == Outcome::Held) return std::nullopt;
+    if (!taken) {
+        const std::string folder = PrivateFolder();
+        ::mkdir(folder.c_str(), 0700);  // one already there is checked below
+        if (OwnFolder(folder, fallbackWhy)) {
+            const Outcome outcome = TakeIn(folder, name, fd, fallbackWhy);
+            if (outcome == Outcome::Held) return std::nullopt;
+            taken = outcome == Outcome::Taken;
+        }
     }
+    // Always after the first, so that of two programs that each took a
+    // first lock of their own, exactly one gets this one.
+    UniqueFd settingsFd;
+    std::string settingsWhy;
+    if (!settingsFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(settingsFolder).parent_path(), ignored);
+        ::mkdir(settingsFolder.c_str(), 0700);
+        if (OwnFolder(settingsFolder, settingsWhy, true)) {
+            const Outcome outcome = TakeIn(settingsFolder, SettingsLockName(name), settingsFd, settingsWhy);
+            if (outcome == Outcome::Held) return std::nullopt;
+            if (outcome == Outcome::Taken) taken = true;
+        }
+    }
+    if (taken) return InstanceLock(std::move(fd), std::move(settingsFd));
     // Before any window exists, so standard error it is.
-    StderrReporter("vantoria: ").ShowError("cannot take the single-instance lock " + name,
-                                           (why.empty() ? "" : why + "; ") + fallbackWhy);
+    std::string reasons = why;
+    for (const std::string* more : {&fallbackWhy, &settingsWhy})
+        if (!more->empty()) reasons += (reasons.empty() ? "" : "; ") + *more;
+    StderrReporter("vantoria: ").ShowError("cannot take the single-instance lock " + name, reasons);
     return std::nullopt;
 }
 
