@@ -197,9 +197,7 @@ public:
         if (q == 0) return false;
         const std::uint8_t last = window_[q - 1];
         if (last == 0x00 && q >= 2 && window_[q - 2] == 0xFF) {
-            q -= 2;  // FF 00, with any FF padding before it, is one FF
-            while (q > 0 && window_[q - 1] == 0xFF) --q;
-            if (q == 0) return false;  // the padding may go on before the window
+            q -= 2;  // FF 00 is one FF (padding before it never gets this far)
             if (value) *value = 0xFF;
             return true;
         }
@@ -233,12 +231,12 @@ private:
         while (n <= 56) {
             int c = NextByte();
             if (c < 0) return false;
-            if (c == 0xFF) {
-                int next;
-                do next = NextByte();
-                while (next == 0xFF);
-                if (next != 0) return false;  // a marker (or the end): the data stops here
-            }
+            // FF 00 is a data byte FF; FF and anything else is a marker (or
+            // the end), where the data stops. So is FF FF: libjpeg reads
+            // padding there, but what it decodes around it depends on how
+            // its source hands it the bytes, so no decoder starting further
+            // on could be held to it.
+            if (c == 0xFF && NextByte() != 0) return false;
             acc |= std::uint64_t(c) << (56 - n);
             n += 8;
         }

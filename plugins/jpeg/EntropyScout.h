@@ -7,8 +7,8 @@
 // coefficient's value).
 //
 // It follows libjpeg's reading exactly for data as the tables describe it;
-// anything else (a code no table holds, a marker inside the data, the file's
-// end) makes it stop, and the caller decodes without it.
+// anything else (a code no table holds, a marker or padding inside the
+// data, the file's end) makes it stop, and the caller decodes without it.
 
 #include <array>
 #include <cstdint>
