@@ -1,7 +1,7 @@
 #include "ctl/CtlCommand.h"
 
 #include "app/ControlService.h"
-#include "ctl/TerminalText.h"
+#include "platform/report/TerminalText.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,5 +1,7 @@
 #include "platform/report/Reporter.h"
 
+#include "platform/report/TerminalText.h"
+
 #include <cstdio>
 
 namespace vantoria {
@@ -11,8 +13,10 @@ Reporter* current = &defaultReporter;
 }  // namespace
 
 void StderrReporter::ShowError(const std::string& message, const std::string& detail) {
-    std::string line = prefix_ + message;
-    if (!detail.empty()) line += " (" + detail + ")";
+    // Messages carry file names: a hostile one must not write to the
+    // terminal, nor break the one line an error takes.
+    std::string line = prefix_ + EscapedMessage(message);
+    if (!detail.empty()) line += " (" + EscapedMessage(detail) + ")";
     line += '\n';
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

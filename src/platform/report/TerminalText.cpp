@@ -1,9 +1,9 @@
-#include "ctl/TerminalText.h"
+#include "platform/report/TerminalText.h"
 
 #include <cstdint>
 #include <cstdio>
 
-namespace vantoria::ctl {
+namespace vantoria {
 namespace {
 
 enum class Kind { Value, Message };
@@ -72,4 +72,4 @@ std::string EscapedValue(std::string_view text) { return Escape(text, Kind::Valu
 
 std::string EscapedMessage(std::string_view text) { return Escape(text, Kind::Message); }
 
-}  // namespace vantoria::ctl
+}  // namespace vantoria

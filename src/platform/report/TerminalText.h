@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace vantoria::ctl {
+namespace vantoria {
 
 // A value on a line of its own ("wallpaper: <value>"): every control
 // character escaped, \n \r \t by their names, the rest as \xNN (bytes, DEL,
@@ -20,4 +20,4 @@ std::string EscapedValue(std::string_view text);
 // box's lines, one line here) and backslashes stay single.
 std::string EscapedMessage(std::string_view text);
 
-}  // namespace vantoria::ctl
+}  // namespace vantoria
