@@ -302,8 +302,16 @@ bool EntropyScout::SkipTo(int row) {
     return true;
 }
 
+const RowStart* EntropyScout::StartOf(int row) const {
+    if (row == row_) return here_.row == row ? &here_ : nullptr;
+    if (row < 0 || static_cast<std::size_t>(row) >= starts_.size()) return nullptr;
+    const RowStart& start = starts_[static_cast<std::size_t>(row)];
+    return start.row == row ? &start : nullptr;
+}
+
 bool EntropyScout::MarkRowStart() {
     before_ = here_;
+    starts_.push_back(here_);
     here_ = RowStart{};
     here_.dc = dc_;
     const BitReader& b = *bits_;

@@ -81,6 +81,8 @@ public:
     // the top).
     const RowStart& Here() const { return here_; }
     const RowStart& Before() const { return before_; }
+    // The start of any row passed so far; null when it could not be told.
+    const RowStart* StartOf(int row) const;
 
 private:
     struct Tables;
@@ -95,6 +97,7 @@ private:
     int row_ = 0;
     bool spent_ = false;
     RowStart here_, before_;
+    std::vector<RowStart> starts_;  // of every row passed (row -1 where unknown)
 };
 
 }  // namespace vantoria::spi

@@ -204,13 +204,27 @@ public:
         }
         return std::max(meet - row, group_);
     }
+    // For the second decoder once its rows are done (and it can start
+    // anywhere above them): the lower half of what the first one has not
+    // yet taken, as [first row, end), now its own; nothing when too little
+    // is left to pay for another start. The two rarely end together: they
+    // share the processors with everything else.
+    std::optional<std::pair<int, int>> Steal() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (lowerStart_ < 0) return std::nullopt;
+        const int to = lowerStart_;
+        const int from = (upperEnd_ + to) / 2 / group_ * group_ + group_;
+        if (to - from < 4 * group_ || from < upperEnd_) return std::nullopt;
+        lowerStart_ = from;
+        return std::pair{from, to};
+    }
 
 private:
     std::mutex mutex_;
     const int height_;
     const int group_;
     int upperEnd_ = 0;     // rows the first decoder has taken
-    int lowerStart_ = -1;  // the second decoder's first row, once claimed
+    int lowerStart_ = -1;  // the second decoder's first row, once claimed (the first's limit)
 };
 
 class JpegDecoder final : public Decoder {
@@ -319,7 +333,7 @@ public:
             });
             row += *ahead;
         }
-        return ReadRest(out, 0, stop);
+        return ReadRest(out, 0, out.Height(), stop);
     }
 
     // For the second thread, when the picture allows it: follows the coded
@@ -340,20 +354,33 @@ public:
             if (!scout.SkipTo((row + *ahead) / group)) return false;
             row += *ahead;
         }
-        const RowStart& above = scout.Before();
-        const std::optional<RowSplice> splice = RowSplice::Make(source, base, above);
+        if (!DecodeRowsFrom(source, base, scout, denom, group, out, row, out.Height(), stop)) return false;
+        // Then rows the first decoder has not reached, while enough are left.
+        while (const std::optional<std::pair<int, int>> more = meeting.Steal())
+            if (!DecodeRowsFrom(source, base, scout, denom, group, out, more->first, more->second, stop)) return false;
+        return true;
+    }
+
+    // Rows [from, to) of `out` (`from` a group's start the scout has passed)
+    // with a decoder of the file remade to start a row above; that row and
+    // the made one before it are skipped.
+    static bool DecodeRowsFrom(const Source& source, const SpliceBase& base, const EntropyScout& scout, unsigned denom,
+                               int group, Dib24& out, int from, int to, const std::atomic<bool>& stop) {
+        const RowStart* above = scout.StartOf(from / group - 1);
+        if (above == nullptr) return false;
+        const std::optional<RowSplice> splice = RowSplice::Make(source, base, *above);
         if (!splice) return false;
         JpegDecoder decoder(source, &*splice);
         decoder.ScaleLike(denom);
         const int skipped = 2 * group;
-        if (decoder.Size().width != out.Width() || decoder.Size().height != out.Height() - row + skipped) return false;
+        if (decoder.Size().width != out.Width() || decoder.Size().height != out.Height() - from + skipped) return false;
         decoder.Guard([&] {
             decoder.cinfo_.out_color_space = JCS_EXT_BGR;
             jpeg_start_decompress(&decoder.cinfo_);
             if (jpeg_skip_scanlines(&decoder.cinfo_, static_cast<JDIMENSION>(skipped)) != static_cast<JDIMENSION>(skipped))
                 JumpWith(reinterpret_cast<j_common_ptr>(&decoder.cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
         });
-        return decoder.ReadRest(out, row - skipped, stop);
+        return decoder.ReadRest(out, from - skipped, to, stop);
     }
 
     // Scales as another decoder of the same picture was asked to.
@@ -442,11 +469,12 @@ private:
         }
     }
 
-    // Reads the rest of the rows into `out`, this decoder's row y being
-    // out's y + offset; stops early once `stop` is set.
-    bool ReadRest(Dib24& out, int offset, const std::atomic<bool>& stop) {
-        const int height = out.Height();
-        while (cinfo_.output_scanline < cinfo_.output_height && !stop.load(std::memory_order_relaxed)) {
+    // Reads the rest of the rows into `out` up to its row `until`, this
+    // decoder's row y being out's y + offset; stops early once `stop` is set.
+    bool ReadRest(Dib24& out, int offset, int until, const std::atomic<bool>& stop) {
+        const int height = std::min(out.Height(), until);
+        while (cinfo_.output_scanline < cinfo_.output_height && static_cast<int>(cinfo_.output_scanline) + offset < height &&
+               !stop.load(std::memory_order_relaxed)) {
             const int y = static_cast<int>(cinfo_.output_scanline) + offset;
             JSAMPROW rows[8];
             int count = 0;
