@@ -14,12 +14,12 @@ constexpr std::uint32_t kAcMask = (1u << kAcBits) - 1;
 
 // The canonical codes of a table, as libjpeg makes them; false when the
 // lengths overfill the code space (libjpeg refuses such a table too).
-bool CanonicalCodes(const HuffmanSpec& spec, std::array<std::uint16_t, 256>& code,
+bool CanonicalCodes(const HuffmanTable& table, std::array<std::uint16_t, 256>& code,
                     std::array<std::uint8_t, 256>& length, int& total) {
     total = 0;
     for (int l = 1; l <= 16; ++l) {
-        if (total + spec.counts[l] > 256) return false;
-        for (int i = 0; i < spec.counts[l]; ++i) length[static_cast<std::size_t>(total++)] = static_cast<std::uint8_t>(l);
+        if (total + table.counts[l] > 256) return false;
+        for (int i = 0; i < table.counts[l]; ++i) length[static_cast<std::size_t>(total++)] = static_cast<std::uint8_t>(l);
     }
     std::uint32_t next = 0;
     int l = 1;
@@ -44,14 +44,14 @@ struct LongCodes {
 
 }  // namespace
 
-bool HuffmanCodes::Build(const HuffmanSpec& spec) {
+bool HuffmanCodes::Build(const HuffmanTable& table) {
     std::array<std::uint16_t, 256> codes{};
     std::array<std::uint8_t, 256> lengths{};
     int total = 0;
-    if (!CanonicalCodes(spec, codes, lengths, total)) return false;
+    if (!CanonicalCodes(table, codes, lengths, total)) return false;
     length.fill(0);
     for (int p = 0; p < total; ++p) {
-        const std::uint8_t symbol = spec.symbols[static_cast<std::size_t>(p)];
+        const std::uint8_t symbol = table.symbols[static_cast<std::size_t>(p)];
         if (length[symbol] != 0) continue;  // a symbol listed twice: the first code is as good
         code[symbol] = codes[static_cast<std::size_t>(p)];
         length[symbol] = lengths[static_cast<std::size_t>(p)];
@@ -86,15 +86,15 @@ struct EntropyScout::Tables {
 
 namespace {
 
-bool BuildLong(const HuffmanSpec& spec, LongCodes& out, std::array<std::uint16_t, 256>& code,
+bool BuildLong(const HuffmanTable& table, LongCodes& out, std::array<std::uint16_t, 256>& code,
                std::array<std::uint8_t, 256>& length) {
-    if (!CanonicalCodes(spec, code, length, out.total)) return false;
-    out.symbols = spec.symbols;
+    if (!CanonicalCodes(table, code, length, out.total)) return false;
+    out.symbols = table.symbols;
     int p = 0;
     for (int l = 1; l <= 16; ++l) {
-        if (spec.counts[l] != 0) {
+        if (table.counts[l] != 0) {
             out.offset[static_cast<std::size_t>(l)] = p - code[static_cast<std::size_t>(p)];
-            p += spec.counts[l];
+            p += table.counts[l];
             out.maxcode[static_cast<std::size_t>(l)] = code[static_cast<std::size_t>(p - 1)];
         } else {
             out.maxcode[static_cast<std::size_t>(l)] = -1;
@@ -256,12 +256,12 @@ EntropyScout::EntropyScout(const Source& source, std::uint64_t dataStart, const 
     std::array<std::uint16_t, 256> code{};
     std::array<std::uint8_t, 256> length{};
     for (std::size_t t = 0; t < 4 && tables_->usable; ++t) {
-        if (const HuffmanSpec* spec = shape.dc[t]) {
+        if (const HuffmanTable* table = shape.dc[t]) {
             Tables::Dc& dc = tables_->dc[t];
-            if (!BuildLong(*spec, dc.slow, code, length)) tables_->usable = false;
+            if (!BuildLong(*table, dc.slow, code, length)) tables_->usable = false;
             for (int p = 0; p < dc.slow.total; ++p) {
                 const int l = length[static_cast<std::size_t>(p)];
-                const int s = spec->symbols[static_cast<std::size_t>(p)];
+                const int s = table->symbols[static_cast<std::size_t>(p)];
                 if (s > 15) tables_->usable = false;  // libjpeg refuses such DC tables
                 if (l > kDcBits) continue;
                 const std::uint32_t from = std::uint32_t(code[static_cast<std::size_t>(p)]) << (kDcBits - l);
@@ -269,9 +269,9 @@ EntropyScout::EntropyScout(const Source& source, std::uint64_t dataStart, const 
                     dc.fast[from + i] = static_cast<std::uint16_t>(l << 8 | s);
             }
         }
-        if (const HuffmanSpec* spec = shape.ac[t]) {
+        if (const HuffmanTable* table = shape.ac[t]) {
             Tables::Ac& ac = tables_->ac[t];
-            if (!BuildLong(*spec, ac.slow, code, length)) tables_->usable = false;
+            if (!BuildLong(*table, ac.slow, code, length)) tables_->usable = false;
             BuildAcFast(ac.slow, ac.fast);
         }
     }

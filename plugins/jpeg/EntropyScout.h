@@ -21,7 +21,7 @@ namespace vantoria::spi {
 
 // One Huffman table as a file defines it: how many codes of each length
 // (counts[1..16]) and the symbols in code order.
-struct HuffmanSpec {
+struct HuffmanTable {
     std::array<std::uint8_t, 17> counts{};
     std::array<std::uint8_t, 256> symbols{};
 };
@@ -37,8 +37,8 @@ struct ScanShape {
     int components = 0;         // in the scan, at most 4
     int mcusPerRow = 0;
     int mcuRows = 0;
-    std::array<const HuffmanSpec*, 4> dc{};  // null where the scan uses none
-    std::array<const HuffmanSpec*, 4> ac{};
+    std::array<const HuffmanTable*, 4> dc{};  // null where the scan uses none
+    std::array<const HuffmanTable*, 4> ac{};
 };
 
 // Where the coded data stands at the start of one row of MCUs.
@@ -60,7 +60,7 @@ struct HuffmanCodes {
     std::array<std::uint16_t, 256> code{};
     std::array<std::uint8_t, 256> length{};  // 0: the table has no such symbol
     // Throws nothing; a table that overfills its code space gives false.
-    bool Build(const HuffmanSpec& spec);
+    bool Build(const HuffmanTable& table);
 };
 
 class EntropyScout {

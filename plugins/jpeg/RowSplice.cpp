@@ -147,7 +147,7 @@ std::unique_ptr<SpliceBase> SpliceBaseOf(const jpeg_decompress_struct& cinfo, co
     shape.components = comps;
     shape.mcusPerRow = static_cast<int>(cinfo.MCUs_per_row);
     shape.mcuRows = static_cast<int>(cinfo.MCU_rows_in_scan);
-    const auto copy = [](const JHUFF_TBL* from, HuffmanSpec& to) {
+    const auto copy = [](const JHUFF_TBL* from, HuffmanTable& to) {
         std::copy(std::begin(from->bits), std::end(from->bits), to.counts.begin());
         std::copy(std::begin(from->huffval), std::end(from->huffval), to.symbols.begin());
     };

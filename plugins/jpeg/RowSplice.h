@@ -40,7 +40,7 @@ struct SpliceBase {
     HeaderPlaces places;
     int height = 0;        // the picture's, in pixels
     int mcuRowPixels = 0;  // pixel rows of one row of MCUs
-    std::array<HuffmanSpec, 4> dcTables, acTables;
+    std::array<HuffmanTable, 4> dcTables, acTables;
     ScanShape shape;
 };
 
