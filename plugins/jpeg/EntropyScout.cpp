@@ -310,7 +310,6 @@ const RowStart* EntropyScout::StartOf(int row) const {
 }
 
 bool EntropyScout::MarkRowStart() {
-    before_ = here_;
     starts_.push_back(here_);
     here_ = RowStart{};
     here_.dc = dc_;

@@ -77,11 +77,9 @@ public:
     // Follows the data to the start of MCU row `row` (not before the current
     // one). False when it cannot (see above); the scout is then spent.
     bool SkipTo(int row);
-    // The start of the row reached, and of the one before it (row -1 at
-    // the top).
+    // The start of the row reached (row -1 when it could not be told).
     const RowStart& Here() const { return here_; }
-    const RowStart& Before() const { return before_; }
-    // The start of any row passed so far; null when it could not be told.
+    // The start of any row reached so far; null when it could not be told.
     const RowStart* StartOf(int row) const;
 
 private:
@@ -96,7 +94,7 @@ private:
     std::array<std::uint32_t, 4> dc_{};
     int row_ = 0;
     bool spent_ = false;
-    RowStart here_, before_;
+    RowStart here_;
     std::vector<RowStart> starts_;  // of every row passed (row -1 where unknown)
 };
 
