@@ -26,6 +26,17 @@ struct Failed {
     std::jmp_buf jump;
 };
 
+// Decompression of `file` at 1/denom, as R, G, B, started.
+void Start(jpeg_decompress_struct& cinfo, const std::vector<std::uint8_t>& file, unsigned denom) {
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = denom;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+}
+
 // libjpeg alone, one decoder, top row first, R, G, B; empty when it fails.
 std::vector<std::uint8_t> DecodeOnce(const std::vector<std::uint8_t>& file, unsigned denom) {
     jpeg_decompress_struct cinfo{};
@@ -37,13 +48,7 @@ std::vector<std::uint8_t> DecodeOnce(const std::vector<std::uint8_t>& file, unsi
         jpeg_destroy_decompress(&cinfo);
         return {};
     }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = denom;
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
+    Start(cinfo, file, denom);
     const std::size_t row = std::size_t(cinfo.output_width) * 3;
     rgb.resize(row * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -150,13 +155,7 @@ int CompareRemadeRows(const std::vector<std::uint8_t>& bytes, unsigned denom) {
     jpeg_decompress_struct cinfo{};
     jpeg_error_mgr mgr{};
     cinfo.err = jpeg_std_error(&mgr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = denom;
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
+    Start(cinfo, bytes, denom);
     const std::optional<HeaderPlaces> places = FindHeaderPlaces(source);
     EXPECT_TRUE(places);
     const std::unique_ptr<SpliceBase> base = places ? SpliceBaseOf(cinfo, source, places->data) : nullptr;
