@@ -188,7 +188,7 @@ public:
     Meeting(int height, int group, int decoders)
         : height_(height), group_(std::max(group, 1)), wanted_(std::max(decoders, 2)) {
         parts_.reserve(static_cast<std::size_t>(wanted_) + 1);
-        parts_.push_back({0, height_, 0});
+        parts_.push_back({height_, 0});
     }
 
     // The first decoder's part, and the part of every decoder that starts
@@ -224,7 +224,7 @@ public:
         if (toStart < 1 || height_ - std::max(row, meet) < 2 * group_) return {};
         if (row > 0 && row >= last.reached && meet - row <= 2 * group_) {
             last.limit = row;
-            parts_.push_back({row, height_, row});
+            parts_.push_back({height_, row});
             return {toStart == 1 ? Step::kOwn : Step::kStart, 0, static_cast<int>(parts_.size()) - 1};
         }
         return {Step::kSkip, std::max(meet - row, group_), -1};
@@ -248,7 +248,7 @@ public:
         const int first = (from->reached + to) / 2 / group_ * group_ + group_;
         if (to - first < 4 * group_ || first < from->reached) return std::nullopt;
         from->limit = first;
-        parts_[static_cast<std::size_t>(part)] = {first, to, first};
+        parts_[static_cast<std::size_t>(part)] = {to, first};
         return std::pair{first, to};
     }
 
@@ -267,7 +267,6 @@ public:
 
 private:
     struct Part {
-        int start;
         int limit;     // its first row not its own (the next part's start, or the height)
         int reached;   // rows up to which it has claimed
         bool decoded = false;
@@ -276,7 +275,8 @@ private:
     const int height_;
     const int group_;
     const int wanted_;
-    std::vector<Part> parts_;  // top first, in the order the decoders started
+    std::vector<Part> parts_;  // in the order the decoders started, each one below the last (a
+                               // part stolen later keeps its thief's place)
 };
 
 class JpegDecoder final : public Decoder {
