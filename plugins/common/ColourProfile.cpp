@@ -1,7 +1,6 @@
 #include "ColourProfile.h"
 
 #include <lcms2.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "Freer.h"
+#include "UsableCores.h"
 
 namespace vantoria::spi {
 
@@ -155,15 +155,6 @@ TransformPtr TransformFrom(cmsContext context, cmsHPROFILE profile) {
                                                  INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE));
     if (!transform || NearlyIdentity(transform.get())) return nullptr;
     return transform;
-}
-
-// The cores this process may run on: one system call, no file read (the
-// library's own count reads /sys, which a sandbox may refuse).
-std::size_t UsableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
-    return static_cast<std::size_t>(std::max(1, CPU_COUNT(&set)));
 }
 
 }  // namespace

@@ -17,8 +17,9 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <mutex>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -33,6 +34,7 @@
 #include "PluginError.h"
 #include "PluginFormat.h"
 #include "RowSplice.h"
+#include "UsableCores.h"
 #include "platform/memory/MemoryBudget.h"
 
 namespace vantoria::spi {
@@ -168,63 +170,113 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
     input.mgr.bytes_in_buffer = 0;
 }
 
-// Where the two decoders of one picture meet. The first (the caller's
-// thread) decodes from the top; the second must entropy-decode every row
-// above its own to find its place, and does so until it reaches the row
-// where both would end together if they decode at one speed: halfway
-// between the first one's row and the bottom, as that stands when it gets
-// there. So the
-// split follows the real cost of this picture's entropy decoding and
-// whatever processor time each thread gets, with no model of either.
-// Rows are claimed in whole row groups (where libjpeg's skip is cheap).
+// Where the decoders of one picture meet. The first (the caller's thread)
+// decodes from the top; the scouting one follows the coded data down to
+// find where the others start, and starts each where it and the decoder
+// above it would end together if they decode at one speed: the rows that
+// decoder has yet to take, shared among it and the decoders still to
+// start, as that stands when the scout gets there (with two decoders,
+// halfway between the first one's row and the bottom). So the split follows
+// the real cost of this picture's entropy decoding and whatever processor
+// time each thread gets, with no model of either. The last decoder to
+// start is the scouting one itself. Rows are claimed in whole row groups
+// (where libjpeg's skip is cheap); every decoder claims rows before it
+// writes them, so no two ever write one row.
 class Meeting {
 public:
-    Meeting(int height, int group) : height_(height), group_(std::max(group, 1)) {}
+    // `decoders` counts the first one and the scouting one too (two at least).
+    Meeting(int height, int group, int decoders)
+        : height_(height), group_(std::max(group, 1)), wanted_(std::max(decoders, 2)) {
+        parts_.reserve(static_cast<std::size_t>(wanted_) + 1);
+        parts_.push_back({height_, 0});
+    }
 
-    // For the first decoder before it decodes rows up to `end`: how far it
-    // may go (short of `end` once the second one owns rows above it).
-    int UpperTakes(int end) {
+    // The first decoder's part, and the part of every decoder that starts
+    // further down, numbered from the top in the order they start.
+    static constexpr int kFirst = 0;
+
+    // For part `part`'s decoder before it decodes rows up to `end`: how far
+    // it may go (short of `end` once a decoder further down owns the rows).
+    int Takes(int part, int end) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (lowerStart_ >= 0) end = std::min(end, lowerStart_);
-        upperEnd_ = std::max(upperEnd_, end);
+        Part& p = parts_[static_cast<std::size_t>(part)];
+        end = std::min(end, p.limit);
+        p.reached = std::max(p.reached, end);
         return end;
     }
-    // For the second decoder, having skipped to `row` (a group's start):
-    // 0 when it takes the rows from `row` down (claimed now), a number of
-    // rows to skip first, or nothing when too little is left for it.
-    // The meeting point lies no higher than the middle, where the first
-    // skip goes at once; it takes no rows before it has skipped some.
-    std::optional<int> LowerAt(int row) {
+
+    // What the scouting decoder does next, having skipped to `row` (a
+    // group's start): skip `rows` more, start another decoder at `row` (now
+    // part `part`, claimed), take the rows from `row` down itself, or stop
+    // (too little left for one more decoder). The next start lies no higher
+    // than its share, where the skip goes at once; none starts before the
+    // scout has skipped some rows.
+    struct Step {
+        enum Kind { kSkip, kStart, kOwn, kStop } kind = kStop;
+        int rows = 0;
+        int part = -1;
+    };
+    Step At(int row) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        const int meet = (height_ + upperEnd_) / 2 / group_ * group_;
-        if (height_ - std::max(row, meet) < 2 * group_) return std::nullopt;
-        if (row > 0 && row >= upperEnd_ && meet - row <= 2 * group_) {
-            lowerStart_ = row;
-            return 0;
+        Part& last = parts_.back();
+        const int toStart = wanted_ - static_cast<int>(parts_.size());
+        const int meet = (last.reached + (height_ - last.reached) / (toStart + 1)) / group_ * group_;
+        if (toStart < 1 || height_ - std::max(row, meet) < 2 * group_) return {};
+        if (row > 0 && row >= last.reached && meet - row <= 2 * group_) {
+            last.limit = row;
+            parts_.push_back({height_, row});
+            return {toStart == 1 ? Step::kOwn : Step::kStart, 0, static_cast<int>(parts_.size()) - 1};
         }
-        return std::max(meet - row, group_);
+        return {Step::kSkip, std::max(meet - row, group_), -1};
     }
-    // For the second decoder once its rows are done (and it can start
-    // anywhere above them): the lower half of what the first one has not
-    // yet taken, as [first row, end), now its own; nothing when too little
-    // is left to pay for another start. The two rarely end together: they
-    // share the processors with everything else.
-    std::optional<std::pair<int, int>> Steal() {
+
+    // For the scouting decoder once its rows are done (it can start anywhere
+    // above them): the lower half of what the decoder with the most rows left
+    // has not yet taken, as [first row, end), now part `part`; nothing when
+    // too little is left to pay for another start. The decoders rarely end
+    // together: they share the processors with everything else.
+    std::optional<std::pair<int, int>> Steal(int part) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (lowerStart_ < 0) return std::nullopt;
-        const int to = lowerStart_;
-        const int from = (upperEnd_ + to) / 2 / group_ * group_ + group_;
-        if (to - from < 4 * group_ || from < upperEnd_) return std::nullopt;
-        lowerStart_ = from;
-        return std::pair{from, to};
+        Part* from = nullptr;
+        for (std::size_t i = 0; i < parts_.size(); ++i) {
+            Part& p = parts_[i];
+            if (static_cast<int>(i) != part && (from == nullptr || p.limit - p.reached > from->limit - from->reached))
+                from = &p;
+        }
+        if (from == nullptr) return std::nullopt;
+        const int to = from->limit;
+        const int first = (from->reached + to) / 2 / group_ * group_ + group_;
+        if (to - first < 4 * group_ || first < from->reached) return std::nullopt;
+        from->limit = first;
+        parts_[static_cast<std::size_t>(part)] = {to, first};
+        return std::pair{first, to};
+    }
+
+    // Part `part`'s decoder has ended: `decoded` when it wrote every row it
+    // claimed.
+    void Ended(int part, bool decoded) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        parts_[static_cast<std::size_t>(part)].decoded = decoded;
+    }
+    // Every part but the first one's has been decoded (true when no other
+    // decoder took any).
+    bool OthersDecoded() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return std::all_of(parts_.begin() + 1, parts_.end(), [](const Part& p) { return p.decoded; });
     }
 
 private:
+    struct Part {
+        int limit;     // its first row not its own (the next part's start, or the height)
+        int reached;   // rows up to which it has claimed
+        bool decoded = false;
+    };
     std::mutex mutex_;
     const int height_;
     const int group_;
-    int upperEnd_ = 0;     // rows the first decoder has taken
-    int lowerStart_ = -1;  // the second decoder's first row, once claimed (the first's limit)
+    const int wanted_;
+    std::vector<Part> parts_;  // in the order the decoders started, each one below the last (a
+                               // part stolen later keeps its thief's place)
 };
 
 class JpegDecoder final : public Decoder {
@@ -295,13 +347,15 @@ public:
             throw PluginError(SUSIE_ERR_BROKEN_DATA, "the file ends before the picture's last scans");
 
         const int height = out.Height();
-        // The lower part on a second thread, when it pays; should that fail
-        // for any reason, this thread goes on through it as if alone.
-        if (!cmyk && WorthTwoThreads()) {
-            Meeting meeting(height, RowGroup());
-            LowerPart lower(source_, cinfo_.scale_denom, out, meeting, SplicePlan(), RowGroup());
+        // The lower parts on threads of their own, when they pay; should one
+        // fail for any reason, this thread goes on through them as if alone.
+        if (const int decoders = cmyk ? 1 : DecodersWorthIt(); decoders >= 2) {
+            std::unique_ptr<SpliceBase> plan = SplicePlan();
+            // Without the plan only one other decoder can find its row.
+            Meeting meeting(height, RowGroup(), plan ? decoders : 2);
+            LowerPart lower(source_, cinfo_.scale_denom, out, meeting, std::move(plan), RowGroup());
             ReadUpperRows(out, meeting, progress);
-            if (lower.Finish()) {
+            if (lower.Finish(meeting)) {
                 progress.Report(height, height);
             } else {
                 ReadRows(out, height, false, progress);
@@ -316,59 +370,91 @@ public:
     // than decoding them) until it reaches the meeting point, then decodes
     // the rest of `out` from there; stops early once `stop` is set. Returns
     // whether it decoded rows of its own. Throws PluginError.
-    bool DecodeLower(Dib24& out, Meeting& meeting, const std::atomic<bool>& stop) {
+    void DecodeLower(Dib24& out, Meeting& meeting, const std::atomic<bool>& stop) {
         Guard([&] {
             cinfo_.out_color_space = JCS_EXT_BGR;
             jpeg_start_decompress(&cinfo_);
         });
         int row = 0;
         for (;;) {
-            if (stop.load(std::memory_order_relaxed)) return false;
-            const std::optional<int> ahead = meeting.LowerAt(row);
-            if (!ahead) return false;  // nothing left worth a second decoder
-            if (*ahead == 0) break;    // the rows from `row` down are this thread's
-            Guard([&] {
-                if (jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(*ahead)) != static_cast<JDIMENSION>(*ahead))
-                    JumpWith(reinterpret_cast<j_common_ptr>(&cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
-            });
-            row += *ahead;
+            if (stop.load(std::memory_order_relaxed)) return;
+            const Meeting::Step step = meeting.At(row);
+            if (step.kind == Meeting::Step::kStop) return;  // nothing left worth a second decoder
+            if (step.kind == Meeting::Step::kSkip) {
+                Guard([&] {
+                    if (jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(step.rows)) != static_cast<JDIMENSION>(step.rows))
+                        JumpWith(reinterpret_cast<j_common_ptr>(&cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
+                });
+                row += step.rows;
+                continue;
+            }
+            // The rows from `row` down are this thread's (the only other decoder).
+            meeting.Ended(step.part, ReadPart(out, 0, meeting, step.part, stop));
+            return;
         }
-        return ReadRest(out, 0, out.Height(), stop);
     }
 
-    // For the second thread, when the picture allows it: follows the coded
-    // data with the scout (several times faster than libjpeg's skip) to
-    // the meeting point, then decodes the rest of `out` with a decoder of
-    // the file remade to start a row above it; that row and the made one
-    // before it are skipped. Throws PluginError.
-    static bool DecodeLowerScouted(const Source& source, const SpliceBase& base, unsigned denom, int group, Dib24& out,
-                                   Meeting& meeting, const std::atomic<bool>& stop) {
+    // Starts a decoder on a thread of its own for part `part` of the
+    // meeting, `above` being where the row of MCUs above the part starts;
+    // false when no thread could be had.
+    using StartDecoder = std::function<bool(int part, int from, const RowStart& above)>;
+
+    // For the scouting thread, when the picture allows it: follows the coded
+    // data with the scout (several times faster than libjpeg's skip) down to
+    // where each other decoder starts, starts them there, and then decodes
+    // the rest of `out` itself, each with a decoder of the file remade to
+    // start a row above its first one; that row and the made one before it
+    // are skipped. Throws PluginError.
+    static void DecodeLowerScouted(const Source& source, const SpliceBase& base, unsigned denom, int group, Dib24& out,
+                                   Meeting& meeting, const std::atomic<bool>& stop, const StartDecoder& start) {
         EntropyScout scout(source, base.places.data, base.shape);
-        if (!scout.Usable()) return false;
+        if (!scout.Usable()) return;
         int row = 0;
-        for (;;) {
-            if (stop.load(std::memory_order_relaxed)) return false;
-            const std::optional<int> ahead = meeting.LowerAt(row);
-            if (!ahead) return false;
-            if (*ahead == 0) break;
-            if (!scout.SkipTo((row + *ahead) / group)) return false;
-            row += *ahead;
+        int own = -1;
+        while (own < 0) {
+            if (stop.load(std::memory_order_relaxed)) return;
+            const Meeting::Step step = meeting.At(row);
+            switch (step.kind) {
+            case Meeting::Step::kStop:
+                return;  // the decoders started so far take the rest
+            case Meeting::Step::kSkip:
+                // Data the scout cannot follow: the same.
+                if (!scout.SkipTo((row + step.rows) / group)) return;
+                row += step.rows;
+                break;
+            case Meeting::Step::kStart:
+                // Unclaimed for want of a thread, the part stays undecoded,
+                // and the first decoder goes on through it.
+                if (const RowStart* above = scout.StartOf(row / group - 1); above == nullptr || !start(step.part, row, *above))
+                    return;
+                break;
+            case Meeting::Step::kOwn:
+                own = step.part;
+                break;
+            }
         }
-        if (!DecodeRowsFrom(source, base, scout, denom, group, out, row, out.Height(), stop)) return false;
-        // Then rows the first decoder has not reached, while enough are left.
-        while (const std::optional<std::pair<int, int>> more = meeting.Steal())
-            if (!DecodeRowsFrom(source, base, scout, denom, group, out, more->first, more->second, stop)) return false;
-        return true;
+        bool decoded = true;
+        for (int from = row;;) {
+            const RowStart* above = scout.StartOf(from / group - 1);
+            if (above == nullptr || !DecodeRowsFrom(source, base, *above, denom, group, out, from, meeting, own, stop)) {
+                decoded = false;
+                break;
+            }
+            // Then rows another decoder has not reached, while enough are left.
+            const std::optional<std::pair<int, int>> more = meeting.Steal(own);
+            if (!more) break;
+            from = more->first;
+        }
+        meeting.Ended(own, decoded);
     }
 
-    // Rows [from, to) of `out` (`from` a group's start the scout has passed)
-    // with a decoder of the file remade to start a row above; that row and
-    // the made one before it are skipped.
-    static bool DecodeRowsFrom(const Source& source, const SpliceBase& base, const EntropyScout& scout, unsigned denom,
-                               int group, Dib24& out, int from, int to, const std::atomic<bool>& stop) {
-        const RowStart* above = scout.StartOf(from / group - 1);
-        if (above == nullptr) return false;
-        const std::optional<RowSplice> splice = RowSplice::Make(source, base, *above);
+    // The rows of part `part` of `out` from its first one, `from` (a group's
+    // start), with a decoder of the file remade to start at `above`, a row
+    // above; that row and the made one before it are skipped.
+    static bool DecodeRowsFrom(const Source& source, const SpliceBase& base, const RowStart& above, unsigned denom,
+                               int group, Dib24& out, int from, Meeting& meeting, int part,
+                               const std::atomic<bool>& stop) {
+        const std::optional<RowSplice> splice = RowSplice::Make(source, base, above);
         if (!splice) return false;
         JpegDecoder decoder(source, &*splice);
         decoder.ScaleLike(denom);
@@ -380,7 +466,7 @@ public:
             if (jpeg_skip_scanlines(&decoder.cinfo_, static_cast<JDIMENSION>(skipped)) != static_cast<JDIMENSION>(skipped))
                 JumpWith(reinterpret_cast<j_common_ptr>(&decoder.cinfo_), SUSIE_ERR_BROKEN_DATA, "cannot skip rows");
         });
-        return decoder.ReadRest(out, from - skipped, to, stop);
+        return decoder.ReadPart(out, from - skipped, meeting, part, stop);
     }
 
     // Scales as another decoder of the same picture was asked to.
@@ -396,9 +482,26 @@ private:
             try {
                 if (plan) {
                     plan_ = std::move(plan);
-                    thread_ = std::thread([this, &source, denom, group, &out, &meeting] {
+                    const StartDecoder start = [this, &source, denom, group, &out, &meeting](int part, int from,
+                                                                                           const RowStart& above) {
+                        const std::lock_guard<std::mutex> lock(mutex_);
                         try {
-                            done_ = DecodeLowerScouted(source, *plan_, denom, group, out, meeting, stop_);
+                            others_.emplace_back([this, &source, denom, group, &out, &meeting, part, from, above] {
+                                try {
+                                    meeting.Ended(part, DecodeRowsFrom(source, *plan_, above, denom, group, out, from,
+                                                                       meeting, part, stop_));
+                                } catch (...) {
+                                    // the first thread decodes these rows itself
+                                }
+                            });
+                        } catch (const std::system_error&) {
+                            return false;
+                        }
+                        return true;
+                    };
+                    scouting_ = std::thread([this, &source, denom, group, &out, &meeting, start] {
+                        try {
+                            DecodeLowerScouted(source, *plan_, denom, group, out, meeting, stop_, start);
                         } catch (...) {
                             // the first thread decodes these rows itself
                         }
@@ -408,9 +511,9 @@ private:
                 decoder_ = std::make_unique<JpegDecoder>(source);
                 decoder_->ScaleLike(denom);
                 if (decoder_->Size().width != out.Width() || decoder_->Size().height != out.Height()) return;
-                thread_ = std::thread([this, &out, &meeting] {
+                scouting_ = std::thread([this, &out, &meeting] {
                     try {
-                        done_ = decoder_->DecodeLower(out, meeting, stop_);
+                        decoder_->DecodeLower(out, meeting, stop_);
                     } catch (...) {
                         // the first thread decodes these rows itself
                     }
@@ -421,24 +524,32 @@ private:
         }
         ~LowerPart() {
             stop_.store(true);
-            if (thread_.joinable()) thread_.join();
+            Join();
         }
         LowerPart(const LowerPart&) = delete;
         LowerPart& operator=(const LowerPart&) = delete;
 
-        // Waits for the thread: true when it decoded every row from the one
-        // it claimed to the bottom.
-        bool Finish() {
-            if (thread_.joinable()) thread_.join();
-            return done_;
+        // Waits for the threads: true when every row another decoder claimed
+        // has been decoded.
+        bool Finish(Meeting& meeting) {
+            Join();
+            return meeting.OthersDecoded();
         }
 
     private:
+        // The scouting thread first: only it starts the others.
+        void Join() {
+            if (scouting_.joinable()) scouting_.join();
+            for (std::thread& other : others_)
+                if (other.joinable()) other.join();
+        }
+
         std::unique_ptr<JpegDecoder> decoder_;
         std::unique_ptr<SpliceBase> plan_;
         std::atomic<bool> stop_{false};
-        bool done_ = false;
-        std::thread thread_;  // last: started once the rest is in place
+        std::mutex mutex_;
+        std::vector<std::thread> others_;  // started by the scouting thread
+        std::thread scouting_;             // last: started once the rest is in place
     };
 
     void ScaleBy(unsigned denom) {
@@ -469,17 +580,19 @@ private:
         }
     }
 
-    // Reads the rest of the rows into `out` up to its row `until`, this
-    // decoder's row y being out's y + offset; stops early once `stop` is set.
-    bool ReadRest(Dib24& out, int offset, int until, const std::atomic<bool>& stop) {
-        const int height = std::min(out.Height(), until);
-        while (cinfo_.output_scanline < cinfo_.output_height && static_cast<int>(cinfo_.output_scanline) + offset < height &&
-               !stop.load(std::memory_order_relaxed)) {
+    // Reads the rows of part `part` into `out`, this decoder's row y being
+    // out's y + offset, as far as the part reaches (it may shrink meanwhile);
+    // stops early once `stop` is set. True when it read them all.
+    bool ReadPart(Dib24& out, int offset, Meeting& meeting, int part, const std::atomic<bool>& stop) {
+        const int height = out.Height();
+        while (cinfo_.output_scanline < cinfo_.output_height) {
+            if (stop.load(std::memory_order_relaxed)) return false;
             const int y = static_cast<int>(cinfo_.output_scanline) + offset;
+            const int end = meeting.Takes(part, std::min(y + 8, height));
+            if (end <= y) break;
             JSAMPROW rows[8];
             int count = 0;
-            for (; count < 8 && y + count < height; ++count) rows[count] = out.Row(y + count);
-            if (count == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "more rows than the picture");
+            for (; y + count < end; ++count) rows[count] = out.Row(y + count);
             JDIMENSION done = 0;
             Guard([&] { done = jpeg_read_scanlines(&cinfo_, rows, static_cast<JDIMENSION>(count)); });
             if (done == 0) throw PluginError(SUSIE_ERR_BROKEN_DATA, "no rows decoded");
@@ -491,14 +604,14 @@ private:
     // allow one; nothing for any other.
     std::unique_ptr<SpliceBase> SplicePlan() const { return SpliceBaseOf(cinfo_, source_, dataStart_); }
 
-    // Reads rows from the top until the second decoder's rows (or the end).
+    // Reads rows from the top until another decoder's rows (or the end).
     void ReadUpperRows(Dib24& out, Meeting& meeting, Progress& progress) {
         const int height = out.Height();
         for (;;) {
             const int y = static_cast<int>(cinfo_.output_scanline);
             if (y >= height) return;
-            const int end = meeting.UpperTakes(std::min(y + 8, height));
-            if (end <= y) return;  // the rest is the second decoder's
+            const int end = meeting.Takes(Meeting::kFirst, std::min(y + 8, height));
+            if (end <= y) return;  // the rest is other decoders'
             JSAMPROW rows[8];
             int count = 0;
             for (; y + count < end; ++count) rows[count] = out.Row(y + count);
@@ -509,14 +622,29 @@ private:
         }
     }
 
-    // A second decoder pays from a quarter of a million pixels (a
-    // photograph's preview at 1/8 has more), decoded in one scan (progressive
-    // and multi-scan files are held whole as coefficients first), on a
-    // machine of more than one processor.
-    bool WorthTwoThreads() const {
+    // How many decoders the picture is worth, the caller's one included
+    // (1: no other). Another decoder pays from a quarter of a million pixels
+    // (a photograph's preview at 1/8 has more), decoded in one scan
+    // (progressive and multi-scan files are held whole as coefficients
+    // first), on a machine of more than one processor; one more for each
+    // quarter of a million pixels, up to one for each processor (and 8).
+    int DecodersWorthIt() const {
         const std::uint64_t pixels = std::uint64_t{cinfo_.output_width} * cinfo_.output_height;
-        return pixels >= (std::uint64_t{1} << 18) && cinfo_.output_height >= 64 && !cinfo_.progressive_mode &&
-               !cinfo_.buffered_image && !jpeg_has_multiple_scans(&cinfo_) && std::thread::hardware_concurrency() >= 2;
+        if (pixels < (std::uint64_t{1} << 18) || cinfo_.output_height < 64 || cinfo_.progressive_mode ||
+            cinfo_.buffered_image || jpeg_has_multiple_scans(&cinfo_))
+            return 1;
+        return static_cast<int>(std::min<std::uint64_t>({ProcessorsForDecoders(), 8, pixels >> 18}));
+    }
+
+    // The processors this process may run on; VANTORIA_JPEG_DECODERS (1 to
+    // 8) stands in for them, for tests on machines of fewer.
+    static std::size_t ProcessorsForDecoders() {
+        if (const char* given = std::getenv("VANTORIA_JPEG_DECODERS"); given != nullptr) {
+            char* end = nullptr;
+            const long n = std::strtol(given, &end, 10);
+            if (end != given && *end == '\0' && n >= 1 && n <= 8) return static_cast<std::size_t>(n);
+        }
+        return UsableCores();
     }
 
     // Output rows of one row group, the unit of libjpeg's skip.

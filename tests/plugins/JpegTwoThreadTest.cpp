@@ -143,6 +143,47 @@ TEST(JpegTwoThreads, DamageInTheLowerPartIsTreatedAsInOnePass) {
     }
 }
 
+// More decoders than this machine may have processors for, as a machine of
+// more would run: each further one starts where the scout says, and the
+// rows are still libjpeg's own, including those of a file damaged in the
+// middle (where a decoder below the damage may start from what the scout
+// made of it).
+TEST(JpegTwoThreads, MoreDecodersGiveTheRowsOfOne) {
+    struct Decoders {
+        Decoders() { ::setenv("VANTORIA_JPEG_DECODERS", "4", 1); }
+        ~Decoders() { ::unsetenv("VANTORIA_JPEG_DECODERS"); }
+    } decoders;
+    const Plugin plugin("jpeg.spi");
+    TempDir dir;
+    const std::string texture = "-size 1310x1207 -seed 7 plasma:red-blue -attenuate 0.4 +noise Gaussian ";
+    for (const char* variant : {"-sampling-factor 2x2", "-sampling-factor 1x1", "-colorspace Gray"}) {
+        SCOPED_TRACE(variant);
+        const auto file = dir / "parts.jpg";
+        ASSERT_TRUE(Convert(texture + variant + " -quality 88 JPEG:'" + file.string() + "'"));
+        const std::vector<std::uint8_t> bytes = ReadFile(file);
+        const Picture whole = DecodeMemory(plugin, bytes);
+        ASSERT_EQ(whole.code, SUSIE_OK);
+        const auto asDecoded = [&whole](std::vector<std::uint8_t> once) {
+            if (whole.rgb.size() != once.size() * 3) return once;
+            std::vector<std::uint8_t> three;  // grey: the plug-in gives three equal bytes a pixel
+            for (std::uint8_t v : once) three.insert(three.end(), {v, v, v});
+            return three;
+        };
+        EXPECT_TRUE(whole.rgb == asDecoded(DecodeOnce(bytes, 1)));
+
+        std::vector<std::uint8_t> flipped = bytes;
+        for (const std::size_t at : {bytes.size() * 2 / 5, bytes.size() * 3 / 5}) flipped[at] ^= 0x5A;
+        const Picture picture = DecodeMemory(plugin, flipped);
+        if (picture.code == SUSIE_OK) {
+            EXPECT_TRUE(picture.rgb == asDecoded(DecodeOnce(flipped, 1)));
+        }
+        std::vector<std::uint8_t> marker = bytes;
+        marker[bytes.size() / 2] = 0xFF;
+        marker[bytes.size() / 2 + 1] = 0xD9;
+        EXPECT_EQ(DecodeMemory(plugin, marker).code, SUSIE_ERR_BROKEN_DATA);
+    }
+}
+
 // Each row of MCUs from the top, as the scout finds it, remade into a file
 // that libjpeg decodes; its rows after the made one are compared with those
 // of the whole file (from the second on: the first lacks the row above it
