@@ -633,7 +633,8 @@ private:
         if (pixels < (std::uint64_t{1} << 18) || cinfo_.output_height < 64 || cinfo_.progressive_mode ||
             cinfo_.buffered_image || jpeg_has_multiple_scans(&cinfo_))
             return 1;
-        return static_cast<int>(std::min<std::uint64_t>({ProcessorsForDecoders(), 8, pixels >> 18}));
+        const std::uint64_t worth = std::max<std::uint64_t>(2, pixels >> 18);
+        return static_cast<int>(std::min<std::uint64_t>({ProcessorsForDecoders(), 8, worth}));
     }
 
     // The processors this process may run on; VANTORIA_JPEG_DECODERS (1 to
