@@ -84,6 +84,15 @@ Picture DecodeReduced(const std::filesystem::path& path, int minWidth, int minHe
     return picture;
 }
 
+// libjpeg's rows of `once` as the plug-in gives them beside `whole`: a grey
+// picture with three equal bytes a pixel.
+std::vector<std::uint8_t> AsThePluginGives(const Picture& whole, std::vector<std::uint8_t> once) {
+    if (whole.rgb.size() != once.size() * 3) return once;
+    std::vector<std::uint8_t> three;
+    for (std::uint8_t v : once) three.insert(three.end(), {v, v, v});
+    return three;
+}
+
 TEST(JpegTwoThreads, RowsAreThoseOfOneDecoder) {
     const Plugin plugin("jpeg.spi");
     TempDir dir;
@@ -98,14 +107,7 @@ TEST(JpegTwoThreads, RowsAreThoseOfOneDecoder) {
         const std::vector<std::uint8_t> bytes = ReadFile(file);
         const Picture whole = Decode(plugin, file);
         ASSERT_EQ(whole.code, SUSIE_OK);
-        std::vector<std::uint8_t> once = DecodeOnce(bytes, 1);
-        if (whole.rgb.size() == once.size() * 3) {
-            // grey: the plug-in gives three equal bytes a pixel
-            std::vector<std::uint8_t> grey;
-            for (std::uint8_t v : once) grey.insert(grey.end(), {v, v, v});
-            once = grey;
-        }
-        EXPECT_TRUE(whole.rgb == once);
+        EXPECT_TRUE(whole.rgb == AsThePluginGives(whole, DecodeOnce(bytes, 1)));
     }
     // A reduced decode of more than a million pixels takes the same path.
     const auto big = dir / "big.jpg";
@@ -163,19 +165,13 @@ TEST(JpegTwoThreads, MoreDecodersGiveTheRowsOfOne) {
         const std::vector<std::uint8_t> bytes = ReadFile(file);
         const Picture whole = DecodeMemory(plugin, bytes);
         ASSERT_EQ(whole.code, SUSIE_OK);
-        const auto asDecoded = [&whole](std::vector<std::uint8_t> once) {
-            if (whole.rgb.size() != once.size() * 3) return once;
-            std::vector<std::uint8_t> three;  // grey: the plug-in gives three equal bytes a pixel
-            for (std::uint8_t v : once) three.insert(three.end(), {v, v, v});
-            return three;
-        };
-        EXPECT_TRUE(whole.rgb == asDecoded(DecodeOnce(bytes, 1)));
+        EXPECT_TRUE(whole.rgb == AsThePluginGives(whole, DecodeOnce(bytes, 1)));
 
         std::vector<std::uint8_t> flipped = bytes;
         for (const std::size_t at : {bytes.size() * 2 / 5, bytes.size() * 3 / 5}) flipped[at] ^= 0x5A;
         const Picture picture = DecodeMemory(plugin, flipped);
         if (picture.code == SUSIE_OK) {
-            EXPECT_TRUE(picture.rgb == asDecoded(DecodeOnce(flipped, 1)));
+            EXPECT_TRUE(picture.rgb == AsThePluginGives(whole, DecodeOnce(flipped, 1)));
         }
         std::vector<std::uint8_t> marker = bytes;
         marker[bytes.size() / 2] = 0xFF;
