@@ -2,13 +2,63 @@
 
 #include <optional>
 
-#include <QString>
-#include <QStringDecoder>
-
 #include "platform/registry/RegistryPath.h"
 
 namespace vantoria::registry {
 namespace {
+
+// Appends code point `c` as UTF-8.
+void PutUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 after its byte order mark, as UTF-8. A lone surrogate, or an odd
+// last byte, becomes U+FFFD and sets `invalid`.
+std::string Utf16ToUtf8(std::string_view bytes, bool littleEndian, bool& invalid) {
+    const auto unit = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(littleEndian ? a | b << 8 : a << 8 | b);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 2;  // past the mark
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char16_t u = unit(i);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+            const char16_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                PutUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u < 0xE000) {
+            invalid = true;
+            PutUtf8(out, 0xFFFD);
+        } else {
+            PutUtf8(out, u);
+        }
+    }
+    if (i < bytes.size()) {
+        invalid = true;
+        PutUtf8(out, 0xFFFD);
+    }
+    return out;
+}
 
 // The file's text as bytes. UTF-16 (with its byte order mark, as the
 // registry editor writes it) is converted to UTF-8; anything else is taken
@@ -18,10 +68,9 @@ std::string FileText(std::string_view bytes, ParseReport& report) {
     std::string text;
     const bool le = bytes.starts_with("\xFF\xFE"), be = bytes.starts_with("\xFE\xFF");
     if (le || be) {
-        QStringDecoder decoder(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        const QString decoded = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-        if (decoder.hasError()) report.invalidEncoding = true;
-        text = decoded.toStdString();
+        bool invalid = false;
+        text = Utf16ToUtf8(bytes, le, invalid);
+        if (invalid) report.invalidEncoding = true;
     } else {
         if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
         text = bytes;

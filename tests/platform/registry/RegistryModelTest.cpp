@@ -139,6 +139,23 @@ TEST(RegistryText, ReadsUtf16ExportsAndEmptyText) {
     EXPECT_EQ(ParseRegistryText(bytes, report).Value("HKEY_CURRENT_USER\\K", "V"), "壁紙");
     EXPECT_TRUE(report.Clean()) << report.Describe();
 
+    // Big endian, a character beyond the first plane; a lone surrogate and
+    // an odd last byte are replaced and reported.
+    const auto bigEndian = [](std::u16string_view text) {
+        std::string out;
+        for (const char16_t u : text) out += {static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
+        return out;
+    };
+    const std::u16string head = u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"V\"=\"";
+    ParseReport wide2;
+    EXPECT_EQ(ParseRegistryText(bigEndian(head + u"\U0001F5BC\"\r\n"), wide2).Value("HKEY_CURRENT_USER\\K", "V"),
+              "\U0001F5BC");
+    EXPECT_TRUE(wide2.Clean()) << wide2.Describe();
+    ParseReport lone;
+    EXPECT_EQ(ParseRegistryText(bigEndian(head + u"a\xD800" u"b\"\r\n") + "x", lone).Value("HKEY_CURRENT_USER\\K", "V"),
+              "a\uFFFDb");
+    EXPECT_TRUE(lone.invalidEncoding);
+
     ParseReport empty;
     EXPECT_TRUE(ParseRegistryText("", empty).Keys().empty());
     EXPECT_TRUE(empty.missingHeader);
