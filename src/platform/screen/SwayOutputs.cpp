@@ -1,11 +1,11 @@
 #include "platform/screen/SwayOutputs.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,6 +17,36 @@ namespace {
 // sway takes scales up to this; anything larger is not a scale to trust.
 constexpr double kMaxScale = 16.0;
 
+using Json = nlohmann::json;
+
+// The member `key` of `o` when it has the wanted kind, else `otherwise`.
+const Json& Member(const Json& o, const char* key) {
+    static const Json none;
+    if (!o.is_object()) return none;
+    const auto it = o.find(key);
+    return it == o.end() ? none : *it;
+}
+
+double Number(const Json& o, const char* key, double otherwise) {
+    const Json& v = Member(o, key);
+    return v.is_number() ? v.get<double>() : otherwise;
+}
+
+// A whole number that fits an int, else `otherwise`.
+int Whole(const Json& o, const char* key, int otherwise) {
+    const Json& v = Member(o, key);
+    if (!v.is_number()) return otherwise;
+    const double d = v.get<double>();
+    if (d != std::trunc(d) || d < std::numeric_limits<int>::min() || d > std::numeric_limits<int>::max())
+        return otherwise;
+    return static_cast<int>(d);
+}
+
+std::string Text(const Json& o, const char* key) {
+    const Json& v = Member(o, key);
+    return v.is_string() ? v.get<std::string>() : std::string();
+}
+
 }  // namespace
 
 std::optional<MonitorList> SwayOutputs(std::string& reason) {
@@ -25,7 +55,7 @@ std::optional<MonitorList> SwayOutputs(std::string& reason) {
         reason = r.reason;
         return std::nullopt;
     }
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.output));
+    const Json doc = Json::parse(r.output, nullptr, false);
     MonitorList outputs;
     // sway places outputs in its layout's logical pixels, each output's
     // size in them being its mode over its scale. In the pixels of the most
@@ -33,28 +63,29 @@ std::optional<MonitorList> SwayOutputs(std::string& reason) {
     // are one, never overlapping where they differ.
     std::vector<std::pair<double, double>> places;
     double scale = 1.0;
-    for (const QJsonValue& value : doc.array()) {
-        const QJsonObject o = value.toObject();
-        if (!o.value(QLatin1String("active")).toBool()) continue;
-        const QJsonObject rect = o.value(QLatin1String("rect")).toObject();
-        const QJsonObject mode = o.value(QLatin1String("current_mode")).toObject();
+    static const Json kNoOutputs = Json::array();
+    for (const Json& o : doc.is_array() ? doc : kNoOutputs) {
+        const Json& active = Member(o, "active");
+        if (!active.is_boolean() || !active.get<bool>()) continue;
+        const Json& rect = Member(o, "rect");
+        const Json& mode = Member(o, "current_mode");
         Monitor m;
-        const double outputScale = o.value(QLatin1String("scale")).toDouble(1.0);
-        m.width = mode.value(QLatin1String("width")).toInt(rect.value(QLatin1String("width")).toInt());
-        m.height = mode.value(QLatin1String("height")).toInt(rect.value(QLatin1String("height")).toInt());
-        const int transform = o.value(QLatin1String("transform")).toString().contains(QLatin1String("90")) ||
-                              o.value(QLatin1String("transform")).toString().contains(QLatin1String("270"));
-        if (transform) std::swap(m.width, m.height);
-        m.name = o.value(QLatin1String("name")).toString().toStdString();
-        m.make = o.value(QLatin1String("make")).toString().toStdString();
-        m.model = o.value(QLatin1String("model")).toString().toStdString();
+        const double outputScale = Number(o, "scale", 1.0);
+        m.width = Whole(mode, "width", Whole(rect, "width", 0));
+        m.height = Whole(mode, "height", Whole(rect, "height", 0));
+        const std::string transform = Text(o, "transform");
+        if (transform.find("90") != std::string::npos || transform.find("270") != std::string::npos)
+            std::swap(m.width, m.height);
+        m.name = Text(o, "name");
+        m.make = Text(o, "make");
+        m.model = Text(o, "model");
         // No serial: the Wayland output list, which the rest of the program
         // knows monitors by, has none either.
         if (m.make == "Unknown") m.make.clear();
         if (m.model == "Unknown") m.model.clear();
         if (m.width <= 0 || m.height <= 0 || m.width > raster::kMaxSide || m.height > raster::kMaxSide) continue;
         if (outputScale > scale && outputScale <= kMaxScale) scale = outputScale;
-        places.emplace_back(rect.value(QLatin1String("x")).toDouble(), rect.value(QLatin1String("y")).toDouble());
+        places.emplace_back(Number(rect, "x", 0.0), Number(rect, "y", 0.0));
         outputs.push_back(std::move(m));
     }
     for (std::size_t i = 0; i < outputs.size(); ++i) {
