@@ -1,6 +1,5 @@
 #include "change/ChangeWallPaper.h"
 
-#include "change/ExecRunAp.h"
 #include "compose/ApplyWallPaper.h"
 #include "compose/CompositionMode.h"
 #include "compose/MonitorCompositions.h"
@@ -28,7 +27,7 @@ WallpaperChanger::WallpaperChanger(TSpi_load& loader, const TApSystem& settings,
     : loader_(loader),
       settings_(settings),
       screen_(std::move(screen)),
-      startAfterChange_(startAfterChange ? std::move(startAfterChange) : AfterChangeStarter(ExecRunAp)) {}
+      startAfterChange_(std::move(startAfterChange)) {}
 
 Result WallpaperChanger::ChangeWallPaper(const std::string& file) {
     if (file.empty()) return {};
@@ -39,7 +38,7 @@ Result WallpaperChanger::ChangeWallPaper(const std::string& file) {
         outcome = Result::Failed(e.what());
     }
     if (!outcome) ReportError(i18n::Translate(kChangeFailedMessage), outcome.reason);
-    if (!settings_.NoRunAp) startAfterChange_(settings_.RunAp);
+    if (!settings_.NoRunAp && startAfterChange_) startAfterChange_(settings_.RunAp);
     return outcome;
 }
 

@@ -3,6 +3,7 @@
 // decode, keep the picture as the master image, compose the buffer file,
 // hand it to the desktop, then start the after-change program.
 
+#include "change/ExecRunAp.h"
 #include "compose/CompositionMode.h"
 #include "platform/Result.h"
 #include "platform/i18n/Messages.h"
@@ -22,7 +23,9 @@ struct TApSystem;
 inline constexpr const char* kChangeFailedMessage =
     i18n::Translatable("壁紙を作成できません。Susieプラグインフォルダを変更した場合は、再起動してください。");
 
-// Starts the after-change program; ExecRunAp unless a test says otherwise.
+// Starts the after-change program: ExecRunAp (Qt's process start) unless the
+// caller brings its own (the command-line program, which loads no Qt, or a
+// test).
 using AfterChangeStarter = std::function<bool(const std::string& commandLine)>;
 
 class WallpaperChanger {
@@ -30,7 +33,7 @@ public:
     // The first two must outlive the changer. `settings` is read at every
     // change.
     WallpaperChanger(TSpi_load& loader, const TApSystem& settings, raster::ScreenSizeSource screen,
-                     AfterChangeStarter startAfterChange = {});
+                     AfterChangeStarter startAfterChange = ExecRunAp);
 
     // An empty file name does nothing at all (and is not done). Otherwise
     // any failure shows one message through the reporter, and the

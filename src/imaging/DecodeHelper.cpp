@@ -165,15 +165,17 @@ double DecodeTimeLimit() {
     return kDefaultTimeLimit;
 }
 
-std::string DecodeHelperPath() {
+std::string HelperProgramPath(const std::string& name) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "vantoria-decode";
-    const std::filesystem::path beside = self.parent_path() / "vantoria-decode";
+    if (error) return name;
+    const std::filesystem::path beside = self.parent_path() / name;
     if (::access(beside.c_str(), X_OK) == 0) return beside.string();
     // Installed, relative to the programs, so that the tree can move.
-    return (self.parent_path() / VANTORIA_DECODE_HELPER_FROM_BIN).string();
+    return (self.parent_path() / std::filesystem::path(VANTORIA_DECODE_HELPER_FROM_BIN).parent_path() / name).string();
 }
+
+std::string DecodeHelperPath() { return HelperProgramPath("vantoria-decode"); }
 
 DecodeHelper::~DecodeHelper() {
     Stop(prepared_);

@@ -31,8 +31,10 @@ namespace imaging {
 // above 0, else 20.
 double DecodeTimeLimit();
 
-// The helper program: beside this program (the build tree), else where it
-// is installed relative to the programs.
+// Our helper program `name`: beside this program (the build tree), else
+// where the helpers are installed relative to the programs.
+std::string HelperProgramPath(const std::string& name);
+// HelperProgramPath("vantoria-decode").
 std::string DecodeHelperPath();
 
 class DecodeHelper {

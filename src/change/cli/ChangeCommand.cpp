@@ -1,6 +1,8 @@
 #include "change/cli/ChangeCommand.h"
 
 #include "change/ChangeWallPaper.h"
+#include "change/ExecRunAp.h"
+#include "imaging/DecodeHelper.h"
 #include "imaging/LoaderSetup.h"
 #include "imaging/PluginFolder.h"
 #include "imaging/Spi_load.h"
@@ -13,9 +15,14 @@
 #include "settings/ApSystem.h"
 #include "settings/Settings.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 namespace vantoria::cli {
@@ -53,6 +60,26 @@ int RestoreRecordedWallpaper() {
     const desktop::DesktopResult result = desktop::SetDeskWallpaper(recorded);
     if (!result.ok) throw std::runtime_error(result.reason);
     return 0;
+}
+
+// Starts the after-change program through vantoria-start, which does it
+// with Qt as the tray program does, and waits for it to have started it.
+bool StartAfterChangeApart(const std::string& commandLine) {
+    if (commandLine.empty()) return true;
+    const std::string path = imaging::HelperProgramPath("vantoria-start");
+    char* const argv[] = {const_cast<char*>("vantoria-start"), const_cast<char*>(commandLine.c_str()), nullptr};
+    pid_t pid = 0;
+    const int failed = ::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
+    if (failed != 0) {
+        ReportError(i18n::Translate(kCannotStartMessage),
+                    commandLine + ": cannot run " + path + ": " + std::strerror(failed));
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    // vantoria-start has told why it could not.
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -184,7 +211,7 @@ int RunChangeCommand(const std::vector<std::string>& args) {
         // Read by the screen size below and by the desktop that draws each monitor.
         const GivenMonitors givenMonitors(options.monitors ? ParseMonitors(*options.monitors) : std::nullopt);
         const raster::ScreenSize screen = ResolveScreen(options);
-        WallpaperChanger changer(loader, settings, [screen] { return screen; });
+        WallpaperChanger changer(loader, settings, [screen] { return screen; }, StartAfterChangeApart);
         // The change reports its own failure on standard error.
         return changer.ChangeWallPaper(options.file).ok ? 0 : 1;
     } catch (const UsageError& e) {
