@@ -168,7 +168,9 @@ double DecodeTimeLimit() {
 std::string HelperProgramPath(const std::string& name) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return name;
+    // Never the bare name: started so, it would be looked up in the
+    // working folder, where anyone's downloads may lie.
+    if (error) return {};
     const std::filesystem::path beside = self.parent_path() / name;
     if (::access(beside.c_str(), X_OK) == 0) return beside.string();
     // Installed, relative to the programs, so that the tree can move.

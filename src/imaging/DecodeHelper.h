@@ -32,7 +32,8 @@ namespace imaging {
 double DecodeTimeLimit();
 
 // Our helper program `name`: beside this program (the build tree), else
-// where the helpers are installed relative to the programs.
+// where the helpers are installed relative to the programs; empty when this
+// program's own path cannot be read (it then starts no helper).
 std::string HelperProgramPath(const std::string& name);
 // HelperProgramPath("vantoria-decode").
 std::string DecodeHelperPath();
