@@ -19,7 +19,7 @@ constexpr double kMaxScale = 16.0;
 
 using Json = nlohmann::json;
 
-// The member `key` of `o` when it has the wanted kind, else `otherwise`.
+// The member `key` of `o`, or null when `o` is no object or lacks it.
 const Json& Member(const Json& o, const char* key) {
     static const Json none;
     if (!o.is_object()) return none;
@@ -27,12 +27,13 @@ const Json& Member(const Json& o, const char* key) {
     return it == o.end() ? none : *it;
 }
 
+// A number, else `otherwise`; likewise a whole number that fits an int, and
+// a string (else empty), as the sway reply may leave any of them out.
 double Number(const Json& o, const char* key, double otherwise) {
     const Json& v = Member(o, key);
     return v.is_number() ? v.get<double>() : otherwise;
 }
 
-// A whole number that fits an int, else `otherwise`.
 int Whole(const Json& o, const char* key, int otherwise) {
     const Json& v = Member(o, key);
     if (!v.is_number()) return otherwise;
